@@ -1,0 +1,209 @@
+#include "TMp3Form.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QKeyEvent>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QStyle>
+
+#include "platform/fs/PathRules.h"
+#include "platform/shell/DroppedNames.h"
+#include "widgets/Glyphs.h"
+
+namespace varnex {
+
+namespace {
+
+QFont DesignFont(int pixelSize, bool bold = false) {
+  QFont font(QStringLiteral("MS Sans Serif"));
+  font.setStyleHint(QFont::SansSerif);
+  font.setPixelSize(pixelSize);
+  font.setBold(bold);
+  return font;
+}
+
+QPushButton* BitBtn(QWidget* parent, const char* caption, QStyle::StandardPixmap glyph,
+                    QRect geometry, const char* hint) {
+  auto* button = new QPushButton(parent->style()->standardIcon(glyph),
+                                 QString::fromUtf8(caption), parent);
+  button->setGeometry(geometry);
+  button->setToolTip(QString::fromUtf8(hint));
+  // Enter presses a button that has the focus; otherwise it reaches the window's default button.
+  button->setAutoDefault(true);
+  return button;
+}
+
+QToolButton* SpeedButton(QWidget* parent, const QPixmap& glyph, QRect geometry, const char* hint) {
+  auto* button = new QToolButton(parent);
+  button->setIcon(glyph);
+  button->setIconSize(glyph.size());
+  button->setAutoRaise(true);
+  button->setFocusPolicy(Qt::NoFocus);
+  button->setGeometry(geometry);
+  button->setToolTip(QString::fromUtf8(hint));
+  return button;
+}
+
+}  // namespace
+
+TMp3Form::TMp3Form(FileSystem& fs, std::string startDirectory, std::vector<std::string> arguments)
+    : QWidget(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                           Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                           Qt::WindowCloseButtonHint),
+      fs_(fs),
+      startDirectory_(std::move(startDirectory)),
+      arguments_(std::move(arguments)) {
+  CreateControls();
+  BindEvents();
+  FormCreate();
+}
+
+// The window's design: geometry in client pixels at 96 dpi, captions, hints and tab order.
+void TMp3Form::CreateControls() {
+  setWindowTitle(QStringLiteral("Mp3Form"));
+  setFixedSize(472, 352);
+  move(234, 138);
+  setFont(DesignFont(11));
+  setBackgroundRole(QPalette::Button);
+  setAutoFillBackground(true);
+
+  DirectoryEdit1 = new TDirectoryEdit(this);
+  DirectoryEdit1->setGeometry(16, 16, 441, 21);
+  DirectoryEdit1->SetText("DirectoryEdit1");
+  DirectoryEdit1->setToolTip(
+      QStringLiteral("Selected Folder.\nClick the button on the right to change it."));
+
+  FileListBox1 = new TFileListBox(fs_, this);
+  FileListBox1->setGeometry(16, 56, 441, 177);
+  FileListBox1->setToolTip(QStringLiteral("List of mp3 or iad files\nin the selected folder"));
+
+  SpeedButton1 = SpeedButton(this, PlayGlyph(), {120, 240, 23, 22}, "Play the selected file (if any)");
+  SpeedButton2 = SpeedButton(this, StopGlyph(), {152, 240, 23, 22}, "Stop playing the file");
+
+  TrackBar1 = new QSlider(Qt::Horizontal, this);
+  TrackBar1->setGeometry(200, 240, 257, 33);
+  TrackBar1->setRange(0, 10000);
+  TrackBar1->setValue(10000);
+  TrackBar1->setPageStep(100);
+  TrackBar1->setToolTip(QStringLiteral("Volume for playing the files"));
+
+  rg = new TRadioGroup({QStringLiteral("mp3 "), QStringLiteral("iad ")}, this);
+  rg->setGeometry(24, 272, 105, 73);
+  rg->setFont(DesignFont(13, true));
+  rg->SetItemIndex(0);
+  rg->setToolTip(QStringLiteral("Choose to select mp3 or iad files"));
+
+  convertirBtn = BitBtn(this, "Convert", QStyle::SP_DialogOkButton, {184, 304, 97, 25},
+                        "Change extension of files");
+  convertirBtn->setDefault(true);
+  AProposBtn = BitBtn(this, "About...", QStyle::SP_DialogHelpButton, {360, 288, 75, 25},
+                      "Information about the author of this program");
+  QuitterBtn = BitBtn(this, "Quit", QStyle::SP_DialogCloseButton, {360, 320, 75, 25},
+                      "Quit this program");
+
+  setTabOrder(AProposBtn, QuitterBtn);
+  setTabOrder(QuitterBtn, convertirBtn);
+  setTabOrder(convertirBtn, FileListBox1);
+  setTabOrder(FileListBox1, DirectoryEdit1);
+  setTabOrder(DirectoryEdit1, rg);
+  setTabOrder(rg, TrackBar1);
+}
+
+void TMp3Form::BindEvents() {
+  connect(QuitterBtn, &QPushButton::clicked, this, &TMp3Form::QuitterBtnClick);
+  DirectoryEdit1->OnChange = [this](QObject*) { DirectoryEdit1Change(); };
+  rg->OnClick = [this](QObject*) { rgClick(); };
+}
+
+void TMp3Form::FormCreate() {
+  setAcceptDrops(true);
+  LoadSettings();
+  setWindowTitle(QStringLiteral("Varnex by Tomvik"));
+  rgClick();
+  if (!arguments_.empty()) {
+    // A relative folder is taken from where the program was started, not from whichever folder
+    // the stored settings have entered by now.
+    DirectoryEdit1->SetText(AbsolutePath(arguments_.front(), startDirectory_));
+    ApplyFolder(DirectoryEdit1->Text());
+  }
+  if (arguments_.size() >= 2) {
+    QMessageBox box(QMessageBox::Warning, QStringLiteral("Warning"),
+                    QStringLiteral("Only one folder, please"), QMessageBox::Ok);
+    box.setDefaultButton(QMessageBox::Ok);
+    box.setEscapeButton(QMessageBox::Ok);
+    box.exec();
+  }
+}
+
+void TMp3Form::rgClick() {
+  if (rg->ItemIndex() == 0) {
+    FileListBox1->SetMask("*.mp3");
+    convertirBtn->setText(QStringLiteral("mp3 => iad"));
+  } else {
+    FileListBox1->SetMask("*.iad");
+    convertirBtn->setText(QStringLiteral("iad => mp3"));
+  }
+}
+
+void TMp3Form::ApplyFolder(const std::string& folder) {
+  QCoreApplication::processEvents();
+  try {
+    FileListBox1->ApplyPath(folder);
+  } catch (const std::exception&) {
+    // Deliberately silent: the field keeps the text and the list what it showed.
+  }
+}
+
+void TMp3Form::DirectoryEdit1Change() { ApplyFolder(DirectoryEdit1->Text()); }
+
+void TMp3Form::WMDROPFILES(const std::vector<std::string>& droppedNames) {
+  if (droppedNames.empty()) {
+    return;
+  }
+  const std::string& name = droppedNames.front();
+  if (fs_.Find(name, faDirectory)->Next()) {
+    DirectoryEdit1->SetText(name);
+    ApplyFolder(name);
+  }
+}
+
+void TMp3Form::QuitterBtnClick() { close(); }
+
+bool TMp3Form::FormCloseQuery() {
+  SaveSettings();
+  return true;
+}
+
+void TMp3Form::LoadSettings() {}
+
+void TMp3Form::SaveSettings() {}
+
+void TMp3Form::closeEvent(QCloseEvent* event) {
+  if (FormCloseQuery()) {
+    event->accept();
+  } else {
+    event->ignore();
+  }
+}
+
+void TMp3Form::keyPressEvent(QKeyEvent* event) {
+  if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+    convertirBtn->click();
+    return;
+  }
+  QWidget::keyPressEvent(event);
+}
+
+void TMp3Form::dragEnterEvent(QDragEnterEvent* event) {
+  if (!DroppedLocalNames(*event->mimeData()).empty()) {
+    event->acceptProposedAction();
+  }
+}
+
+void TMp3Form::dropEvent(QDropEvent* event) {
+  WMDROPFILES(DroppedLocalNames(*event->mimeData()));
+  event->acceptProposedAction();
+}
+
+}  // namespace varnex

@@ -1,0 +1,66 @@
+#pragma once
+
+#include <QPushButton>
+#include <QSlider>
+#include <QToolButton>
+#include <QWidget>
+#include <string>
+#include <vector>
+
+#include "platform/fs/FileSystem.h"
+#include "widgets/TDirectoryEdit.h"
+#include "widgets/TFileListBox.h"
+#include "widgets/TRadioGroup.h"
+
+namespace varnex {
+
+// The main window: the folder field, the file list, the player controls, the extension choice and
+// the convert, about and quit buttons. Creating it runs FormCreate.
+class TMp3Form final : public QWidget {
+ public:
+  // `arguments` are the command-line arguments after the program's path; a relative folder among
+  // them is taken from `startDirectory`, the directory the program was started in.
+  TMp3Form(FileSystem& fs, std::string startDirectory, std::vector<std::string> arguments);
+
+  // Controls, under the names the window's design gives them.
+  QPushButton* AProposBtn;
+  QPushButton* QuitterBtn;
+  QPushButton* convertirBtn;
+  TFileListBox* FileListBox1;
+  TDirectoryEdit* DirectoryEdit1;
+  TRadioGroup* rg;
+  QSlider* TrackBar1;
+  QToolButton* SpeedButton1;
+  QToolButton* SpeedButton2;
+
+  void QuitterBtnClick();
+  void FormCreate();
+  void DirectoryEdit1Change();
+  void rgClick();
+  bool FormCloseQuery();
+
+  // The first dropped name, when it exists and is neither hidden nor system, becomes the folder.
+  void WMDROPFILES(const std::vector<std::string>& droppedNames);
+
+  // Shows a folder text in the list; a text the list cannot use changes nothing, silently.
+  void ApplyFolder(const std::string& folder);
+
+  void LoadSettings();
+  void SaveSettings();
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
+
+ private:
+  void CreateControls();
+  void BindEvents();
+
+  FileSystem& fs_;
+  std::string startDirectory_;
+  std::vector<std::string> arguments_;
+};
+
+}  // namespace varnex

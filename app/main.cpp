@@ -1,0 +1,17 @@
+#include <string>
+#include <vector>
+
+#include "app/Application.h"
+#include "app/TMp3Form.h"
+#include "platform/fs/PosixFileSystem.h"
+
+int main(int argc, char** argv) {
+  const std::vector<std::string> arguments(argv + 1, argv + argc);
+  // Qt sees only the program's path, so no folder argument is ever taken for one of its options.
+  int qtArgc = 1;
+  varnex::Application application(qtArgc, argv);
+  varnex::PosixFileSystem fs;
+  varnex::TMp3Form form(fs, fs.CurrentDirectory(), arguments);
+  form.show();
+  return varnex::Application::exec();
+}

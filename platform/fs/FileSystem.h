@@ -1,0 +1,71 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace varnex {
+
+// Attribute bits of a directory entry.
+enum FileAttribute : std::uint32_t {
+  faReadOnly = 1,    // the user may not write it
+  faHidden = 2,      // the name begins with "."
+  faSysFile = 4,     // neither a regular file nor a folder once links are followed
+  faVolumeID = 8,    // never set here
+  faDirectory = 16,  // a folder, or a link to one
+  faArchive = 32,    // a regular file, or a link to one
+};
+
+struct FoundEntry {
+  std::string name;  // the bytes the file system stores
+  std::uint32_t attributes = 0;
+};
+
+// Entries whose attributes share a bit with this word are skipped by a search asked for
+// `attributeWord`: hidden, system, volume and folder entries, unless the word asks for them.
+constexpr std::uint32_t ExclusionWord(std::uint32_t attributeWord) {
+  return ~attributeWord & (faHidden | faSysFile | faVolumeID | faDirectory);
+}
+
+// One open directory search; it is closed when destroyed.
+class FileSearch {
+ public:
+  virtual ~FileSearch() = default;
+
+  // The next entry that matches and is not excluded, in the order the file system gives them.
+  virtual std::optional<FoundEntry> Next() = 0;
+};
+
+// The file-system services the program needs. Paths are bytes; relative paths are taken from the
+// process's current directory.
+class FileSystem {
+ public:
+  virtual ~FileSystem() = default;
+
+  // Searches a path whose last part is a name or a wildcard pattern. A folder that cannot be read
+  // gives a search without entries. The read-only bit is looked up only when the word asks for it.
+  virtual std::unique_ptr<FileSearch> Find(const std::string& pattern,
+                                           std::uint32_t attributeWord) = 0;
+
+  // The attributes of a path, following links; nullopt when nothing is there.
+  virtual std::optional<std::uint32_t> Attributes(const std::string& path) = 0;
+
+  // Enters a folder as the process's current directory; throws EInOutError.
+  virtual void SetCurrentDirectory(const std::string& path) = 0;
+
+  // The process's current directory as an absolute path.
+  virtual std::string CurrentDirectory() = 0;
+};
+
+inline bool IsExistingFolder(FileSystem& fs, const std::string& path) {
+  const auto attributes = fs.Attributes(path);
+  return attributes && (*attributes & faDirectory);
+}
+
+inline bool IsExistingFile(FileSystem& fs, const std::string& path) {
+  const auto attributes = fs.Attributes(path);
+  return attributes && !(*attributes & faDirectory);
+}
+
+}  // namespace varnex

@@ -1,0 +1,74 @@
+#include "PathRules.h"
+
+#include "Wildcard.h"
+
+namespace varnex {
+
+namespace {
+
+// Enters the saved directory again when it goes out of scope, if that still names a folder.
+class CurrentDirectoryRestorer {
+ public:
+  CurrentDirectoryRestorer(FileSystem& fs, std::string saved) : fs_(fs), saved_(std::move(saved)) {}
+  CurrentDirectoryRestorer(const CurrentDirectoryRestorer&) = delete;
+  CurrentDirectoryRestorer& operator=(const CurrentDirectoryRestorer&) = delete;
+
+  ~CurrentDirectoryRestorer() {
+    try {
+      if (IsExistingFolder(fs_, saved_)) {
+        fs_.SetCurrentDirectory(saved_);
+      }
+    } catch (const std::exception&) {
+      // The folder went away between the check and the call; there is nothing left to restore.
+    }
+  }
+
+ private:
+  FileSystem& fs_;
+  std::string saved_;
+};
+
+}  // namespace
+
+SplitPathResult SplitPath(FileSystem& fs, const std::string& text) {
+  const std::string saved = fs.CurrentDirectory();
+  const CurrentDirectoryRestorer restorer(fs, saved);
+
+  std::string folder = text;
+  if (folder.size() >= 2 && folder.front() == '[' && folder.back() == ']') {
+    folder = folder.substr(1, folder.size() - 2);
+  }
+  std::string lastPart = folder.substr(folder.rfind('/') + 1);
+  if (folder.size() == lastPart.size() + 1) {
+    folder = std::string(1, '/');  // not = "/": g++ 12 gives a false -Wrestrict there
+  } else if (folder.size() > lastPart.size()) {
+    folder.resize(folder.size() - lastPart.size() - 1);
+  } else {
+    folder = saved;
+  }
+  if (!folder.empty()) {
+    fs.SetCurrentDirectory(folder);
+  }
+  if (!lastPart.empty() && !HasWildcards(lastPart) && !IsExistingFile(fs, lastPart)) {
+    fs.SetCurrentDirectory(lastPart);
+    folder = JoinPath(folder, lastPart);
+    lastPart.clear();
+  }
+  return {folder, lastPart};
+}
+
+std::string JoinPath(const std::string& folder, const std::string& name) {
+  if (!folder.empty() && folder.back() == '/') {
+    return folder + name;
+  }
+  return folder + "/" + name;
+}
+
+std::string AbsolutePath(const std::string& path, const std::string& base) {
+  if (path.empty() || path.front() == '/') {
+    return path;
+  }
+  return JoinPath(base, path);
+}
+
+}  // namespace varnex

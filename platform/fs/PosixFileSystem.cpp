@@ -1,0 +1,176 @@
+#include "PosixFileSystem.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <utility>
+
+#include "platform/Exception.h"
+#include "Wildcard.h"
+
+namespace varnex {
+
+namespace {
+
+bool IsHiddenName(std::string_view name) { return !name.empty() && name.front() == '.'; }
+
+bool IsDotOrDotDot(std::string_view name) { return name == "." || name == ".."; }
+
+std::uint32_t KindFromMode(mode_t mode) {
+  if (S_ISREG(mode)) {
+    return faArchive;
+  }
+  return S_ISDIR(mode) ? faDirectory : faSysFile;
+}
+
+// Kind of an entry after following links; a broken link or a link loop is a system entry.
+std::uint32_t KindFromStat(int directoryFd, const char* name) {
+  struct stat status;
+  if (fstatat(directoryFd, name, &status, 0) != 0) {
+    return faSysFile;
+  }
+  return KindFromMode(status.st_mode);
+}
+
+std::uint32_t KindFromEntry(int directoryFd, const dirent& entry) {
+  switch (entry.d_type) {
+    case DT_REG:
+      return faArchive;
+    case DT_DIR:
+      return faDirectory;
+    case DT_LNK:
+    case DT_UNKNOWN:
+      return KindFromStat(directoryFd, entry.d_name);
+    default:
+      return faSysFile;
+  }
+}
+
+bool IsReadOnly(int directoryFd, const char* name) {
+  return faccessat(directoryFd, name, W_OK, AT_EACCESS) != 0;
+}
+
+struct DirectoryCloser {
+  void operator()(DIR* directory) const { closedir(directory); }
+};
+
+// Reads a folder and yields the entries whose names match the pattern.
+class DirectorySearch final : public FileSearch {
+ public:
+  DirectorySearch(DIR* directory, std::string_view namePattern, std::uint32_t attributeWord)
+      : directory_(directory),
+        pattern_(namePattern),
+        exclusion_(ExclusionWord(attributeWord)),
+        wantsReadOnly_(attributeWord & faReadOnly) {}
+
+  std::optional<FoundEntry> Next() override {
+    const int directoryFd = dirfd(directory_.get());
+    while (const dirent* entry = readdir(directory_.get())) {
+      const std::string_view name = entry->d_name;
+      if (IsDotOrDotDot(name) || !pattern_.Matches(name)) {
+        continue;
+      }
+      std::uint32_t attributes = KindFromEntry(directoryFd, *entry);
+      if (IsHiddenName(name)) {
+        attributes |= faHidden;
+      }
+      if (attributes & exclusion_) {
+        continue;
+      }
+      if (wantsReadOnly_ && IsReadOnly(directoryFd, entry->d_name)) {
+        attributes |= faReadOnly;
+      }
+      return FoundEntry{std::string(name), attributes};
+    }
+    return std::nullopt;
+  }
+
+ private:
+  std::unique_ptr<DIR, DirectoryCloser> directory_;
+  WildcardPattern pattern_;
+  std::uint32_t exclusion_;
+  bool wantsReadOnly_;
+};
+
+// A search for one exact name: it yields that entry once, or nothing.
+class SingleEntrySearch final : public FileSearch {
+ public:
+  explicit SingleEntrySearch(std::optional<FoundEntry> entry) : entry_(std::move(entry)) {}
+
+  std::optional<FoundEntry> Next() override { return std::exchange(entry_, std::nullopt); }
+
+ private:
+  std::optional<FoundEntry> entry_;
+};
+
+class EmptySearch final : public FileSearch {
+ public:
+  std::optional<FoundEntry> Next() override { return std::nullopt; }
+};
+
+}  // namespace
+
+std::unique_ptr<FileSearch> PosixFileSystem::Find(const std::string& pattern,
+                                                  std::uint32_t attributeWord) {
+  const std::size_t slash = pattern.rfind('/');
+  const std::string folder = slash == std::string::npos ? "." : pattern.substr(0, slash == 0 ? 1 : slash);
+  const std::string_view namePattern =
+      std::string_view(pattern).substr(slash == std::string::npos ? 0 : slash + 1);
+  if (namePattern.empty() || IsDotOrDotDot(namePattern)) {
+    return std::make_unique<EmptySearch>();
+  }
+  if (!HasWildcards(namePattern)) {
+    // File names are case-sensitive here, so a plain name is one entry and needs no folder scan.
+    std::optional<FoundEntry> entry;
+    const auto attributes = Attributes(pattern);
+    if (attributes && !(*attributes & ExclusionWord(attributeWord))) {
+      entry = FoundEntry{std::string(namePattern), *attributes};
+    }
+    return std::make_unique<SingleEntrySearch>(std::move(entry));
+  }
+  DIR* directory = opendir(folder.c_str());
+  if (directory == nullptr) {
+    return std::make_unique<EmptySearch>();
+  }
+  return std::make_unique<DirectorySearch>(directory, namePattern, attributeWord);
+}
+
+std::optional<std::uint32_t> PosixFileSystem::Attributes(const std::string& path) {
+  struct stat status;
+  std::uint32_t attributes;
+  if (stat(path.c_str(), &status) == 0) {
+    attributes = KindFromMode(status.st_mode);
+  } else if (lstat(path.c_str(), &status) == 0) {
+    attributes = faSysFile;
+  } else {
+    return std::nullopt;
+  }
+  const std::size_t slash = path.rfind('/');
+  if (IsHiddenName(std::string_view(path).substr(slash == std::string::npos ? 0 : slash + 1))) {
+    attributes |= faHidden;
+  }
+  if (IsReadOnly(AT_FDCWD, path.c_str())) {
+    attributes |= faReadOnly;
+  }
+  return attributes;
+}
+
+void PosixFileSystem::SetCurrentDirectory(const std::string& path) {
+  if (chdir(path.c_str()) != 0) {
+    throw EInOutError::FromErrno(errno);
+  }
+}
+
+std::string PosixFileSystem::CurrentDirectory() {
+  const std::unique_ptr<char, decltype(&std::free)> path(getcwd(nullptr, 0), &std::free);
+  if (!path) {
+    throw EInOutError::FromErrno(errno);
+  }
+  return path.get();
+}
+
+}  // namespace varnex

@@ -1,0 +1,19 @@
+#pragma once
+
+#include "FileSystem.h"
+
+namespace varnex {
+
+// The file system through POSIX calls. Directories are read with readdir, using the entry type it
+// reports and calling stat only for links and entries of unknown type, so a large folder costs one
+// pass and a few system calls.
+class PosixFileSystem final : public FileSystem {
+ public:
+  std::unique_ptr<FileSearch> Find(const std::string& pattern,
+                                   std::uint32_t attributeWord) override;
+  std::optional<std::uint32_t> Attributes(const std::string& path) override;
+  void SetCurrentDirectory(const std::string& path) override;
+  std::string CurrentDirectory() override;
+};
+
+}  // namespace varnex

@@ -1,0 +1,28 @@
+#include "DroppedNames.h"
+
+#include <QUrl>
+
+namespace varnex {
+
+std::vector<std::string> DroppedLocalNames(const QMimeData& data) {
+  std::vector<std::string> names;
+  for (QByteArray line : data.data(QStringLiteral("text/uri-list")).split('\n')) {
+    line = line.trimmed();
+    if (line.isEmpty() || line.startsWith('#')) {
+      continue;
+    }
+    const QUrl url = QUrl::fromEncoded(line, QUrl::StrictMode);
+    const bool local = url.scheme() == QLatin1String("file") &&
+                       (url.host().isEmpty() || url.host() == QLatin1String("localhost"));
+    if (!local) {
+      continue;
+    }
+    const QByteArray path = QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1());
+    if (!path.isEmpty()) {
+      names.emplace_back(path.constData(), static_cast<std::size_t>(path.size()));
+    }
+  }
+  return names;
+}
+
+}  // namespace varnex

@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that building (and, with "test", testing) needs, and only those
+# that are missing, so a second run costs a dpkg query and nothing else.
+set -euo pipefail
+
+build_packages=(
+  cmake ninja-build g++ pkg-config
+  qt6-base-dev libgl-dev qt6-qpa-plugins
+)
+test_packages=(
+  googletest libgtest-dev libgmock-dev libbenchmark-dev
+  xvfb xauth xdotool x11-utils
+  dbus dbus-x11 at-spi2-core python3 python3-pyatspi
+)
+
+wanted=("${build_packages[@]}")
+if [[ ${1:-} == test ]]; then
+  wanted+=("${test_packages[@]}")
+fi
+
+missing=()
+for package in "${wanted[@]}"; do
+  status=$(dpkg-query -W -f='${Status}' "$package" 2>/dev/null || true)
+  [[ $status == "install ok installed" ]] || missing+=("$package")
+done
+[[ ${#missing[@]} -eq 0 ]] && exit 0
+
+echo "Installing missing packages: ${missing[*]}"
+sudo=()
+[[ $(id -u) -eq 0 ]] || sudo=(sudo)
+export DEBIAN_FRONTEND=noninteractive
+"${sudo[@]}" apt-get update -qq
+"${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QAbstractListModel>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace varnex {
+
+// The entries of the file list, each the bytes of a name; the text shown is made only for the rows
+// on screen, so a list of a hundred thousand names costs no more than their bytes.
+class FileListModel final : public QAbstractListModel {
+ public:
+  using QAbstractListModel::QAbstractListModel;
+
+  int rowCount(const QModelIndex& parent = {}) const override;
+  QVariant data(const QModelIndex& index, int role) const override;
+
+  const std::vector<std::string>& Entries() const { return entries_; }
+  void SetEntries(std::vector<std::string> entries);
+  void Clear() { SetEntries({}); }
+
+  // The row whose entry equals `name` byte for byte, or -1.
+  int FindExact(std::string_view name) const;
+
+ private:
+  std::vector<std::string> entries_;
+};
+
+}  // namespace varnex

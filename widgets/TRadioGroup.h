@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QButtonGroup>
+#include <QGroupBox>
+#include <functional>
+
+namespace varnex {
+
+// A group of radio buttons whose checked entry is an index. OnClick follows the user's clicks;
+// setting the index from code raises nothing.
+class TRadioGroup final : public QGroupBox {
+ public:
+  TRadioGroup(const QStringList& items, QWidget* parent = nullptr);
+
+  int ItemIndex() const { return buttons_.checkedId(); }
+  void SetItemIndex(int index);
+
+  std::function<void(QObject* sender)> OnClick;
+
+ private:
+  QButtonGroup buttons_;
+};
+
+}  // namespace varnex
