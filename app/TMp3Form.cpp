@@ -25,8 +25,8 @@ QFont DesignFont(int pixelSize, bool bold = false) {
 
 QPushButton* BitBtn(QWidget* parent, const char* caption, QStyle::StandardPixmap glyph,
                     QRect geometry, const char* hint) {
-  auto* button = new QPushButton(parent->style()->standardIcon(glyph),
-                                 QString::fromUtf8(caption), parent);
+  auto* button =
+      new QPushButton(parent->style()->standardIcon(glyph), QString::fromUtf8(caption), parent);
   button->setGeometry(geometry);
   button->setToolTip(QString::fromUtf8(hint));
   // Enter presses a button that has the focus; otherwise it reaches the window's default button.
@@ -78,7 +78,8 @@ void TMp3Form::CreateControls() {
   FileListBox1->setGeometry(16, 56, 441, 177);
   FileListBox1->setToolTip(QStringLiteral("List of mp3 or iad files\nin the selected folder"));
 
-  SpeedButton1 = SpeedButton(this, PlayGlyph(), {120, 240, 23, 22}, "Play the selected file (if any)");
+  SpeedButton1 =
+      SpeedButton(this, PlayGlyph(), {120, 240, 23, 22}, "Play the selected file (if any)");
   SpeedButton2 = SpeedButton(this, StopGlyph(), {152, 240, 23, 22}, "Stop playing the file");
 
   TrackBar1 = new QSlider(Qt::Horizontal, this);
@@ -99,8 +100,8 @@ void TMp3Form::CreateControls() {
   convertirBtn->setDefault(true);
   AProposBtn = BitBtn(this, "About...", QStyle::SP_DialogHelpButton, {360, 288, 75, 25},
                       "Information about the author of this program");
-  QuitterBtn = BitBtn(this, "Quit", QStyle::SP_DialogCloseButton, {360, 320, 75, 25},
-                      "Quit this program");
+  QuitterBtn =
+      BitBtn(this, "Quit", QStyle::SP_DialogCloseButton, {360, 320, 75, 25}, "Quit this program");
 
   setTabOrder(AProposBtn, QuitterBtn);
   setTabOrder(QuitterBtn, convertirBtn);
@@ -155,7 +156,9 @@ void TMp3Form::ApplyFolder(const std::string& folder) {
   }
 }
 
-void TMp3Form::DirectoryEdit1Change() { ApplyFolder(DirectoryEdit1->Text()); }
+void TMp3Form::DirectoryEdit1Change() {
+  ApplyFolder(DirectoryEdit1->Text());
+}
 
 void TMp3Form::WMDROPFILES(const std::vector<std::string>& droppedNames) {
   if (droppedNames.empty()) {
@@ -168,7 +171,9 @@ void TMp3Form::WMDROPFILES(const std::vector<std::string>& droppedNames) {
   }
 }
 
-void TMp3Form::QuitterBtnClick() { close(); }
+void TMp3Form::QuitterBtnClick() {
+  close();
+}
 
 bool TMp3Form::FormCloseQuery() {
   SaveSettings();

@@ -14,7 +14,8 @@ class Exception : public std::runtime_error {
 // A file-system failure with the platform code it stands for.
 class EInOutError : public Exception {
  public:
-  EInOutError(int errorCode, const std::string& message) : Exception(message), errorCode_(errorCode) {}
+  EInOutError(int errorCode, const std::string& message)
+      : Exception(message), errorCode_(errorCode) {}
 
   // Maps an errno value to the code and text the user sees ("File not found", ...).
   static EInOutError FromErrno(int errnoValue);

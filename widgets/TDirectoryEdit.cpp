@@ -33,6 +33,8 @@ void TCustomComboEdit::resizeEvent(QResizeEvent* event) {
                        height() - 2 * frame);
 }
 
-TDirectoryEdit::TDirectoryEdit(QWidget* parent) : TCustomComboEdit(parent) { setReadOnly(true); }
+TDirectoryEdit::TDirectoryEdit(QWidget* parent) : TCustomComboEdit(parent) {
+  setReadOnly(true);
+}
 
 }  // namespace varnex

@@ -8,9 +8,13 @@ namespace {
 
 constexpr char32_t kFirstRawByte = 0x110000;
 
-char32_t RawByte(unsigned char byte) { return kFirstRawByte + byte; }
+char32_t RawByte(unsigned char byte) {
+  return kFirstRawByte + byte;
+}
 
-bool IsContinuation(unsigned char byte) { return (byte & 0xC0) == 0x80; }
+bool IsContinuation(unsigned char byte) {
+  return (byte & 0xC0) == 0x80;
+}
 
 // Decodes one multi-byte UTF-8 sequence starting at `offset`, or returns 0 when it is not valid
 // (truncated, overlong, a surrogate or beyond U+10FFFF).
@@ -37,7 +41,8 @@ char32_t DecodeSequence(std::string_view name, std::size_t offset, std::size_t& 
     }
     codePoint = (codePoint << 6) | (byte & 0x3F);
   }
-  if (codePoint < smallest || codePoint > 0x10FFFF || (codePoint >= 0xD800 && codePoint <= 0xDFFF)) {
+  if (codePoint < smallest || codePoint > 0x10FFFF ||
+      (codePoint >= 0xD800 && codePoint <= 0xDFFF)) {
     return 0;
   }
   return codePoint;

@@ -9,16 +9,20 @@
 #include <cstdlib>
 #include <utility>
 
-#include "platform/Exception.h"
 #include "Wildcard.h"
+#include "platform/Exception.h"
 
 namespace varnex {
 
 namespace {
 
-bool IsHiddenName(std::string_view name) { return !name.empty() && name.front() == '.'; }
+bool IsHiddenName(std::string_view name) {
+  return !name.empty() && name.front() == '.';
+}
 
-bool IsDotOrDotDot(std::string_view name) { return name == "." || name == ".."; }
+bool IsDotOrDotDot(std::string_view name) {
+  return name == "." || name == "..";
+}
 
 std::uint32_t KindFromMode(mode_t mode) {
   if (S_ISREG(mode)) {
@@ -50,8 +54,9 @@ std::uint32_t KindFromEntry(int directoryFd, const dirent& entry) {
   }
 }
 
+// Refused writing, as opposed to an entry that is not there (a broken link).
 bool IsReadOnly(int directoryFd, const char* name) {
-  return faccessat(directoryFd, name, W_OK, AT_EACCESS) != 0;
+  return faccessat(directoryFd, name, W_OK, AT_EACCESS) != 0 && (errno == EACCES || errno == EROFS);
 }
 
 struct DirectoryCloser {
@@ -117,7 +122,8 @@ class EmptySearch final : public FileSearch {
 std::unique_ptr<FileSearch> PosixFileSystem::Find(const std::string& pattern,
                                                   std::uint32_t attributeWord) {
   const std::size_t slash = pattern.rfind('/');
-  const std::string folder = slash == std::string::npos ? "." : pattern.substr(0, slash == 0 ? 1 : slash);
+  const std::string folder =
+      slash == std::string::npos ? "." : pattern.substr(0, slash == 0 ? 1 : slash);
   const std::string_view namePattern =
       std::string_view(pattern).substr(slash == std::string::npos ? 0 : slash + 1);
   if (namePattern.empty() || IsDotOrDotDot(namePattern)) {

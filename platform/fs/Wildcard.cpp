@@ -58,6 +58,8 @@ bool WildcardPattern::Matches(std::string_view name) const {
   return token == tokens_.size();
 }
 
-bool HasWildcards(std::string_view text) { return text.find_first_of("*?") != std::string::npos; }
+bool HasWildcards(std::string_view text) {
+  return text.find_first_of("*?") != std::string::npos;
+}
 
 }  // namespace varnex

@@ -17,7 +17,8 @@ std::vector<std::string> DroppedLocalNames(const QMimeData& data) {
     if (!local) {
       continue;
     }
-    const QByteArray path = QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1());
+    const QByteArray path =
+        QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1());
     if (!path.isEmpty()) {
       names.emplace_back(path.constData(), static_cast<std::size_t>(path.size()));
     }

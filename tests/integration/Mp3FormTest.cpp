@@ -1,0 +1,186 @@
+#include <gtest/gtest.h>
+
+#include <QDropEvent>
+#include <QMimeData>
+#include <QRadioButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <QUrl>
+#include <filesystem>
+
+#include "app/Application.h"
+#include "app/TMp3Form.h"
+#include "platform/fs/PosixFileSystem.h"
+#include "platform/shell/DroppedNames.h"
+#include "tests/support/ModalCloser.h"
+#include "tests/support/TempFolder.h"
+
+namespace varnex {
+namespace {
+
+using test::ModalCloser;
+using test::TempFolder;
+using Names = std::vector<std::string>;
+
+class Mp3FormTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    folder.File("b.mp3");
+    folder.File("A.MP3");
+    folder.File("c.iad");
+    folder.Folder("start");
+    folder.Folder("other");
+    folder.File("other/x.mp3");
+    folder.Folder(".hidden");
+    fs.SetCurrentDirectory(folder / "start");
+  }
+
+  std::unique_ptr<TMp3Form> Start(std::vector<std::string> arguments) {
+    auto form = std::make_unique<TMp3Form>(fs, fs.CurrentDirectory(), std::move(arguments));
+    form->show();
+    return form;
+  }
+
+  TempFolder folder;
+  PosixFileSystem fs;
+  ModalCloser boxes;
+};
+
+TEST_F(Mp3FormTest, StartsWithTheCaptionAndTheMp3Choice) {
+  const auto form = Start({});
+  EXPECT_EQ(form->windowTitle(), QStringLiteral("Varnex by Tomvik"));
+  EXPECT_EQ(form->rg->ItemIndex(), 0);
+  EXPECT_EQ(form->FileListBox1->Mask(), "*.mp3");
+  EXPECT_EQ(form->convertirBtn->text(), QStringLiteral("mp3 => iad"));
+  EXPECT_EQ(form->size(), QSize(472, 352));
+  EXPECT_TRUE(boxes.Seen().isEmpty());
+}
+
+TEST_F(Mp3FormTest, FolderArgumentIsShownAndListed) {
+  const auto form = Start({folder.Path()});
+  EXPECT_EQ(form->DirectoryEdit1->Text(), folder.Path());
+  EXPECT_EQ(form->FileListBox1->Entries(), (Names{"A.MP3", "b.mp3"}));
+  EXPECT_TRUE(boxes.Seen().isEmpty());
+}
+
+TEST_F(Mp3FormTest, RelativeArgumentIsTakenFromTheStartDirectory) {
+  const auto form = Start({"../other"});
+  EXPECT_EQ(form->DirectoryEdit1->Text(), folder / "start/../other");
+  EXPECT_EQ(form->FileListBox1->FolderPath(), folder / "other");
+}
+
+TEST_F(Mp3FormTest, SecondArgumentBringsTheWarningAndTheFirstStays) {
+  const auto form = Start({folder / "other", folder.Path()});
+  EXPECT_EQ(boxes.Seen(), QStringList{QStringLiteral("Warning: Only one folder, please")});
+  EXPECT_EQ(form->FileListBox1->FolderPath(), folder / "other");
+}
+
+TEST_F(Mp3FormTest, ArgumentThatNamesNoFolderLeavesTheListAlone) {
+  const auto form = Start({folder / "missing"});
+  EXPECT_EQ(form->DirectoryEdit1->Text(), folder / "missing");
+  EXPECT_EQ(form->FileListBox1->FolderPath(), folder / "start");
+  EXPECT_TRUE(boxes.Seen().isEmpty());
+}
+
+TEST_F(Mp3FormTest, ChoiceSetsMaskAndCaption) {
+  const auto form = Start({folder.Path()});
+  QTest::mouseClick(form->rg->findChildren<QRadioButton*>().at(1), Qt::LeftButton);
+  EXPECT_EQ(form->FileListBox1->Mask(), "*.iad");
+  EXPECT_EQ(form->convertirBtn->text(), QStringLiteral("iad => mp3"));
+  EXPECT_EQ(form->FileListBox1->Entries(), Names{"c.iad"});
+  QTest::mouseClick(form->rg->findChildren<QRadioButton*>().at(0), Qt::LeftButton);
+  EXPECT_EQ(form->FileListBox1->Mask(), "*.mp3");
+  EXPECT_EQ(form->convertirBtn->text(), QStringLiteral("mp3 => iad"));
+}
+
+TEST_F(Mp3FormTest, EnterPressesConvertUnlessAnotherButtonHasTheFocus) {
+  const auto form = Start({folder.Path()});
+  QSignalSpy converts(form->convertirBtn, &QPushButton::clicked);
+  for (QWidget* focus :
+       std::initializer_list<QWidget*>{form->FileListBox1, form->DirectoryEdit1, form->TrackBar1}) {
+    QTest::keyClick(focus, Qt::Key_Return);
+  }
+  EXPECT_EQ(converts.count(), 3);
+  QSignalSpy abouts(form->AProposBtn, &QPushButton::clicked);
+  QTest::keyClick(form->AProposBtn, Qt::Key_Return);
+  EXPECT_EQ(abouts.count(), 1);
+  EXPECT_EQ(converts.count(), 3);
+}
+
+TEST_F(Mp3FormTest, FieldTakesNoTyping) {
+  const auto form = Start({folder.Path()});
+  QTest::keyClicks(form->DirectoryEdit1, QStringLiteral("xyz"));
+  QTest::keyClick(form->DirectoryEdit1, Qt::Key_Backspace);
+  EXPECT_EQ(form->DirectoryEdit1->text().toStdString(), folder.Path());
+  EXPECT_EQ(form->DirectoryEdit1->Text(), folder.Path());
+}
+
+TEST_F(Mp3FormTest, DroppedFolderOrFileIsApplied) {
+  const auto form = Start({});
+  form->WMDROPFILES({folder / "other", folder.Path()});  // only the first counts
+  EXPECT_EQ(form->DirectoryEdit1->Text(), folder / "other");
+  EXPECT_EQ(form->FileListBox1->Entries(), Names{"x.mp3"});
+
+  form->WMDROPFILES({folder / "c.iad"});  // another extension: the list shows that file alone
+  EXPECT_EQ(form->FileListBox1->Mask(), "c.iad");
+  EXPECT_EQ(form->FileListBox1->SelectedFilePath(), folder / "c.iad");
+}
+
+TEST_F(Mp3FormTest, DropsOfHiddenMissingOrNothingAreIgnored) {
+  const auto form = Start({folder.Path()});
+  for (const Names& drop :
+       {Names{folder / ".hidden"}, Names{folder / "missing"}, Names{"/"}, Names{}}) {
+    form->WMDROPFILES(drop);
+    EXPECT_EQ(form->DirectoryEdit1->Text(), folder.Path());
+    EXPECT_EQ(form->FileListBox1->FolderPath(), folder.Path());
+  }
+}
+
+TEST_F(Mp3FormTest, DropEventCarriesTheBytesOfTheName) {
+  const std::string odd = folder.Folder("caf\xE9 & co");
+  folder.File("caf\xE9 & co/song.mp3");
+  const auto form = Start({});
+  QMimeData data;
+  data.setData(QStringLiteral("text/uri-list"),
+               "https://example.org/x\r\nfile://" +
+                   QByteArray::fromStdString(odd).toPercentEncoding("/") + "\r\n");
+  QDragEnterEvent enter(QPoint(100, 100), Qt::CopyAction, &data, Qt::LeftButton, {});
+  QApplication::sendEvent(form.get(), &enter);
+  EXPECT_TRUE(enter.isAccepted());
+  QDropEvent drop(QPointF(100, 100), Qt::CopyAction, &data, Qt::LeftButton, {});
+  QApplication::sendEvent(form.get(), &drop);
+  EXPECT_EQ(form->DirectoryEdit1->Text(), odd);
+  EXPECT_EQ(form->FileListBox1->Entries(), Names{"song.mp3"});
+}
+
+TEST(DroppedLocalNames, KeepsLocalFilesInOrder) {
+  QMimeData data;
+  data.setData(QStringLiteral("text/uri-list"),
+               "# comment\r\nfile:///a%20b/%FF\r\nsmb://server/share\r\nfile://localhost/c\r\n");
+  EXPECT_EQ(DroppedLocalNames(data), (Names{"/a b/\xFF", "/c"}));
+}
+
+TEST_F(Mp3FormTest, UncaughtFailureReachesTheErrorReport) {
+  const std::string doomed = folder.Folder("doomed");
+  const auto form = Start({doomed});
+  std::filesystem::remove(doomed);
+  QTest::mouseClick(form->rg->findChildren<QRadioButton*>().at(1), Qt::LeftButton);
+  ASSERT_EQ(boxes.Seen().size(), 1);
+  EXPECT_TRUE(boxes.Seen().front().endsWith(QStringLiteral(": File not found.")))
+      << boxes.Seen().front().toStdString();
+  EXPECT_EQ(form->convertirBtn->text(), QStringLiteral("mp3 => iad"));  // the mask failed first
+}
+
+TEST(ErrorReport, TitleAndTextRules) {
+  EXPECT_EQ(ApplicationTitle(QStringLiteral("/usr/bin/varnex")), QStringLiteral("varnex"));
+  EXPECT_EQ(ApplicationTitle(QStringLiteral("/opt/VARNEX.EXE")), QStringLiteral("Varnex"));
+  EXPECT_EQ(ApplicationTitle(QStringLiteral("/x.y/Tool.v2.bin")), QStringLiteral("Tool"));
+  EXPECT_EQ(ErrorReportText(QStringLiteral("File not found")), QStringLiteral("File not found."));
+  EXPECT_EQ(ErrorReportText(QStringLiteral("Done.")), QStringLiteral("Done."));
+  EXPECT_EQ(ErrorReportText(QStringLiteral("(80040216)")), QStringLiteral("(80040216)"));
+  EXPECT_EQ(ErrorReportText(QStringLiteral("Why?")), QStringLiteral("Why?."));
+  EXPECT_EQ(ErrorReportText(QString()), QString());
+}
+
+}  // namespace
+}  // namespace varnex

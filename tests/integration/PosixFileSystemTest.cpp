@@ -1,0 +1,162 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <functional>
+#include <map>
+#include <set>
+
+#include "platform/Exception.h"
+#include "platform/fs/PosixFileSystem.h"
+#include "tests/support/TempFolder.h"
+
+namespace varnex {
+namespace {
+
+using test::TempFolder;
+
+std::map<std::string, std::uint32_t> Search(FileSystem& fs, const std::string& pattern,
+                                            std::uint32_t attributeWord) {
+  std::map<std::string, std::uint32_t> found;
+  const auto search = fs.Find(pattern, attributeWord);
+  while (auto entry = search->Next()) {
+    EXPECT_TRUE(found.emplace(entry->name, entry->attributes).second) << "twice: " << entry->name;
+  }
+  return found;
+}
+
+std::set<std::string> Names(const std::map<std::string, std::uint32_t>& found) {
+  std::set<std::string> names;
+  for (const auto& [name, attributes] : found) {
+    names.insert(name);
+  }
+  return names;
+}
+
+// Runs `check` in a child process that has given up root, for what root is never refused.
+bool RunsAsNobody(const std::function<bool()>& check) {
+  const pid_t child = fork();
+  if (child == 0) {
+    const bool ok = (getuid() != 0 || (setgid(65534) == 0 && setuid(65534) == 0)) && check();
+    _exit(ok ? 0 : 1);
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+// A folder with one of every kind of entry a music folder may hold by accident.
+class MixedFolder : public testing::Test {
+ protected:
+  void SetUp() override {
+    folder.File("plain.mp3");
+    folder.File("Upper.MP3");
+    folder.File("a.mp3x");
+    folder.File(".hidden.mp3");
+    folder.File("with space.mp3");
+    folder.File("quote\"s 'and' new\nline.mp3");
+    folder.File("caf\xE9.mp3");
+    chmod(folder.File("locked.mp3").c_str(), 0444);
+    folder.Folder("sub.mp3");
+    folder.Fifo("pipe.mp3");
+    folder.Socket("socket.mp3");
+    folder.Symlink("broken.mp3", "nowhere");
+    folder.Symlink("loop.mp3", "loop.mp3");
+    folder.Symlink("link.mp3", "plain.mp3");
+    folder.Symlink("dirlink.mp3", "sub.mp3");
+  }
+
+  TempFolder folder;
+  PosixFileSystem fs;
+};
+
+TEST_F(MixedFolder, ListingSearchYieldsPlainFilesOnly) {
+  const auto found = Search(fs, folder / "*.mp3", 0);
+  EXPECT_EQ(Names(found), (std::set<std::string>{"plain.mp3", "Upper.MP3", "with space.mp3",
+                                                 "quote\"s 'and' new\nline.mp3", "caf\xE9.mp3",
+                                                 "locked.mp3", "link.mp3"}));
+  EXPECT_EQ(found.at("plain.mp3"), faArchive);
+}
+
+TEST_F(MixedFolder, FolderWordAddsFoldersAndLinksToFolders) {
+  const auto found = Search(fs, folder / "*.mp3", faDirectory);
+  EXPECT_TRUE(found.count("sub.mp3") && found.count("dirlink.mp3"));
+  EXPECT_EQ(found.at("sub.mp3"), faDirectory);
+  EXPECT_FALSE(found.count("pipe.mp3") || found.count(".hidden.mp3"));
+}
+
+TEST_F(MixedFolder, FullWordYieldsEveryMatchWithItsAttributes) {
+  const auto found = Search(fs, folder / "*.mp3", 63);
+  EXPECT_EQ(found.size(), 14u);  // everything but a.mp3x
+  EXPECT_EQ(found.at(".hidden.mp3"), faHidden | faArchive);
+  EXPECT_EQ(found.at("pipe.mp3") & faSysFile, faSysFile);
+  EXPECT_EQ(found.at("socket.mp3") & faSysFile, faSysFile);
+  EXPECT_EQ(found.at("broken.mp3") & faSysFile, faSysFile);
+  EXPECT_EQ(found.at("loop.mp3") & faSysFile, faSysFile);
+  chown((folder / "plain.mp3").c_str(), 65534, 65534);  // so that the one who checks may write it
+  EXPECT_TRUE(RunsAsNobody([&] {
+    const auto asNobody = Search(fs, folder / "*.mp3", 63);
+    return (asNobody.at("locked.mp3") & faReadOnly) && !(asNobody.at("plain.mp3") & faReadOnly);
+  }));
+}
+
+TEST_F(MixedFolder, PlainNameFindsThatEntryAlone) {
+  EXPECT_EQ(Names(Search(fs, folder / "plain.mp3", faDirectory)),
+            std::set<std::string>{"plain.mp3"});
+  EXPECT_EQ(Names(Search(fs, folder / "sub.mp3", faDirectory)), std::set<std::string>{"sub.mp3"});
+  EXPECT_TRUE(Search(fs, folder / "PLAIN.mp3", faDirectory).empty());  // names are exact here
+  EXPECT_TRUE(Search(fs, folder / ".hidden.mp3", faDirectory).empty());
+  EXPECT_TRUE(Search(fs, folder / "pipe.mp3", faDirectory).empty());
+  EXPECT_TRUE(
+      Search(fs, folder / "sub.mp3/", faDirectory).empty());  // a trailing "/" finds nothing
+  EXPECT_TRUE(Search(fs, folder / "missing", faDirectory).empty());
+  EXPECT_TRUE(Search(fs, folder / "missing/*.mp3", 63).empty());
+}
+
+TEST_F(MixedFolder, AttributesOfAPath) {
+  EXPECT_EQ(fs.Attributes(folder / "plain.mp3"), faArchive);
+  EXPECT_EQ(fs.Attributes(folder / "sub.mp3"), faDirectory);
+  EXPECT_EQ(fs.Attributes(folder / ".hidden.mp3"), faHidden | faArchive);
+  EXPECT_EQ(fs.Attributes(folder / "broken.mp3"), faSysFile);
+  EXPECT_EQ(fs.Attributes(folder / "pipe.mp3"), faSysFile);
+  EXPECT_EQ(fs.Attributes(folder / "missing"), std::nullopt);
+  EXPECT_EQ(fs.Attributes("/"), faDirectory);
+}
+
+TEST(PosixFileSystem, EntersFoldersAndReportsWhyNot) {
+  TempFolder folder;
+  PosixFileSystem fs;
+  const std::string sub = folder.Folder("sub");
+  fs.SetCurrentDirectory(sub);
+  EXPECT_EQ(fs.CurrentDirectory(), sub);
+
+  auto codeFor = [&fs](const std::string& path) {
+    try {
+      fs.SetCurrentDirectory(path);
+    } catch (const EInOutError& error) {
+      return error.ErrorCode();
+    }
+    return 0;
+  };
+  EXPECT_EQ(codeFor(folder / "missing"), 2);
+  EXPECT_EQ(codeFor(folder.File("file")), 3);
+  EXPECT_EQ(codeFor(folder.Symlink("loop", "loop")), 3);
+  EXPECT_EQ(fs.CurrentDirectory(), sub);  // failures leave the current directory alone
+
+  const std::string closed = folder.Folder("closed");
+  chmod(closed.c_str(), 0700);
+  EXPECT_TRUE(RunsAsNobody([&] { return codeFor(closed) == 5; }));
+}
+
+TEST(PosixFileSystem, UnreadableFolderGivesAnEmptySearch) {
+  TempFolder folder;
+  PosixFileSystem fs;
+  const std::string closed = folder.Folder("closed");
+  folder.File("closed/a.mp3");
+  chmod(closed.c_str(), 0711);
+  EXPECT_TRUE(RunsAsNobody([&] { return !fs.Find(closed + "/*.mp3", 0)->Next(); }));
+}
+
+}  // namespace
+}  // namespace varnex

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <string>
+
+namespace varnex::test {
+
+// A real folder under the system's temporary directory, removed with everything in it at the end.
+class TempFolder {
+ public:
+  TempFolder();
+  TempFolder(const TempFolder&) = delete;
+  TempFolder& operator=(const TempFolder&) = delete;
+  ~TempFolder();
+
+  const std::string& Path() const { return path_; }
+  std::string operator/(const std::string& name) const { return path_ + "/" + name; }
+
+  // Each returns the full path of what it made; `name` may contain "/" for nested entries.
+  std::string File(const std::string& name, const std::string& content = "data") const;
+  std::string Folder(const std::string& name) const;
+  std::string Fifo(const std::string& name) const;
+  std::string Socket(const std::string& name) const;
+  std::string Symlink(const std::string& name, const std::string& target) const;
+
+ private:
+  std::string path_;
+};
+
+// The content of a file, or an empty text when it cannot be read.
+std::string ReadFile(const std::string& path);
+
+}  // namespace varnex::test

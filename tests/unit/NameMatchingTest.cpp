@@ -1,0 +1,86 @@
+#include <gtest/gtest.h>
+
+#include <cerrno>
+
+#include "platform/Exception.h"
+#include "platform/fs/CaseFold.h"
+#include "platform/fs/Wildcard.h"
+
+namespace varnex {
+namespace {
+
+struct MatchCase {
+  const char* pattern;
+  const char* name;
+  bool matches;
+};
+
+TEST(WildcardPattern, MatchesLikeTheFileDialogsUsersKnow) {
+  const MatchCase cases[] = {
+      {"*.mp3", "song.mp3", true},
+      {"*.mp3", "Song.MP3", true},  // case ignored
+      {"*.mp3", "a.mp3x", false},   // no short names that would match longer extensions
+      {"*.mp3", "mp3", false},
+      {"*.mp3", ".mp3", true},  // hidden names match; attributes decide later
+      {"*.mp3", "a.b.mp3", true},
+      {"*.*", "no extension", true},  // "*.*" is every name
+      {"*.", "name", false},
+      {"?.mp3", "a.mp3", true},
+      {"?.mp3", "ab.mp3", false},
+      {"a*b*c", "axxbyyc", true},
+      {"a*b*c", "axxbyyb", false},
+      {"*a*a*a*b", "aaaaaaaaaaaaaaaaaaaaaaaaaaaaaa", false},
+      {"*", "", true},
+      {"[x].mp3", "[x].mp3", true},  // brackets are literal
+      {"[x].mp3", "x.mp3", false},
+      {"*ÉTÉ*", "résumé d'été.mp3", true},  // Unicode letters fold too
+      {"straße*", "STRASSE.mp3", false},    // simple folding only: no one-to-many expansion
+  };
+  for (const MatchCase& c : cases) {
+    EXPECT_EQ(WildcardPattern(c.pattern).Matches(c.name), c.matches)
+        << c.pattern << " against " << c.name;
+  }
+}
+
+TEST(WildcardPattern, NamesThatAreNotUtf8MatchByTheirBytes) {
+  const std::string latin1 = "caf\xE9.mp3";
+  EXPECT_TRUE(WildcardPattern("*.mp3").Matches(latin1));
+  EXPECT_TRUE(WildcardPattern("caf?.mp3").Matches(latin1));
+  EXPECT_TRUE(WildcardPattern("caf\xE9*").Matches(latin1));
+  EXPECT_FALSE(WildcardPattern("caf\xC9*").Matches(latin1));  // no case folding of raw bytes
+  EXPECT_FALSE(WildcardPattern("café*").Matches(latin1));     // U+00E9 is not the byte E9
+  // A truncated sequence is raw bytes, each standing for itself.
+  EXPECT_TRUE(WildcardPattern("??.mp3").Matches("\xE2\x82.mp3"));
+  EXPECT_FALSE(WildcardPattern("?.mp3").Matches("\xE2\x82.mp3"));
+}
+
+TEST(CaseFold, OrdersNamesWithCaseIgnored) {
+  EXPECT_EQ(CompareIgnoringCase("A.MP3", "a.mp3"), 0);
+  EXPECT_LT(CompareIgnoringCase("a.mp3", "B.mp3"), 0);
+  EXPECT_LT(CompareIgnoringCase("b", "b.mp3"), 0);  // a prefix sorts first
+  EXPECT_EQ(CompareIgnoringCase("ÉTÉ", "été"), 0);
+  EXPECT_LT(CompareIgnoringCase("zzz", "\xFF"), 0);  // raw bytes after every character
+  EXPECT_GT(CompareIgnoringCase("\xFF", "\xFE"), 0);
+}
+
+TEST(EInOutError, CarriesTheCodeAndTextTheUserKnows) {
+  struct Expected {
+    int errnoValue;
+    int code;
+    const char* text;
+  };
+  const Expected cases[] = {
+      {ENOENT, 2, "File not found"},      {ENOTDIR, 3, "Invalid filename"},
+      {EMFILE, 4, "Too many open files"}, {ENFILE, 4, "Too many open files"},
+      {EACCES, 5, "File access denied"},  {EPERM, 5, "File access denied"},
+      {EIO, EIO, "I/O error 5"},          {ELOOP, 3, "Invalid filename"},
+  };
+  for (const Expected& c : cases) {
+    const EInOutError error = EInOutError::FromErrno(c.errnoValue);
+    EXPECT_EQ(error.ErrorCode(), c.code) << c.errnoValue;
+    EXPECT_STREQ(error.what(), c.text) << c.errnoValue;
+  }
+}
+
+}  // namespace
+}  // namespace varnex
