@@ -4,7 +4,6 @@
 #include <QPainter>
 #include <QStyledItemDelegate>
 #include <algorithm>
-#include <numeric>
 
 #include "platform/Exception.h"
 #include "platform/fs/CaseFold.h"
@@ -54,12 +53,36 @@ std::vector<std::string> SplitMask(const std::string& mask) {
 
 // Indices of `names` in the list's order: case ignored, then bytes, then arrival.
 std::vector<std::size_t> SortedOrder(const std::vector<std::string>& names) {
-  std::vector<std::size_t> order(names.size());
-  std::iota(order.begin(), order.end(), 0);
-  std::stable_sort(order.begin(), order.end(), [&names](std::size_t a, std::size_t b) {
-    const int byCase = CompareIgnoringCase(names[a], names[b]);
-    return byCase != 0 ? byCase < 0 : names[a] < names[b];
+  struct Item {
+    std::size_t keyStart;
+    std::size_t keyLength;
+    std::size_t arrival;
+  };
+  std::string keys;
+  std::vector<Item> items;
+  items.reserve(names.size());
+  for (std::size_t arrival = 0; arrival < names.size(); ++arrival) {
+    const std::size_t start = keys.size();
+    AppendCaseFoldedKey(keys, names[arrival]);
+    items.push_back({start, keys.size() - start, arrival});
+  }
+  const std::string_view allKeys = keys;
+  std::sort(items.begin(), items.end(), [&](const Item& a, const Item& b) {
+    const int byKey =
+        allKeys.substr(a.keyStart, a.keyLength).compare(allKeys.substr(b.keyStart, b.keyLength));
+    if (byKey != 0) {
+      return byKey < 0;
+    }
+    if (const int byBytes = names[a.arrival].compare(names[b.arrival]); byBytes != 0) {
+      return byBytes < 0;
+    }
+    return a.arrival < b.arrival;
   });
+  std::vector<std::size_t> order;
+  order.reserve(items.size());
+  for (const Item& item : items) {
+    order.push_back(item.arrival);
+  }
   return order;
 }
 

@@ -48,38 +48,53 @@ char32_t DecodeSequence(std::string_view name, std::size_t offset, std::size_t& 
   return codePoint;
 }
 
+void AppendUtf8(std::string& text, char32_t codePoint) {
+  if (codePoint < 0x800) {
+    text += static_cast<char>(0xC0 | (codePoint >> 6));
+  } else {
+    if (codePoint < 0x10000) {
+      text += static_cast<char>(0xE0 | (codePoint >> 12));
+    } else {
+      text += static_cast<char>(0xF0 | (codePoint >> 18));
+      text += static_cast<char>(0x80 | ((codePoint >> 12) & 0x3F));
+    }
+    text += static_cast<char>(0x80 | ((codePoint >> 6) & 0x3F));
+  }
+  text += static_cast<char>(0x80 | (codePoint & 0x3F));
+}
+
 }  // namespace
 
-char32_t NextFoldedCodePoint(std::string_view name, std::size_t& offset) {
-  const auto lead = static_cast<unsigned char>(name[offset]);
-  if (lead < 0x80) {
-    ++offset;
-    return (lead >= 'A' && lead <= 'Z') ? lead + ('a' - 'A') : lead;
-  }
+char32_t NextFoldedNonAscii(std::string_view name, std::size_t& offset) {
   std::size_t length = 0;
   const char32_t codePoint = DecodeSequence(name, offset, length);
   if (codePoint == 0) {
-    ++offset;
-    return RawByte(lead);
+    return RawByte(static_cast<unsigned char>(name[offset++]));
   }
   offset += length;
   return QChar::toCaseFolded(codePoint);
 }
 
-int CompareIgnoringCase(std::string_view a, std::string_view b) {
-  std::size_t i = 0;
-  std::size_t j = 0;
-  while (i < a.size() && j < b.size()) {
-    const char32_t x = NextFoldedCodePoint(a, i);
-    const char32_t y = NextFoldedCodePoint(b, j);
-    if (x != y) {
-      return x < y ? -1 : 1;
+std::string CaseFoldedKey(std::string_view name) {
+  std::string key;
+  key.reserve(name.size());
+  AppendCaseFoldedKey(key, name);
+  return key;
+}
+
+void AppendCaseFoldedKey(std::string& key, std::string_view name) {
+  for (std::size_t offset = 0; offset < name.size();) {
+    const char32_t folded = NextFoldedCodePoint(name, offset);
+    if (folded < 0x80) {
+      key += static_cast<char>(folded);
+    } else if (folded >= kFirstRawByte) {
+      // 0xF8 never starts UTF-8, so a stray byte sorts after every character.
+      key += '\xF8';
+      key += static_cast<char>(folded - kFirstRawByte);
+    } else {
+      AppendUtf8(key, folded);
     }
   }
-  if (i < a.size()) {
-    return 1;
-  }
-  return j < b.size() ? -1 : 0;
 }
 
 }  // namespace varnex

@@ -54,13 +54,17 @@ TEST(WildcardPattern, NamesThatAreNotUtf8MatchByTheirBytes) {
   EXPECT_FALSE(WildcardPattern("?.mp3").Matches("\xE2\x82.mp3"));
 }
 
-TEST(CaseFold, OrdersNamesWithCaseIgnored) {
-  EXPECT_EQ(CompareIgnoringCase("A.MP3", "a.mp3"), 0);
-  EXPECT_LT(CompareIgnoringCase("a.mp3", "B.mp3"), 0);
-  EXPECT_LT(CompareIgnoringCase("b", "b.mp3"), 0);  // a prefix sorts first
-  EXPECT_EQ(CompareIgnoringCase("ÉTÉ", "été"), 0);
-  EXPECT_LT(CompareIgnoringCase("zzz", "\xFF"), 0);  // raw bytes after every character
-  EXPECT_GT(CompareIgnoringCase("\xFF", "\xFE"), 0);
+TEST(CaseFold, KeysOrderNamesWithCaseIgnored) {
+  const auto key = [](std::string_view name) { return CaseFoldedKey(name); };
+  EXPECT_EQ(key("A.MP3"), key("a.mp3"));
+  EXPECT_LT(key("a.mp3"), key("B.mp3"));
+  EXPECT_LT(key("b"), key("b.mp3"));  // a prefix sorts first
+  EXPECT_EQ(key("ÉTÉ"), key("été"));
+  EXPECT_LT(key("z"), key("é"));  // code point order across lengths of UTF-8
+  EXPECT_LT(key("\u07FF"), key("\u0800"));
+  EXPECT_LT(key("\uFFFD"), key("\U0001F3B5"));
+  EXPECT_LT(key("\U0010FFFF"), key("\x80"));  // stray bytes after every character
+  EXPECT_LT(key("\xFE"), key("\xFF"));
 }
 
 TEST(EInOutError, CarriesTheCodeAndTextTheUserKnows) {

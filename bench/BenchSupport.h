@@ -1,0 +1,38 @@
+#pragma once
+
+#include <algorithm>
+#include <chrono>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace varnex::bench {
+
+// The median wall time of `runs` calls, in milliseconds.
+inline double MedianMilliseconds(int runs, const std::function<void()>& work) {
+  std::vector<double> times;
+  for (int i = 0; i < runs; ++i) {
+    const auto start = std::chrono::steady_clock::now();
+    work();
+    times.push_back(
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+            .count());
+  }
+  std::sort(times.begin(), times.end());
+  return times[times.size() / 2];
+}
+
+// Runs a shell command and throws its output away; the time includes reading all of it.
+void RunShell(const std::string& command);
+
+// A fresh empty folder under the temporary directory, and its removal.
+std::string MakeFolder(const std::string& prefix);
+void RemoveFolder(const std::string& path);
+
+// Creates `count` empty files; every second one ends in ".mp3" (some in upper case), the others
+// in ".txt", so half of the folder matches.
+void FillFolder(const std::string& folder, int count);
+
+std::string Quoted(const std::string& text);
+
+}  // namespace varnex::bench

@@ -1,0 +1,54 @@
+"""The program starts, shows its window and lists the folder it was given."""
+
+import os
+import tempfile
+import unittest
+
+from varnex_session import TITLE, Varnex, wait_for
+
+
+def make_folder(names, folders=()):
+    root = tempfile.mkdtemp(prefix="varnex-e2e-")
+    for name in folders:
+        os.mkdir(os.path.join(root, name))
+    for name in names:
+        with open(os.path.join(root, name), "wb") as f:
+            f.write(b"not really music")
+    return root
+
+
+class StartTest(unittest.TestCase):
+    def test_lists_the_folder_given(self):
+        folder = make_folder(["b.mp3", "A.MP3", "c.mp3", "x.iad", ".h.mp3", "a.mp3x"],
+                             folders=["sub.mp3"])
+        with Varnex(folder) as program:
+            x, y, width, height = program.client_geometry()
+            self.assertEqual((width, height), (472, 352))
+            self.assertEqual(program.folder_text(), folder)
+            wait_for(lambda: program.list_items() == ["A.MP3", "b.mp3", "c.mp3"],
+                     "the folder's mp3 files in case-ignoring order")
+            program.click(program.button("Quit"))
+            self.assertEqual(program.wait_until_closed(), 0)
+
+    def test_second_argument_brings_the_warning_first(self):
+        first = make_folder(["one.mp3"])
+        second = make_folder(["two.mp3"])
+        with Varnex(first, second) as program:
+            box = program.window("Warning")
+            self.assertTrue(program.find("label", "Only one folder, please"))
+            self.assertEqual(program.visible_windows(TITLE), [])
+            program.press("Return", window=box)
+            program.window()
+            wait_for(lambda: program.list_items() == ["one.mp3"], "the first folder listed")
+
+    def test_folder_named_like_a_toolkit_option(self):
+        parent = make_folder([])
+        os.mkdir(os.path.join(parent, "-style"))
+        open(os.path.join(parent, "-style", "song.mp3"), "wb").close()
+        with Varnex("-style", cwd=parent) as program:
+            wait_for(lambda: program.list_items() == ["song.mp3"], "the folder named -style")
+            self.assertEqual(program.folder_text(), os.path.join(parent, "-style"))
+
+
+if __name__ == "__main__":
+    unittest.main(verbosity=2)

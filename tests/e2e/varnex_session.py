@@ -1,0 +1,141 @@
+"""Starts the built program on the test's display and looks at it as a person would: its window
+through the X server, its controls through the accessibility tree, its input through xdotool."""
+
+import atexit
+import os
+import re
+import subprocess
+import tempfile
+import time
+
+import pyatspi
+
+BINARY = os.environ["VARNEX_BINARY"]
+TITLE = "Varnex by Tomvik"
+
+
+def _start_display():
+    """A virtual screen on a display number the server picks itself, so that runs side by side
+    or one right after another never meet on the same display."""
+    read_end, write_end = os.pipe()
+    server = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1280x1024x24", "-noreset",
+                               "-nolisten", "tcp"], pass_fds=[write_end],
+                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    os.close(write_end)
+    with os.fdopen(read_end) as numbers:
+        os.environ["DISPLAY"] = ":" + numbers.readline().strip()
+    atexit.register(server.kill)
+
+
+_start_display()
+_bus = subprocess.Popen(["/usr/libexec/at-spi-bus-launcher", "--launch-immediately"],
+                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+
+def wait_for(probe, what, timeout=15):
+    deadline = time.monotonic() + timeout
+    while time.monotonic() < deadline:
+        try:
+            result = probe()
+        except Exception:  # the tree changes under us while the program starts
+            result = None
+        if result:
+            return result
+        time.sleep(0.05)
+    raise AssertionError("timed out waiting for " + what)
+
+
+def xdotool(*args):
+    return subprocess.run(["xdotool", *args], check=True, capture_output=True,
+                          text=True).stdout.split()
+
+
+def descendants(node):
+    for i in range(node.childCount):
+        child = node.getChildAtIndex(i)
+        yield child
+        yield from descendants(child)
+
+
+class Varnex:
+    """One running program. Settings go to a folder of the test's own."""
+
+    def __init__(self, *args, cwd=None, config_home=None):
+        self.config_home = config_home or tempfile.mkdtemp(prefix="varnex-e2e-config-")
+        env = dict(os.environ, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1",
+                   XDG_CONFIG_HOME=self.config_home, QT_QPA_PLATFORM="xcb")
+        env.pop("QT_SCALE_FACTOR", None)
+        self.process = subprocess.Popen([BINARY, *args], cwd=cwd, env=env)
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *exc):
+        if self.process.poll() is None:
+            self.process.kill()
+        self.process.wait()
+
+    # The accessibility tree.
+    def application(self):
+        def find():
+            desktop = pyatspi.Registry.getDesktop(0)
+            for i in range(desktop.childCount):
+                app = desktop.getChildAtIndex(i)
+                if app is not None and app.get_process_id() == self.process.pid:
+                    return app
+            return None
+        return wait_for(find, "the program in the accessibility tree")
+
+    def find(self, role, name=None, timeout=15):
+        def probe():
+            for node in descendants(self.application()):
+                if node.getRoleName() == role and (name is None or node.name == name):
+                    return node
+            return None
+        return wait_for(probe, f"a {role} {name or ''}", timeout)
+
+    def list_items(self):
+        files = self.find("list")
+        return [files.getChildAtIndex(i).name for i in range(files.childCount)]
+
+    def folder_text(self):
+        field = self.find("text")
+        return field.queryText().getText(0, -1)
+
+    def button(self, name):
+        return self.find("push button", name)
+
+    # The X window.
+    def window(self, title=TITLE):
+        ids = wait_for(lambda: xdotool("search", "--all", "--onlyvisible", "--pid", str(self.process.pid),
+                                       "--name", "^" + re.escape(title) + "$"),
+                       f"a visible window titled {title!r}")
+        return ids[0]
+
+    def visible_windows(self, title):
+        try:
+            return xdotool("search", "--all", "--onlyvisible", "--pid", str(self.process.pid), "--name",
+                           "^" + re.escape(title) + "$")
+        except subprocess.CalledProcessError:
+            return []
+
+    def client_geometry(self, window=None):
+        info = subprocess.run(["xwininfo", "-id", window or self.window()], check=True,
+                              capture_output=True, text=True).stdout
+        value = lambda key: int(re.search(key + r":\s+(-?\d+)", info).group(1))
+        return (value("Absolute upper-left X"), value("Absolute upper-left Y"), value("Width"),
+                value("Height"))
+
+    def press(self, *keys, window=None):
+        target = window or self.window()
+        xdotool("windowfocus", "--sync", target)
+        xdotool("key", *keys)
+
+    def click(self, node):
+        """Clicks the middle of an accessible control with the mouse."""
+        box = node.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
+        xdotool("mousemove", "--sync", str(box.x + box.width // 2), str(box.y + box.height // 2))
+        xdotool("click", "1")
+
+    def wait_until_closed(self, timeout=15):
+        return self.process.wait(timeout)
