@@ -1,7 +1,6 @@
 #include "Application.h"
 
-#include <QFileInfo>
-#include <QMessageBox>
+#include "widgets/ErrorReport.h"
 
 namespace varnex {
 
@@ -11,28 +10,9 @@ bool Application::notify(QObject* receiver, QEvent* event) {
   try {
     return QApplication::notify(receiver, event);
   } catch (const std::exception& error) {
-    ShowException(error);
+    ShowErrorReport(error);
     return true;
   }
-}
-
-void Application::ShowException(const std::exception& error) {
-  QMessageBox box(QMessageBox::Critical, ApplicationTitle(QCoreApplication::applicationFilePath()),
-                  ErrorReportText(QString::fromUtf8(error.what())), QMessageBox::Ok);
-  box.exec();
-}
-
-QString ApplicationTitle(const QString& programPath) {
-  const QString fileName = QFileInfo(programPath).fileName();
-  const QString name = fileName.left(fileName.indexOf(QLatin1Char('.')));
-  return name.left(1) + name.mid(1).toLower();
-}
-
-QString ErrorReportText(const QString& message) {
-  if (!message.isEmpty() && message.back() > QLatin1Char('.')) {
-    return message + QLatin1Char('.');
-  }
-  return message;
 }
 
 }  // namespace varnex

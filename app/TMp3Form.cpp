@@ -7,8 +7,11 @@
 #include <QMimeData>
 #include <QStyle>
 
+#include "app/ConvertFolder.h"
 #include "platform/fs/PathRules.h"
 #include "platform/shell/DroppedNames.h"
+#include "widgets/BusyCursor.h"
+#include "widgets/ErrorReport.h"
 #include "widgets/Glyphs.h"
 
 namespace varnex {
@@ -111,10 +114,18 @@ void TMp3Form::CreateControls() {
   setTabOrder(rg, TrackBar1);
 }
 
+// Every handler reports its own failures, so none travels through the toolkit's frames.
 void TMp3Form::BindEvents() {
-  connect(QuitterBtn, &QPushButton::clicked, this, &TMp3Form::QuitterBtnClick);
-  DirectoryEdit1->OnChange = [this](QObject*) { DirectoryEdit1Change(); };
-  rg->OnClick = [this](QObject*) { rgClick(); };
+  const auto onClick = [this](QPushButton* button, void (TMp3Form::*handler)()) {
+    connect(button, &QPushButton::clicked, this,
+            [this, handler] { ReportingFailures([this, handler] { (this->*handler)(); }); });
+  };
+  onClick(QuitterBtn, &TMp3Form::QuitterBtnClick);
+  onClick(convertirBtn, &TMp3Form::convertirBtnClick);
+  DirectoryEdit1->OnChange = [this](QObject*) {
+    ReportingFailures([this] { DirectoryEdit1Change(); });
+  };
+  rg->OnClick = [this](QObject*) { ReportingFailures([this] { rgClick(); }); };
 }
 
 void TMp3Form::FormCreate() {
@@ -145,6 +156,19 @@ void TMp3Form::rgClick() {
     FileListBox1->SetMask("*.iad");
     convertirBtn->setText(QStringLiteral("iad => mp3"));
   }
+}
+
+void TMp3Form::convertirBtnClick() {
+  const BusyCursor cursor;
+  // A relative folder is the one the program was started in, whatever the list has entered since.
+  const std::string folder = AbsolutePath(DirectoryEdit1->Text(), startDirectory_);
+  if (rg->ItemIndex() == 0) {
+    ConvertFolder(fs_, folder, "mp3", "iad");
+  } else {
+    ConvertFolder(fs_, folder, "iad", "mp3");
+  }
+  rg->SetItemIndex(1 - rg->ItemIndex());
+  rgClick();
 }
 
 void TMp3Form::ApplyFolder(const std::string& folder) {
@@ -207,7 +231,7 @@ void TMp3Form::dragEnterEvent(QDragEnterEvent* event) {
 }
 
 void TMp3Form::dropEvent(QDropEvent* event) {
-  WMDROPFILES(DroppedLocalNames(*event->mimeData()));
+  ReportingFailures([this, event] { WMDROPFILES(DroppedLocalNames(*event->mimeData())); });
   event->acceptProposedAction();
 }
 

@@ -35,6 +35,7 @@ class TMp3Form final : public QWidget {
 
   void QuitterBtnClick();
   void FormCreate();
+  void convertirBtnClick();
   void DirectoryEdit1Change();
   void rgClick();
   bool FormCloseQuery();

@@ -10,6 +10,7 @@
 #include "platform/fs/PathRules.h"
 #include "platform/fs/Wildcard.h"
 #include "widgets/BusyCursor.h"
+#include "widgets/ErrorReport.h"
 
 namespace varnex {
 
@@ -247,7 +248,7 @@ void TFileListBox::showEvent(QShowEvent* event) {
   QListView::showEvent(event);
   if (!windowCreated_) {
     windowCreated_ = true;
-    RefillList();
+    ReportingFailures([this] { RefillList(); });
   }
 }
 

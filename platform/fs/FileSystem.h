@@ -4,6 +4,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <system_error>
 
 namespace varnex {
 
@@ -56,6 +57,10 @@ class FileSystem {
 
   // The process's current directory as an absolute path.
   virtual std::string CurrentDirectory() = 0;
+
+  // Renames an entry unless something already has the new name (then file_exists); a failure
+  // leaves the entry as it was.
+  virtual std::error_code RenameNoReplace(const std::string& from, const std::string& to) = 0;
 };
 
 inline bool IsExistingFolder(FileSystem& fs, const std::string& path) {

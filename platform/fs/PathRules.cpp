@@ -64,6 +64,15 @@ std::string JoinPath(const std::string& folder, const std::string& name) {
   return folder + "/" + name;
 }
 
+std::string ReplaceExtension(const std::string& path, const std::string& extension) {
+  const std::size_t dot = path.rfind('.');
+  const std::size_t slash = path.rfind('/');
+  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) {
+    return path + extension;
+  }
+  return path.substr(0, dot) + extension;
+}
+
 std::string AbsolutePath(const std::string& path, const std::string& base) {
   if (path.empty() || path.front() == '/') {
     return path;

@@ -23,6 +23,10 @@ SplitPathResult SplitPath(FileSystem& fs, const std::string& text);
 // The folder followed by the name, with exactly one "/" between them.
 std::string JoinPath(const std::string& folder, const std::string& name);
 
+// The path with its extension, from the last "." after the last "/", replaced by `extension`
+// (which starts with its "."), or with `extension` appended when it has none.
+std::string ReplaceExtension(const std::string& path, const std::string& extension);
+
 // A relative path taken from `base`; absolute and empty paths stay as they are.
 std::string AbsolutePath(const std::string& path, const std::string& base);
 

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <utility>
 
+#include "NoReplaceRename.h"
 #include "Wildcard.h"
 #include "platform/Exception.h"
 
@@ -177,6 +178,10 @@ std::string PosixFileSystem::CurrentDirectory() {
     throw EInOutError::FromErrno(errno);
   }
   return path.get();
+}
+
+std::error_code PosixFileSystem::RenameNoReplace(const std::string& from, const std::string& to) {
+  return RenameWithoutReplacing(from, to).error;
 }
 
 }  // namespace varnex

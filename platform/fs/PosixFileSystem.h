@@ -14,6 +14,7 @@ class PosixFileSystem final : public FileSystem {
   std::optional<std::uint32_t> Attributes(const std::string& path) override;
   void SetCurrentDirectory(const std::string& path) override;
   std::string CurrentDirectory() override;
+  std::error_code RenameNoReplace(const std::string& from, const std::string& to) override;
 };
 
 }  // namespace varnex

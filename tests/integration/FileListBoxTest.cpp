@@ -168,6 +168,9 @@ class ScriptedFileSystem final : public FileSystem {
   std::optional<std::uint32_t> Attributes(const std::string&) override { return faDirectory; }
   void SetCurrentDirectory(const std::string&) override {}
   std::string CurrentDirectory() override { return "/scripted"; }
+  std::error_code RenameNoReplace(const std::string&, const std::string&) override {
+    return std::make_error_code(std::errc::operation_not_permitted);
+  }
 
  private:
   Names names_;

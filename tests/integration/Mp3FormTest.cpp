@@ -8,12 +8,12 @@
 #include <QUrl>
 #include <filesystem>
 
-#include "app/Application.h"
 #include "app/TMp3Form.h"
 #include "platform/fs/PosixFileSystem.h"
 #include "platform/shell/DroppedNames.h"
 #include "tests/support/ModalCloser.h"
 #include "tests/support/TempFolder.h"
+#include "widgets/ErrorReport.h"
 
 namespace varnex {
 namespace {

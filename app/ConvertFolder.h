@@ -1,0 +1,36 @@
+#pragma once
+
+#include <string>
+#include <system_error>
+#include <vector>
+
+#include "platform/fs/FileSystem.h"
+
+namespace varnex {
+
+struct ConversionStep {
+  std::string from;  // full path of the entry found
+  std::string to;    // the same path with the other extension
+  std::error_code error;
+};
+
+// The folder followed by "/" unless it already ends with one.
+std::string ConversionBase(const std::string& folder);
+
+// Every entry of the folder whose name ends in "." and `fromExtension`, letter case ignored,
+// hidden entries, sub-folders and other entries included, in the order the file system gives
+// them, each with its new path. Nothing is renamed.
+std::vector<ConversionStep> PlanConversion(FileSystem& fs, const std::string& folder,
+                                           const std::string& fromExtension,
+                                           const std::string& toExtension);
+
+// Renames every entry of the plan that can take its new name without replacing anything, in the
+// plan's order, and keeps the outcome of each. An entry that cannot keeps its name.
+void CarryOut(FileSystem& fs, std::vector<ConversionStep>& plan);
+
+// The whole pass: plan, then rename. An empty folder text converts nothing.
+std::vector<ConversionStep> ConvertFolder(FileSystem& fs, const std::string& folder,
+                                          const std::string& fromExtension,
+                                          const std::string& toExtension);
+
+}  // namespace varnex
