@@ -11,6 +11,7 @@ test_packages=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth xdotool x11-utils
   dbus dbus-x11 at-spi2-core python3 python3-pyatspi
+  ntfs-3g exfat-fuse exfatprogs
 )
 
 wanted=("${build_packages[@]}")

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QDropEvent>
+#include <QGuiApplication>
 #include <QMimeData>
 #include <QRadioButton>
 #include <QSignalSpy>
@@ -151,6 +152,50 @@ TEST_F(Mp3FormTest, DropEventCarriesTheBytesOfTheName) {
   QApplication::sendEvent(form.get(), &drop);
   EXPECT_EQ(form->DirectoryEdit1->Text(), odd);
   EXPECT_EQ(form->FileListBox1->Entries(), Names{"song.mp3"});
+}
+
+TEST_F(Mp3FormTest, EnterConvertsTheFolderAndFlipsTheChoice) {
+  const auto form = Start({folder.Path()});
+  form->FileListBox1->setFocus();
+  QTest::keyClick(form->FileListBox1, Qt::Key_Return);
+  EXPECT_EQ(test::ReadFile(folder / "A.iad"), "data");
+  EXPECT_TRUE(std::filesystem::exists(folder / "b.iad"));
+  EXPECT_EQ(form->rg->ItemIndex(), 1);
+  EXPECT_EQ(form->convertirBtn->text(), QStringLiteral("iad => mp3"));
+  EXPECT_EQ(form->FileListBox1->Entries(), (Names{"A.iad", "b.iad", "c.iad"}));
+  EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+
+  QTest::mouseClick(form->convertirBtn, Qt::LeftButton);
+  EXPECT_EQ(form->FileListBox1->Entries(), (Names{"A.mp3", "b.mp3", "c.mp3"}));
+  EXPECT_EQ(form->convertirBtn->text(), QStringLiteral("mp3 => iad"));
+}
+
+TEST_F(Mp3FormTest, EmptyFolderTextConvertsNothingButFlips) {
+  folder.File("start/here.mp3");
+  const auto form = Start({});
+  form->DirectoryEdit1->SetText("");
+  QTest::mouseClick(form->convertirBtn, Qt::LeftButton);
+  EXPECT_TRUE(std::filesystem::exists(folder / "start/here.mp3"));
+  EXPECT_EQ(form->convertirBtn->text(), QStringLiteral("iad => mp3"));
+}
+
+TEST_F(Mp3FormTest, RelativeFolderTextConvertsWhereTheProgramStarted) {
+  folder.Folder("start/music");
+  folder.File("start/music/song.mp3");
+  const auto form = Start({});
+  form->DirectoryEdit1->SetText("music");  // as a hand-edited stored folder would come
+  ASSERT_EQ(form->FileListBox1->FolderPath(), folder / "start/music");
+  QTest::mouseClick(form->convertirBtn, Qt::LeftButton);  // the list has entered music by now
+  EXPECT_TRUE(std::filesystem::exists(folder / "start/music/song.iad"));
+}
+
+TEST_F(Mp3FormTest, CursorComesBackWhenTheListCannotBeReread) {
+  const std::string doomed = folder.Folder("doomed");
+  const auto form = Start({doomed});
+  std::filesystem::remove(doomed);
+  QTest::mouseClick(form->convertirBtn, Qt::LeftButton);
+  EXPECT_EQ(boxes.Seen().size(), 1);
+  EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
 }
 
 TEST(DroppedLocalNames, KeepsLocalFilesInOrder) {

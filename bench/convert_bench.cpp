@@ -1,0 +1,115 @@
+// How long converting a folder takes, beside a bare C loop of readdir + renameat2 over the same
+// folder, the Debian `rename` tool (perl) and `mmv` doing the same job. Every run converts the
+// whole folder, alternately mp3 -> iad and back. Usage: convert_bench [N...]
+#include <dirent.h>
+#include <fcntl.h>
+#include <strings.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <functional>
+
+#include "app/ConvertFolder.h"
+#include "bench/BenchSupport.h"
+#include "platform/fs/PosixFileSystem.h"
+
+namespace {
+
+using namespace varnex;
+using namespace varnex::bench;
+
+void BareLoop(const std::string& folder, const char* from, const char* to) {
+  // The names are collected first, as a directory renamed while it is read may list them again.
+  std::vector<std::string> names;
+  DIR* directory = opendir(folder.c_str());
+  const std::string suffix = std::string(".") + from;
+  while (const dirent* entry = readdir(directory)) {
+    const std::size_t length = strlen(entry->d_name);
+    if (length > suffix.size() &&
+        strcasecmp(entry->d_name + length - suffix.size(), suffix.c_str()) == 0) {
+      names.emplace_back(entry->d_name);
+    }
+  }
+  closedir(directory);
+  const int fd = open(folder.c_str(), O_DIRECTORY);
+  for (const std::string& name : names) {
+    const std::string target = name.substr(0, name.size() - suffix.size() + 1) + to;
+    renameat2(fd, name.c_str(), fd, target.c_str(), RENAME_NOREPLACE);
+  }
+  close(fd);
+}
+
+std::size_t CountEnding(const std::string& folder, const std::string& extension) {
+  std::size_t count = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    count += entry.path().extension() == extension;
+  }
+  return count;
+}
+
+struct Contender {
+  const char* name;
+  std::function<void(const std::string& folder, const char* from, const char* to)> convert;
+};
+
+void Measure(int count) {
+  const std::string folder = MakeFolder("varnex-bench-convert");
+  for (int i = 0; i < count; ++i) {
+    std::fclose(std::fopen(
+        (folder + "/track " + std::to_string(i * 7919 % 1000003) + ".mp3").c_str(), "w"));
+  }
+  PosixFileSystem fs;
+  const Contender contenders[] = {
+      {"bare loop", BareLoop},
+      {"varnex", [&fs](const std::string& f, const char* from,
+                       const char* to) { ConvertFolder(fs, f, from, to); }},
+      {"rename (perl)",
+       [](const std::string& f, const char* from, const char* to) {
+         RunShell("cd " + Quoted(f) + " && find . -maxdepth 1 -iname '*." + from +
+                  "' -print0 | xargs -0 rename 's/\\.[^.]*\\z/." + to + "/'");
+       }},
+      {"mmv",
+       [](const std::string& f, const char* from, const char* to) {
+         RunShell("cd " + Quoted(f) + " && mmv '*." + std::string(from) + "' '#1." + to + "'");
+       }},
+  };
+  const int runs = count > 50000 ? 3 : 5;
+  std::vector<double> medians;
+  for (const Contender& contender : contenders) {
+    bool forward = true;
+    medians.push_back(MedianMilliseconds(runs * 2, [&] {
+      contender.convert(folder, forward ? "mp3" : "iad", forward ? "iad" : "mp3");
+      forward = !forward;
+    }));
+    // An even number of runs leaves every name as it began; check the last run did the job.
+    if (CountEnding(folder, ".mp3") != static_cast<std::size_t>(count)) {
+      std::fprintf(stderr, "%s left the folder half converted\n", contender.name);
+      std::exit(1);
+    }
+  }
+  std::printf("%7d files:", count);
+  for (std::size_t i = 0; i < medians.size(); ++i) {
+    std::printf("  %s %.0f ms (%.2fx)", contenders[i].name, medians[i], medians[i] / medians[0]);
+  }
+  std::printf("\n");
+  RemoveFolder(folder);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::vector<int> sizes;
+  for (int i = 1; i < argc; ++i) {
+    sizes.push_back(std::atoi(argv[i]));
+  }
+  if (sizes.empty()) {
+    sizes = {10000, 100000};
+  }
+  std::printf("median wall time of one whole-folder conversion; ratios to the bare loop\n");
+  for (const int count : sizes) {
+    Measure(count);
+  }
+  return 0;
+}
