@@ -2,9 +2,11 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QScreen>
 #include <QStyle>
 
 #include "app/ConvertFolder.h"
@@ -17,6 +19,8 @@
 namespace varnex {
 
 namespace {
+
+const std::string kSettingsKey = "Software\\Varnex";
 
 QFont DesignFont(int pixelSize, bool bold = false) {
   QFont font(QStringLiteral("MS Sans Serif"));
@@ -50,11 +54,13 @@ QToolButton* SpeedButton(QWidget* parent, const QPixmap& glyph, QRect geometry, 
 
 }  // namespace
 
-TMp3Form::TMp3Form(FileSystem& fs, std::string startDirectory, std::vector<std::string> arguments)
+TMp3Form::TMp3Form(FileSystem& fs, RegistryStore& settings, std::string startDirectory,
+                   std::vector<std::string> arguments)
     : QWidget(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                            Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                            Qt::WindowCloseButtonHint),
       fs_(fs),
+      settings_(settings),
       startDirectory_(std::move(startDirectory)),
       arguments_(std::move(arguments)) {
   CreateControls();
@@ -204,9 +210,57 @@ bool TMp3Form::FormCloseQuery() {
   return true;
 }
 
-void TMp3Form::LoadSettings() {}
+void TMp3Form::LoadSettings() {
+  const std::unique_ptr<RegistryKey> key = settings_.CreateKey(kSettingsKey);
+  if (!key) {
+    return;
+  }
+  try {
+    DirectoryEdit1->SetText(key->ReadString("Dossier"));
+  } catch (const std::exception&) {
+    // A value of another type is ignored; the next close writes it anew.
+  }
+  std::optional<int> top;
+  std::optional<int> left;
+  try {
+    top = key->ReadInteger("Top");
+    left = key->ReadInteger("Left");
+  } catch (const std::exception&) {
+    // No usable top: the design position stays; no usable left: the top alone is applied.
+  }
+  if (top) {
+    MoveOntoAScreen(left.value_or(x()), *top);
+  }
+}
 
-void TMp3Form::SaveSettings() {}
+void TMp3Form::SaveSettings() {
+  const std::unique_ptr<RegistryKey> key = settings_.CreateKey(kSettingsKey);
+  if (!key) {
+    return;
+  }
+  try {
+    key->WriteString("Dossier", DirectoryEdit1->Text());
+  } catch (const std::exception&) {
+    // Settings that cannot be stored are not worth a message at close.
+  }
+  try {
+    key->WriteInteger("Top", y());
+    key->WriteInteger("Left", x());
+  } catch (const std::exception&) {
+  }
+}
+
+// A stored position on a monitor that is gone would start the program out of sight, so a window
+// that would lie wholly outside every screen stays where it is. Partly visible is fine.
+void TMp3Form::MoveOntoAScreen(int left, int top) {
+  const QRect wanted(QPoint(left, top), size());
+  for (const QScreen* screen : QGuiApplication::screens()) {
+    if (screen->geometry().intersects(wanted)) {
+      move(left, top);
+      return;
+    }
+  }
+}
 
 void TMp3Form::closeEvent(QCloseEvent* event) {
   if (FormCloseQuery()) {

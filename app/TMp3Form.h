@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/fs/FileSystem.h"
+#include "platform/registry/RegistryStore.h"
 #include "widgets/TDirectoryEdit.h"
 #include "widgets/TFileListBox.h"
 #include "widgets/TRadioGroup.h"
@@ -19,8 +20,10 @@ namespace varnex {
 class TMp3Form final : public QWidget {
  public:
   // `arguments` are the command-line arguments after the program's path; a relative folder among
-  // them is taken from `startDirectory`, the directory the program was started in.
-  TMp3Form(FileSystem& fs, std::string startDirectory, std::vector<std::string> arguments);
+  // them is taken from `startDirectory`, the directory the program was started in. The folder and
+  // the window's position are kept in `settings`.
+  TMp3Form(FileSystem& fs, RegistryStore& settings, std::string startDirectory,
+           std::vector<std::string> arguments);
 
   // Controls, under the names the window's design gives them.
   QPushButton* AProposBtn;
@@ -58,8 +61,10 @@ class TMp3Form final : public QWidget {
  private:
   void CreateControls();
   void BindEvents();
+  void MoveOntoAScreen(int left, int top);
 
   FileSystem& fs_;
+  RegistryStore& settings_;
   std::string startDirectory_;
   std::vector<std::string> arguments_;
 };

@@ -4,6 +4,7 @@
 #include "app/Application.h"
 #include "app/TMp3Form.h"
 #include "platform/fs/PosixFileSystem.h"
+#include "platform/registry/RegFileStore.h"
 
 int main(int argc, char** argv) {
   const std::vector<std::string> arguments(argv + 1, argv + argc);
@@ -11,7 +12,8 @@ int main(int argc, char** argv) {
   int qtArgc = 1;
   varnex::Application application(qtArgc, argv);
   varnex::PosixFileSystem fs;
-  varnex::TMp3Form form(fs, fs.CurrentDirectory(), arguments);
+  varnex::RegFileStore settings(varnex::RegFileStore::DefaultPath());
+  varnex::TMp3Form form(fs, settings, fs.CurrentDirectory(), arguments);
   form.show();
   return varnex::Application::exec();
 }

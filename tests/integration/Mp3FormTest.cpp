@@ -12,6 +12,7 @@
 #include "app/TMp3Form.h"
 #include "platform/fs/PosixFileSystem.h"
 #include "platform/shell/DroppedNames.h"
+#include "tests/support/MemoryRegistryStore.h"
 #include "tests/support/ModalCloser.h"
 #include "tests/support/TempFolder.h"
 #include "widgets/ErrorReport.h"
@@ -37,13 +38,15 @@ class Mp3FormTest : public testing::Test {
   }
 
   std::unique_ptr<TMp3Form> Start(std::vector<std::string> arguments) {
-    auto form = std::make_unique<TMp3Form>(fs, fs.CurrentDirectory(), std::move(arguments));
+    auto form =
+        std::make_unique<TMp3Form>(fs, settings, fs.CurrentDirectory(), std::move(arguments));
     form->show();
     return form;
   }
 
   TempFolder folder;
   PosixFileSystem fs;
+  test::MemoryRegistryStore settings;
   ModalCloser boxes;
 };
 

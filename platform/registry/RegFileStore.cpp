@@ -1,0 +1,162 @@
+#include "RegFileStore.h"
+
+#include <sys/stat.h>
+
+#include <QDir>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+#include "FileLock.h"
+#include "RegeditFormat.h"
+
+namespace varnex {
+
+namespace {
+
+constexpr const char* kRoot = "HKEY_CURRENT_USER\\";
+constexpr int kLockWaitMilliseconds = 3000;
+
+QString Q(const std::string& path) {
+  return QString::fromLocal8Bit(path.data(), static_cast<qsizetype>(path.size()));
+}
+
+class RegFileKey final : public RegistryKey {
+ public:
+  RegFileKey(std::string filePath, std::string keyPath, std::unique_ptr<FileLock> lock)
+      : filePath_(std::move(filePath)), keyPath_(std::move(keyPath)), lock_(std::move(lock)) {}
+
+  // Reads the file; false when it exists but cannot be read at all.
+  bool Load() {
+    std::ifstream file(filePath_, std::ios::binary);
+    if (!file) {
+      return errno == ENOENT;
+    }
+    std::ostringstream text;
+    text << file.rdbuf();
+    if (auto parsed = ParseRegedit(text.str())) {
+      content_ = std::move(*parsed);
+    } else {
+      unparsable_ = true;
+    }
+    return true;
+  }
+
+  // Creates the key in the file when it is not there yet; false when that cannot be written.
+  bool EnsureKey() {
+    if (FindKey() != nullptr) {
+      return true;
+    }
+    content_.push_back({keyPath_, {}});
+    try {
+      Save();
+      return true;
+    } catch (const ERegistryException&) {
+      return false;
+    }
+  }
+
+  std::optional<RegistryValue> QueryValue(const std::string& name) override {
+    const RegeditKey* key = FindKey();
+    for (const auto& [valueName, value] : key->values) {
+      if (SameRegistryName(valueName, name)) {
+        return value;
+      }
+    }
+    return std::nullopt;
+  }
+
+  void SetValue(const std::string& name, const RegistryValue& value) override {
+    RegeditKey* key = FindKey();
+    const RegeditContent before = content_;
+    auto found = std::find_if(key->values.begin(), key->values.end(), [&name](const auto& entry) {
+      return SameRegistryName(entry.first, name);
+    });
+    if (found != key->values.end()) {
+      found->second = value;
+    } else {
+      key->values.emplace_back(name, value);
+    }
+    try {
+      Save();
+    } catch (const ERegistryException&) {
+      content_ = before;
+      throw;
+    }
+  }
+
+ private:
+  RegeditKey* FindKey() {
+    for (RegeditKey& key : content_) {
+      if (SameRegistryName(key.path, keyPath_)) {
+        return &key;
+      }
+    }
+    return nullptr;
+  }
+
+  void Save() {
+    struct stat status;
+    if (stat(filePath_.c_str(), &status) == 0 && !(status.st_mode & S_IWUSR)) {
+      throw ERegistryException("The settings file is read-only");
+    }
+    if (unparsable_) {
+      // Kept for the user to look at; the new file replaces only what could not be read.
+      if (std::rename(filePath_.c_str(), (filePath_ + ".bad").c_str()) != 0) {
+        throw ERegistryException("Cannot keep the unreadable settings file aside");
+      }
+      unparsable_ = false;
+    }
+    QSaveFile file(Q(filePath_));
+    const std::string text = FormatRegedit(content_);
+    if (!file.open(QIODevice::WriteOnly) || fchmod(file.handle(), 0600) != 0 ||
+        file.write(text.data(), static_cast<qint64>(text.size())) !=
+            static_cast<qint64>(text.size()) ||
+        !file.commit()) {
+      throw ERegistryException("Cannot write the settings file");
+    }
+  }
+
+  std::string filePath_;
+  std::string keyPath_;
+  std::unique_ptr<FileLock> lock_;
+  RegeditContent content_;
+  bool unparsable_ = false;
+};
+
+}  // namespace
+
+RegFileStore::RegFileStore(std::string filePath) : filePath_(std::move(filePath)) {}
+
+std::string RegFileStore::DefaultPath() {
+  const char* configHome = std::getenv("XDG_CONFIG_HOME");
+  std::string folder;
+  if (configHome != nullptr && configHome[0] == '/') {
+    folder = configHome;
+  } else {
+    const char* home = std::getenv("HOME");
+    folder = std::string(home != nullptr ? home : "") + "/.config";
+  }
+  return folder + "/Varnex/registry.reg";
+}
+
+std::unique_ptr<RegistryKey> RegFileStore::CreateKey(const std::string& path) {
+  QDir().mkpath(QFileInfo(Q(filePath_)).absolutePath());
+  auto lock = std::make_unique<FileLock>(filePath_ + ".lock", kLockWaitMilliseconds);
+  if (lock->state() == FileLock::State::Busy) {
+    return nullptr;  // another program holds the settings for too long
+  }
+  // Without permission to lock, nobody may write here either; reading needs no lock then.
+  auto key = std::make_unique<RegFileKey>(filePath_, kRoot + path, std::move(lock));
+  if (!key->Load() || !key->EnsureKey()) {
+    return nullptr;
+  }
+  return key;
+}
+
+}  // namespace varnex

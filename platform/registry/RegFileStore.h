@@ -1,0 +1,28 @@
+#pragma once
+
+#include <string>
+
+#include "RegistryStore.h"
+
+namespace varnex {
+
+// The per-user store in one REGEDIT4 file, so that it can be read, edited by hand and imported
+// into a Windows registry. A key holds the file's lock while it is open, so the values one program
+// writes between opening and closing its key land together; every write replaces the file in one
+// step (a new file renamed over the old), so a crash leaves the old or the new file, never half of
+// one. A file that cannot be parsed reads as empty and is kept beside as ".bad" before it is
+// replaced. A file without its owner's write permission is never replaced.
+class RegFileStore final : public RegistryStore {
+ public:
+  explicit RegFileStore(std::string filePath);
+
+  // $XDG_CONFIG_HOME/Varnex/registry.reg, with ~/.config when XDG_CONFIG_HOME is unset.
+  static std::string DefaultPath();
+
+  std::unique_ptr<RegistryKey> CreateKey(const std::string& path) override;
+
+ private:
+  std::string filePath_;
+};
+
+}  // namespace varnex

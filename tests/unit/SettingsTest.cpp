@@ -1,0 +1,160 @@
+#include <gtest/gtest.h>
+
+#include <QGuiApplication>
+#include <QScreen>
+
+#include "app/TMp3Form.h"
+#include "platform/fs/PosixFileSystem.h"
+#include "tests/support/MemoryRegistryStore.h"
+#include "tests/support/ModalCloser.h"
+#include "tests/support/TempFolder.h"
+
+namespace varnex {
+namespace {
+
+using test::MemoryRegistryStore;
+
+const std::string kKey = "Software\\Varnex";
+const QPoint kDesignPosition(234, 138);
+
+RegistryValue Text(std::uint32_t type, const std::string& text) {
+  RegistryValue value{type, std::vector<std::uint8_t>(text.begin(), text.end())};
+  value.data.push_back(0);
+  return value;
+}
+
+RegistryValue Dword(std::int32_t number) {
+  const auto bits = static_cast<std::uint32_t>(number);
+  return {REG_DWORD,
+          {static_cast<std::uint8_t>(bits), static_cast<std::uint8_t>(bits >> 8),
+           static_cast<std::uint8_t>(bits >> 16), static_cast<std::uint8_t>(bits >> 24)}};
+}
+
+class SettingsTest : public testing::Test {
+ protected:
+  std::unique_ptr<TMp3Form> Start(std::vector<std::string> arguments = {}) {
+    return std::make_unique<TMp3Form>(fs, store, fs.CurrentDirectory(), std::move(arguments));
+  }
+  MemoryRegistryStore::Values& Stored() { return store.keys[kKey]; }
+
+  test::TempFolder folder;
+  PosixFileSystem fs;
+  MemoryRegistryStore store;
+  test::ModalCloser boxes;
+};
+
+TEST_F(SettingsTest, FirstStartCreatesTheKeyAndCloseWritesAllThree) {
+  const auto form = Start();
+  EXPECT_TRUE(store.keys.count(kKey));
+  EXPECT_EQ(form->DirectoryEdit1->Text(), "");
+  EXPECT_EQ(form->pos(), kDesignPosition);
+  form->close();
+  EXPECT_EQ(Stored().at("Dossier"), (RegistryValue{REG_SZ, {0}}));  // the empty text: one NUL
+  EXPECT_EQ(Stored().at("Top"), Dword(138));
+  EXPECT_EQ(Stored().at("Left"), Dword(234));
+}
+
+TEST_F(SettingsTest, StoredFolderAndPositionComeBack) {
+  Stored() = {{"Dossier", Text(REG_SZ, folder.Path())}, {"Top", Dword(40)}, {"Left", Dword(-20)}};
+  folder.File("song.mp3");
+  const auto form = Start();
+  form->show();
+  EXPECT_EQ(form->DirectoryEdit1->Text(), folder.Path());
+  EXPECT_EQ(form->FileListBox1->Entries(), std::vector<std::string>{"song.mp3"});
+  EXPECT_EQ(form->pos(), QPoint(-20, 40));  // partly on the screen: applied as stored
+}
+
+TEST_F(SettingsTest, HalfAPositionAndWrongTypes) {
+  Stored() = {{"Top", Dword(50)}};
+  EXPECT_EQ(Start()->pos(), QPoint(234, 50));  // top alone
+
+  Stored() = {{"Left", Dword(50)}};
+  EXPECT_EQ(Start()->pos(), kDesignPosition);  // left without top: neither
+
+  Stored() = {{"Top", Text(REG_SZ, "50")}, {"Left", Dword(50)}};
+  EXPECT_EQ(Start()->pos(), kDesignPosition);
+
+  Stored() = {{"Top", {REG_DWORD, {1, 0, 0, 0, 0, 0, 0, 0}}}, {"Left", Dword(50)}};
+  EXPECT_EQ(Start()->pos(), kDesignPosition);  // longer than 4 bytes
+
+  Stored() = {{"Dossier", Dword(7)}};
+  const auto form = Start();
+  EXPECT_EQ(form->DirectoryEdit1->Text(), "DirectoryEdit1");  // ignored; design text stays
+  form->close();
+  EXPECT_EQ(Stored().at("Dossier").type, REG_SZ);  // written anew at close
+}
+
+TEST_F(SettingsTest, PositionOffEveryScreenIsNotApplied) {
+  const QRect screen = QGuiApplication::primaryScreen()->geometry();
+  Stored() = {{"Top", Dword(100)}, {"Left", Dword(screen.right() + 10)}};
+  EXPECT_EQ(Start()->pos(), kDesignPosition);
+  Stored() = {{"Top", Dword(-1000)}, {"Left", Dword(0)}};
+  EXPECT_EQ(Start()->pos(), kDesignPosition);
+  Stored() = {{"Top", Dword(-351)}, {"Left", Dword(-471)}};  // one pixel still on the screen
+  EXPECT_EQ(Start()->pos(), QPoint(-471, -351));
+}
+
+TEST_F(SettingsTest, ExpandableTextIsNotExpanded) {
+  Stored() = {{"Dossier", Text(REG_EXPAND_SZ, "%HOME%/music")}};
+  EXPECT_EQ(Start()->DirectoryEdit1->Text(), "%HOME%/music");
+}
+
+TEST_F(SettingsTest, KeyThatCannotBeOpenedLeavesTheDesign) {
+  store.openable = false;
+  const auto form = Start();
+  EXPECT_EQ(form->DirectoryEdit1->Text(), "DirectoryEdit1");
+  EXPECT_EQ(form->FileListBox1->FolderPath(), fs.CurrentDirectory());  // the design text unused
+  EXPECT_EQ(form->pos(), kDesignPosition);
+  form->close();  // and closing still works
+}
+
+TEST_F(SettingsTest, RefusedWritesEndOnlyTheirBlock) {
+  store.refusedWrites = {"Dossier"};
+  Start()->close();
+  EXPECT_FALSE(Stored().count("Dossier"));
+  EXPECT_TRUE(Stored().count("Top") && Stored().count("Left"));
+
+  store.keys.clear();
+  store.refusedWrites = {"Top"};
+  Start()->close();
+  EXPECT_TRUE(Stored().count("Dossier"));
+  EXPECT_FALSE(Stored().count("Top") || Stored().count("Left"));
+}
+
+TEST_F(SettingsTest, ArgumentReplacesTheStoredFolderAndIsStoredAtClose) {
+  const std::string other = folder.Folder("other");
+  Stored() = {{"Dossier", Text(REG_SZ, folder.Path())}};
+  const auto form = Start({other});
+  EXPECT_EQ(form->DirectoryEdit1->Text(), other);
+  const int opensBefore = store.opened;
+  form->close();
+  EXPECT_EQ(store.opened, opensBefore + 1);  // one save per close
+  EXPECT_EQ(Stored().at("Dossier"), Text(REG_SZ, other));
+}
+
+TEST(RegistryKeyRules, ReadAndWriteAsTheRegistryDoes) {
+  MemoryRegistryStore store;
+  const auto key = store.CreateKey(kKey);
+  auto& values = store.keys[kKey];
+  values = {{"empty", {REG_SZ, {}}},
+            {"nul", {REG_SZ, {'a', 0, 'b', 0}}},
+            {"binary", {REG_BINARY, {'a', 0}}},
+            {"short", {REG_DWORD, {0x34, 0x12}}},
+            {"text", Text(REG_SZ, "7")}};
+  EXPECT_EQ(key->ReadString("missing"), "");
+  EXPECT_EQ(key->ReadString("empty"), "");
+  EXPECT_EQ(key->ReadString("nul"), "a");
+  EXPECT_THROW(key->ReadString("binary"), ERegistryException);
+  EXPECT_EQ(key->ReadInteger("short"), 0x1234);
+  EXPECT_THROW(key->ReadInteger("missing"), ERegistryException);
+  EXPECT_THROW(key->ReadInteger("text"), ERegistryException);
+
+  key->WriteInteger("negative", -100);
+  EXPECT_EQ(values.at("negative"), (RegistryValue{REG_DWORD, {0x9c, 0xff, 0xff, 0xff}}));
+  EXPECT_EQ(key->ReadInteger("negative"), -100);
+  key->WriteString("folder", "/m");
+  EXPECT_EQ(values.at("folder"), (RegistryValue{REG_SZ, {'/', 'm', 0}}));
+}
+
+}  // namespace
+}  // namespace varnex
