@@ -16,10 +16,9 @@ std::string ConversionBase(const std::string& folder) {
 
 // The names are collected and the search closed before anything is renamed: a directory that
 // is read while it changes may return a renamed entry again, or never end.
-std::vector<ConversionStep> PlanConversion(FileSystem& fs, const std::string& folder,
-                                           const std::string& fromExtension,
-                                           const std::string& toExtension) {
-  std::vector<ConversionStep> plan;
+ConversionPlan PlanConversion(FileSystem& fs, const std::string& folder,
+                              const std::string& fromExtension, const std::string& toExtension) {
+  ConversionPlan plan;
   if (folder.empty()) {
     return plan;
   }
@@ -28,21 +27,21 @@ std::vector<ConversionStep> PlanConversion(FileSystem& fs, const std::string& fo
   while (auto entry = search->Next()) {
     std::string from = base + entry->name;
     std::string to = ReplaceExtension(from, "." + toExtension);
-    plan.push_back({std::move(from), std::move(to), {}});
+    plan.steps.push_back({std::move(from), std::move(to), {}});
   }
+  plan.folderError = search->Error();
   return plan;
 }
 
-void CarryOut(FileSystem& fs, std::vector<ConversionStep>& plan) {
-  for (ConversionStep& step : plan) {
+void CarryOut(FileSystem& fs, ConversionPlan& plan) {
+  for (ConversionStep& step : plan.steps) {
     step.error = fs.RenameNoReplace(step.from, step.to);
   }
 }
 
-std::vector<ConversionStep> ConvertFolder(FileSystem& fs, const std::string& folder,
-                                          const std::string& fromExtension,
-                                          const std::string& toExtension) {
-  std::vector<ConversionStep> plan = PlanConversion(fs, folder, fromExtension, toExtension);
+ConversionPlan ConvertFolder(FileSystem& fs, const std::string& folder,
+                             const std::string& fromExtension, const std::string& toExtension) {
+  ConversionPlan plan = PlanConversion(fs, folder, fromExtension, toExtension);
   CarryOut(fs, plan);
   return plan;
 }

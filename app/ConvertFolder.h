@@ -14,23 +14,26 @@ struct ConversionStep {
   std::error_code error;
 };
 
+struct ConversionPlan {
+  std::vector<ConversionStep> steps;
+  std::error_code folderError;  // why the folder could not be read, when it could not
+};
+
 // The folder followed by "/" unless it already ends with one.
 std::string ConversionBase(const std::string& folder);
 
 // Every entry of the folder whose name ends in "." and `fromExtension`, letter case ignored,
 // hidden entries, sub-folders and other entries included, in the order the file system gives
 // them, each with its new path. Nothing is renamed.
-std::vector<ConversionStep> PlanConversion(FileSystem& fs, const std::string& folder,
-                                           const std::string& fromExtension,
-                                           const std::string& toExtension);
+ConversionPlan PlanConversion(FileSystem& fs, const std::string& folder,
+                              const std::string& fromExtension, const std::string& toExtension);
 
 // Renames every entry of the plan that can take its new name without replacing anything, in the
 // plan's order, and keeps the outcome of each. An entry that cannot keeps its name.
-void CarryOut(FileSystem& fs, std::vector<ConversionStep>& plan);
+void CarryOut(FileSystem& fs, ConversionPlan& plan);
 
 // The whole pass: plan, then rename. An empty folder text converts nothing.
-std::vector<ConversionStep> ConvertFolder(FileSystem& fs, const std::string& folder,
-                                          const std::string& fromExtension,
-                                          const std::string& toExtension);
+ConversionPlan ConvertFolder(FileSystem& fs, const std::string& folder,
+                             const std::string& fromExtension, const std::string& toExtension);
 
 }  // namespace varnex

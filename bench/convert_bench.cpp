@@ -1,5 +1,6 @@
-// How long converting a folder takes, beside a bare C loop of readdir + renameat2 over the same
-// folder, the Debian `rename` tool (perl) and `mmv` doing the same job. Every run converts the
+// How long converting a folder takes, in the window's code and through varnex-convert, beside a
+// bare C loop of readdir + renameat2 over the same folder, the Debian `rename` tool (perl) and
+// `mmv` doing the same job. Every run converts the
 // whole folder, alternately mp3 -> iad and back. Usage: convert_bench [N...]
 #include <dirent.h>
 #include <fcntl.h>
@@ -65,6 +66,10 @@ void Measure(int count) {
       {"bare loop", BareLoop},
       {"varnex", [&fs](const std::string& f, const char* from,
                        const char* to) { ConvertFolder(fs, f, from, to); }},
+      {"varnex-convert",
+       [](const std::string& f, const char*, const char* to) {
+         RunShell(std::string(VARNEX_CONVERT_BINARY) + " --to " + to + " " + Quoted(f));
+       }},
       {"rename (perl)",
        [](const std::string& f, const char* from, const char* to) {
          RunShell("cd " + Quoted(f) + " && find . -maxdepth 1 -iname '*." + from +

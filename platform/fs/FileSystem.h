@@ -32,10 +32,17 @@ constexpr std::uint32_t ExclusionWord(std::uint32_t attributeWord) {
 // One open directory search; it is closed when destroyed.
 class FileSearch {
  public:
+  explicit FileSearch(std::error_code error = {}) : error_(error) {}
   virtual ~FileSearch() = default;
 
   // The next entry that matches and is not excluded, in the order the file system gives them.
   virtual std::optional<FoundEntry> Next() = 0;
+
+  // Why the folder could not be read, when it could not; such a search has no entries.
+  std::error_code Error() const { return error_; }
+
+ private:
+  std::error_code error_;
 };
 
 // The file-system services the program needs. Paths are bytes; relative paths are taken from the

@@ -115,6 +115,7 @@ class SingleEntrySearch final : public FileSearch {
 
 class EmptySearch final : public FileSearch {
  public:
+  using FileSearch::FileSearch;
   std::optional<FoundEntry> Next() override { return std::nullopt; }
 };
 
@@ -141,7 +142,7 @@ std::unique_ptr<FileSearch> PosixFileSystem::Find(const std::string& pattern,
   }
   DIR* directory = opendir(folder.c_str());
   if (directory == nullptr) {
-    return std::make_unique<EmptySearch>();
+    return std::make_unique<EmptySearch>(std::error_code(errno, std::generic_category()));
   }
   return std::make_unique<DirectorySearch>(directory, namePattern, attributeWord);
 }

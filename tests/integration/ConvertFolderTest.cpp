@@ -35,10 +35,10 @@ Listing ListFolder(const std::string& folder) {
 class ConvertFolderTest : public testing::Test {
  protected:
   std::vector<ConversionStep> ToIad(const std::string& text) {
-    return ConvertFolder(fs, text, "mp3", "iad");
+    return ConvertFolder(fs, text, "mp3", "iad").steps;
   }
   std::vector<ConversionStep> ToMp3(const std::string& text) {
-    return ConvertFolder(fs, text, "iad", "mp3");
+    return ConvertFolder(fs, text, "iad", "mp3").steps;
   }
 
   TempFolder folder;
@@ -141,7 +141,7 @@ class RacingFileSystem final : public FileSystem {
 TEST_F(ConvertFolderTest, NameTakenAfterTheSearchIsStillNotReplaced) {
   folder.File("a.mp3", "mine");
   RacingFileSystem racing(fs);
-  const auto steps = ConvertFolder(racing, folder.Path(), "mp3", "iad");
+  const auto steps = ConvertFolder(racing, folder.Path(), "mp3", "iad").steps;
   ASSERT_EQ(steps.size(), 1u);
   EXPECT_EQ(steps[0].error, std::errc::file_exists);
   EXPECT_EQ(ListFolder(folder.Path()), (Listing{{"a.mp3", "mine"}, {"a.iad", "theirs"}}));
@@ -177,7 +177,7 @@ TEST_F(ConvertFolderTest, RandomFoldersLoseNothing) {
     }
     const Listing before = ListFolder(random.Path());
 
-    const std::vector<ConversionStep> steps = ConvertFolder(fs, random.Path(), "mp3", "iad");
+    const std::vector<ConversionStep> steps = ConvertFolder(fs, random.Path(), "mp3", "iad").steps;
     const Listing after = ListFolder(random.Path());
     std::multiset<std::string> contentsBefore, contentsAfter;
     for (const auto& [name, content] : before)
@@ -199,7 +199,7 @@ TEST_F(ConvertFolderTest, RandomFoldersLoseNothing) {
       }
     }
 
-    const std::vector<ConversionStep> back = ConvertFolder(fs, random.Path(), "iad", "mp3");
+    const std::vector<ConversionStep> back = ConvertFolder(fs, random.Path(), "iad", "mp3").steps;
     std::multiset<std::string> contentsRestored;
     for (const auto& [name, content] : ListFolder(random.Path()))
       contentsRestored.insert(content);

@@ -1,0 +1,245 @@
+#include "ConvertCommand.h"
+
+#include <chrono>
+#include <cstdio>
+#include <map>
+#include <optional>
+#include <ostream>
+
+#include "app/ConvertFolder.h"
+
+namespace varnex {
+
+namespace {
+
+constexpr std::string_view kUsage =
+    "Usage: varnex-convert [--to iad|mp3] [--dry-run] [--verbose] FOLDER...\n"
+    "Renames every entry of each FOLDER whose name ends in .mp3 (any letter case) to end in .iad,\n"
+    "or the other way with --to mp3, exactly as the Varnex window converts. A name that is taken\n"
+    "is never replaced: that entry keeps its name and is reported.\n"
+    "\n"
+    "  --to EXT     the extension to give: iad (the default) or mp3\n"
+    "  --dry-run    print what would be renamed or skipped, and change nothing\n"
+    "  --verbose    print every rename, not only the entries that were skipped\n"
+    "  --help       print this help\n"
+    "  --version    print the version\n"
+    "\n"
+    "Exit status: 0 everything renamed, 1 some entries skipped, 2 unusable arguments or a folder\n"
+    "that cannot be read.\n";
+
+// Parses the arguments; a message when they are unusable.
+std::optional<std::string> ParseArguments(const std::vector<std::string>& arguments,
+                                          ConvertOptions& options) {
+  bool optionsEnded = false;
+  for (std::size_t i = 0; i < arguments.size(); ++i) {
+    const std::string& argument = arguments[i];
+    if (optionsEnded || argument.empty() || argument[0] != '-' || argument == "-") {
+      options.folders.push_back(argument);
+    } else if (argument == "--") {
+      optionsEnded = true;
+    } else if (argument == "--dry-run" || argument == "-n") {
+      options.dryRun = true;
+    } else if (argument == "--verbose" || argument == "-v") {
+      options.verbose = true;
+    } else if (argument == "--to" || argument.starts_with("--to=")) {
+      std::string extension;
+      if (argument == "--to") {
+        if (++i == arguments.size()) {
+          return "--to needs an extension: iad or mp3";
+        }
+        extension = arguments[i];
+      } else {
+        extension = argument.substr(5);
+      }
+      if (extension != "iad" && extension != "mp3") {
+        return "--to takes iad or mp3, not '" + EscapedName(extension) + "'";
+      }
+      options.toExtension = extension;
+      options.fromExtension = extension == "iad" ? "mp3" : "iad";
+    } else {
+      return "unknown option '" + EscapedName(argument) + "'";
+    }
+  }
+  if (options.folders.empty()) {
+    return "no folder given";
+  }
+  return std::nullopt;
+}
+
+std::string NameOf(const std::string& path) {
+  return path.substr(path.rfind('/') + 1);
+}
+
+// Why the step would be refused, as a real pass would find it; empty when it would be renamed.
+std::string PredictRefusal(FileSystem& fs, const ConversionStep& step, bool folderReadOnly,
+                           const std::map<std::string, std::string>& claimed) {
+  if (folderReadOnly) {
+    return "permission denied";
+  }
+  if (const auto taker = claimed.find(step.to); taker != claimed.end()) {
+    return EscapedName(NameOf(step.to)) + " is taken by " + EscapedName(NameOf(taker->second));
+  }
+  if (fs.Attributes(step.to)) {
+    return EscapedName(NameOf(step.to)) + " exists";
+  }
+  return {};
+}
+
+std::string Reason(const ConversionStep& step) {
+  if (step.error == std::errc::file_exists) {
+    return EscapedName(NameOf(step.to)) + " exists";
+  }
+  return step.error.message();
+}
+
+// Shows how far a long pass has come, once it has run for a second, on one rewritten line.
+class ProgressLine {
+ public:
+  ProgressLine(std::ostream& err, bool enabled, std::size_t total)
+      : err_(err), enabled_(enabled), total_(total), start_(std::chrono::steady_clock::now()) {}
+  ProgressLine(const ProgressLine&) = delete;
+  ProgressLine& operator=(const ProgressLine&) = delete;
+  ~ProgressLine() {
+    if (shown_) {
+      err_ << "\r\033[K" << std::flush;
+    }
+  }
+
+  void Update(std::size_t done) {
+    if (!enabled_ || done % 512 != 0 ||
+        std::chrono::steady_clock::now() - start_ < std::chrono::seconds(1)) {
+      return;
+    }
+    shown_ = true;
+    err_ << "\r" << done << " of " << total_ << " renamed..." << std::flush;
+  }
+
+ private:
+  std::ostream& err_;
+  bool enabled_;
+  std::size_t total_;
+  std::chrono::steady_clock::time_point start_;
+  bool shown_ = false;
+};
+
+struct Tally {
+  std::size_t renamed = 0;
+  std::size_t skipped = 0;
+};
+
+void ShowPlan(FileSystem& fs, const std::string& folder, const ConversionPlan& plan,
+              std::ostream& out, Tally& tally) {
+  const auto attributes = fs.Attributes(folder);
+  const bool readOnly = attributes && (*attributes & faReadOnly);
+  std::map<std::string, std::string> claimed;  // new path -> the entry that takes it
+  for (const ConversionStep& step : plan.steps) {
+    const std::string refusal = PredictRefusal(fs, step, readOnly, claimed);
+    if (refusal.empty()) {
+      claimed.emplace(step.to, step.from);
+      out << EscapedName(step.from) << " -> " << EscapedName(NameOf(step.to)) << "\n";
+      ++tally.renamed;
+    } else {
+      out << "skip " << EscapedName(step.from) << ": " << refusal << "\n";
+      ++tally.skipped;
+    }
+  }
+}
+
+void Convert(FileSystem& fs, ConversionPlan& plan, const ConvertOptions& options, std::ostream& out,
+             std::ostream& err, Tally& tally) {
+  ProgressLine progress(err, options.showProgress, plan.steps.size());
+  std::size_t done = 0;
+  for (ConversionStep& step : plan.steps) {
+    step.error = fs.RenameNoReplace(step.from, step.to);
+    if (step.error) {
+      err << "varnex-convert: " << EscapedName(step.from) << ": not renamed: " << Reason(step)
+          << "\n";
+      ++tally.skipped;
+    } else {
+      if (options.verbose) {
+        out << EscapedName(step.from) << " -> " << EscapedName(NameOf(step.to)) << "\n";
+      }
+      ++tally.renamed;
+    }
+    progress.Update(++done);
+  }
+}
+
+}  // namespace
+
+std::string EscapedName(std::string_view name) {
+  std::string escaped;
+  for (std::size_t i = 0; i < name.size();) {
+    const auto lead = static_cast<unsigned char>(name[i]);
+    std::size_t length = lead < 0x80                    ? 1
+                         : lead >= 0xC2 && lead <= 0xDF ? 2
+                         : lead >= 0xE0 && lead <= 0xEF ? 3
+                         : lead >= 0xF0 && lead <= 0xF4 ? 4
+                                                        : 0;
+    bool valid = length > 0 && i + length <= name.size() && lead >= 0x20 && lead != 0x7F;
+    for (std::size_t k = 1; valid && k < length; ++k) {
+      valid = (static_cast<unsigned char>(name[i + k]) & 0xC0) == 0x80;
+    }
+    if (!valid) {
+      char hex[5];
+      std::snprintf(hex, sizeof hex, "\\x%02X", lead);
+      escaped += hex;
+      ++i;
+    } else if (lead == '\\') {
+      escaped += "\\\\";
+      ++i;
+    } else {
+      escaped.append(name.substr(i, length));
+      i += length;
+    }
+  }
+  return escaped;
+}
+
+int RunConvertCommand(FileSystem& fs, const std::vector<std::string>& arguments, bool showProgress,
+                      std::ostream& out, std::ostream& err) {
+  for (const std::string& argument : arguments) {
+    if (argument == "--help" || argument == "-h") {
+      out << kUsage;
+      return kAllRenamed;
+    }
+    if (argument == "--version") {
+      out << "varnex-convert 1.1\n";
+      return kAllRenamed;
+    }
+  }
+  ConvertOptions options;
+  options.showProgress = showProgress;
+  if (const auto problem = ParseArguments(arguments, options)) {
+    err << "varnex-convert: " << *problem << "\n" << kUsage.substr(0, kUsage.find('\n') + 1);
+    return kUnusable;
+  }
+
+  Tally tally;
+  bool unreadable = false;
+  for (const std::string& folder : options.folders) {
+    ConversionPlan plan = PlanConversion(fs, folder, options.fromExtension, options.toExtension);
+    const auto attributes = fs.Attributes(folder);
+    if (plan.folderError || !attributes || !(*attributes & faDirectory)) {
+      const std::string reason = plan.folderError ? plan.folderError.message()
+                                 : attributes     ? std::string("not a folder")
+                                                  : std::string("no such folder");
+      err << "varnex-convert: " << EscapedName(folder) << ": cannot read: " << reason << "\n";
+      unreadable = true;
+      continue;
+    }
+    if (options.dryRun) {
+      ShowPlan(fs, folder, plan, out, tally);
+    } else {
+      Convert(fs, plan, options, out, err, tally);
+    }
+  }
+  out << (options.dryRun ? "dry run, nothing changed: " : "") << tally.renamed << " renamed, "
+      << tally.skipped << " skipped\n";
+  if (unreadable) {
+    return kUnusable;
+  }
+  return tally.skipped > 0 ? kSomeSkipped : kAllRenamed;
+}
+
+}  // namespace varnex

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <iosfwd>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/fs/FileSystem.h"
+
+namespace varnex {
+
+// varnex-convert: the window's conversion from a terminal, with a plan before and a report after.
+struct ConvertOptions {
+  std::string fromExtension = "mp3";
+  std::string toExtension = "iad";
+  bool dryRun = false;
+  bool verbose = false;
+  bool showProgress = false;  // a progress line for long runs, when a person watches
+  std::vector<std::string> folders;
+};
+
+enum ExitStatus { kAllRenamed = 0, kSomeSkipped = 1, kUnusable = 2 };
+
+// Runs the whole command: arguments (after the program's name) to exit status.
+int RunConvertCommand(FileSystem& fs, const std::vector<std::string>& arguments, bool showProgress,
+                      std::ostream& out, std::ostream& err);
+
+// A name as it may be printed: bytes that are not printable UTF-8 as \xNN, and "\" as "\\".
+std::string EscapedName(std::string_view name);
+
+}  // namespace varnex

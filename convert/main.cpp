@@ -1,0 +1,13 @@
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "convert/ConvertCommand.h"
+#include "platform/fs/PosixFileSystem.h"
+#include "platform/shell/Terminal.h"
+
+int main(int argc, char** argv) {
+  varnex::PosixFileSystem fs;
+  return varnex::RunConvertCommand(fs, std::vector<std::string>(argv + 1, argv + argc),
+                                   varnex::StandardErrorIsTerminal(), std::cout, std::cerr);
+}
