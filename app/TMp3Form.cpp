@@ -54,13 +54,14 @@ QToolButton* SpeedButton(QWidget* parent, const QPixmap& glyph, QRect geometry, 
 
 }  // namespace
 
-TMp3Form::TMp3Form(FileSystem& fs, RegistryStore& settings, std::string startDirectory,
-                   std::vector<std::string> arguments)
+TMp3Form::TMp3Form(FileSystem& fs, RegistryStore& settings, FolderDialog& folderDialog,
+                   std::string startDirectory, std::vector<std::string> arguments)
     : QWidget(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                            Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                            Qt::WindowCloseButtonHint),
       fs_(fs),
       settings_(settings),
+      folderDialog_(folderDialog),
       startDirectory_(std::move(startDirectory)),
       arguments_(std::move(arguments)) {
   CreateControls();
@@ -77,9 +78,11 @@ void TMp3Form::CreateControls() {
   setBackgroundRole(QPalette::Button);
   setAutoFillBackground(true);
 
-  DirectoryEdit1 = new TDirectoryEdit(this);
+  DirectoryEdit1 = new TDirectoryEdit(fs_, folderDialog_, this);
   DirectoryEdit1->setGeometry(16, 16, 441, 21);
   DirectoryEdit1->SetText("DirectoryEdit1");
+  DirectoryEdit1->SetDialogKind(dkWin32);
+  DirectoryEdit1->SetDialogText("Select a directory with songs to convert");
   DirectoryEdit1->setToolTip(
       QStringLiteral("Selected Folder.\nClick the button on the right to change it."));
 

@@ -9,6 +9,7 @@
 
 #include "platform/fs/FileSystem.h"
 #include "platform/registry/RegistryStore.h"
+#include "platform/shell/FolderDialog.h"
 #include "widgets/TDirectoryEdit.h"
 #include "widgets/TFileListBox.h"
 #include "widgets/TRadioGroup.h"
@@ -22,8 +23,8 @@ class TMp3Form final : public QWidget {
   // `arguments` are the command-line arguments after the program's path; a relative folder among
   // them is taken from `startDirectory`, the directory the program was started in. The folder and
   // the window's position are kept in `settings`.
-  TMp3Form(FileSystem& fs, RegistryStore& settings, std::string startDirectory,
-           std::vector<std::string> arguments);
+  TMp3Form(FileSystem& fs, RegistryStore& settings, FolderDialog& folderDialog,
+           std::string startDirectory, std::vector<std::string> arguments);
 
   // Controls, under the names the window's design gives them.
   QPushButton* AProposBtn;
@@ -65,6 +66,7 @@ class TMp3Form final : public QWidget {
 
   FileSystem& fs_;
   RegistryStore& settings_;
+  FolderDialog& folderDialog_;
   std::string startDirectory_;
   std::vector<std::string> arguments_;
 };

@@ -5,6 +5,7 @@
 #include "app/TMp3Form.h"
 #include "platform/fs/PosixFileSystem.h"
 #include "platform/registry/RegFileStore.h"
+#include "widgets/TBrowseFolderDlg.h"
 
 int main(int argc, char** argv) {
   const std::vector<std::string> arguments(argv + 1, argv + argc);
@@ -13,7 +14,8 @@ int main(int argc, char** argv) {
   varnex::Application application(qtArgc, argv);
   varnex::PosixFileSystem fs;
   varnex::RegFileStore settings(varnex::RegFileStore::DefaultPath());
-  varnex::TMp3Form form(fs, settings, fs.CurrentDirectory(), arguments);
+  varnex::TBrowseFolderDlg folderDialog(fs);
+  varnex::TMp3Form form(fs, settings, folderDialog, fs.CurrentDirectory(), arguments);
   form.show();
   return varnex::Application::exec();
 }

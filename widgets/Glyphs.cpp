@@ -34,4 +34,17 @@ QPixmap StopGlyph() {
   return glyph;
 }
 
+QPixmap FolderGlyph() {
+  QPixmap glyph(14, 12);
+  glyph.fill(Qt::transparent);
+  QPainter painter(&glyph);
+  const QColor outline(128, 128, 0);
+  painter.setPen(outline);
+  painter.setBrush(QColor(255, 255, 128));
+  painter.drawPolygon(QPolygon({QPoint(0, 2), QPoint(1, 1), QPoint(5, 1), QPoint(6, 2),
+                                QPoint(13, 2), QPoint(13, 11), QPoint(0, 11)}));
+  painter.drawLine(0, 4, 13, 4);
+  return glyph;
+}
+
 }  // namespace varnex

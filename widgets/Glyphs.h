@@ -8,4 +8,7 @@ namespace varnex {
 QPixmap PlayGlyph();
 QPixmap StopGlyph();
 
+// The 14 x 12 folder on the folder field's button.
+QPixmap FolderGlyph();
+
 }  // namespace varnex

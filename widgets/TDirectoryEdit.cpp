@@ -1,18 +1,49 @@
 #include "TDirectoryEdit.h"
 
+#include <QKeyEvent>
 #include <QStyle>
 
+#include "platform/fs/PathRules.h"
+#include "platform/shell/ErrorMode.h"
+#include "widgets/ErrorReport.h"
+#include "widgets/Glyphs.h"
+
 namespace varnex {
+
+namespace {
+
+// SEM_FAILCRITICALERRORS with SEM_NOOPENFILEERRORBOX.
+constexpr unsigned kQuietErrorMode = 0x8001;
+
+class ErrorModeGuard {
+ public:
+  explicit ErrorModeGuard(unsigned mode) : previous_(SetErrorMode(mode)) {}
+  ErrorModeGuard(const ErrorModeGuard&) = delete;
+  ErrorModeGuard& operator=(const ErrorModeGuard&) = delete;
+  ~ErrorModeGuard() { SetErrorMode(previous_); }
+
+ private:
+  unsigned previous_;
+};
+
+}  // namespace
 
 TEditButton::TEditButton(QWidget* parent) : QToolButton(parent) {
   setFocusPolicy(Qt::NoFocus);
   setCursor(Qt::ArrowCursor);
-  setAutoRaise(false);
+  setIcon(FolderGlyph());
+  setIconSize(FolderGlyph().size());
 }
 
 TCustomComboEdit::TCustomComboEdit(QWidget* parent)
     : QLineEdit(parent), button_(new TEditButton(this)) {
   setTextMargins(0, 0, TEditButton::kWidth, 0);
+  connect(button_, &QToolButton::clicked, this, [this] {
+    if ((focusPolicy() & Qt::TabFocus) && isEnabled() && !hasFocus()) {
+      setFocus();
+    }
+    PressButton();
+  });
 }
 
 void TCustomComboEdit::SetText(const std::string& text) {
@@ -26,6 +57,31 @@ void TCustomComboEdit::SetText(const std::string& text) {
   }
 }
 
+void TCustomComboEdit::DeleteSelectedText() {
+  if (!hasSelectedText()) {
+    return;
+  }
+  QString shown = text();
+  shown.remove(selectionStart(), selectedText().size());
+  // The shown text stands for the bytes only where they are UTF-8; otherwise the whole text goes.
+  const bool exact = QString::fromUtf8(text_.data(), static_cast<qsizetype>(text_.size()))
+                         .toUtf8()
+                         .toStdString() == text_;
+  SetText(exact ? shown.toUtf8().toStdString() : std::string());
+}
+
+void TCustomComboEdit::PressButton() {
+  ReportingFailures([this] { ButtonClick(); });
+}
+
+void TCustomComboEdit::keyPressEvent(QKeyEvent* event) {
+  if (event->keyCombination() == clickKey_) {
+    PressButton();
+    return;
+  }
+  QLineEdit::keyPressEvent(event);
+}
+
 void TCustomComboEdit::resizeEvent(QResizeEvent* event) {
   QLineEdit::resizeEvent(event);
   const int frame = style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, this);
@@ -33,8 +89,36 @@ void TCustomComboEdit::resizeEvent(QResizeEvent* event) {
                        height() - 2 * frame);
 }
 
-TDirectoryEdit::TDirectoryEdit(QWidget* parent) : TCustomComboEdit(parent) {
+bool TFileDirEdit::RunQuietly(const std::function<bool()>& dialog) {
+  const ErrorModeGuard quiet(kQuietErrorMode);
+  return dialog();
+}
+
+TDirectoryEdit::TDirectoryEdit(FileSystem& fs, FolderDialog& dialog, QWidget* parent)
+    : TFileDirEdit(parent), fs_(fs), dialog_(dialog) {
   setReadOnly(true);
+}
+
+void TDirectoryEdit::BrowseForFolder() {
+  std::string folder = Text();
+  if (folder.empty()) {
+    folder = initialDir_.empty() ? kRootFolder : initialDir_;
+  }
+  if (!IsExistingFolder(fs_, folder)) {
+    folder = kRootFolder;
+  }
+  const bool confirmed = RunQuietly([&] { return dialog_.Execute(dialogText_, folder); });
+  if ((focusPolicy() & Qt::TabFocus) && isEnabled()) {
+    setFocus();
+  }
+  if (!confirmed) {
+    return;
+  }
+  DeleteSelectedText();
+  SetText(folder);
+  if (!folder.empty() && IsExistingFolder(fs_, folder)) {
+    initialDir_ = folder;
+  }
 }
 
 }  // namespace varnex

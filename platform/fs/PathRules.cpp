@@ -40,7 +40,7 @@ SplitPathResult SplitPath(FileSystem& fs, const std::string& text) {
   }
   std::string lastPart = folder.substr(folder.rfind('/') + 1);
   if (folder.size() == lastPart.size() + 1) {
-    folder = std::string(1, '/');  // not = "/": g++ 12 gives a false -Wrestrict there
+    folder = kRootFolder;
   } else if (folder.size() > lastPart.size()) {
     folder.resize(folder.size() - lastPart.size() - 1);
   } else {
@@ -71,6 +71,13 @@ std::string ReplaceExtension(const std::string& path, const std::string& extensi
     return path + extension;
   }
   return path.substr(0, dot) + extension;
+}
+
+std::string TrimTrailingBackslash(const std::string& path) {
+  if (path.size() > 1 && path.back() == '/') {
+    return path.substr(0, path.size() - 1);
+  }
+  return path;
 }
 
 std::string AbsolutePath(const std::string& path, const std::string& base) {

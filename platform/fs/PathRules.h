@@ -9,6 +9,8 @@ namespace varnex {
 // Path rules of the program in their POSIX form: "/" separates, there is no drive part, and the
 // root is "/". Path identity is exact, as file names here are case-sensitive.
 
+inline const std::string kRootFolder = "/";
+
 struct SplitPathResult {
   std::string folder;    // the folder the path names, entered on the way to check it
   std::string lastPart;  // a file name or a wildcard pattern, or empty when the path is a folder
@@ -26,6 +28,9 @@ std::string JoinPath(const std::string& folder, const std::string& name);
 // The path with its extension, from the last "." after the last "/", replaced by `extension`
 // (which starts with its "."), or with `extension` appended when it has none.
 std::string ReplaceExtension(const std::string& path, const std::string& extension);
+
+// The path without one trailing "/", unless it is the root "/".
+std::string TrimTrailingBackslash(const std::string& path);
 
 // A relative path taken from `base`; absolute and empty paths stay as they are.
 std::string AbsolutePath(const std::string& path, const std::string& base);

@@ -53,6 +53,8 @@ def xdotool(*args):
 def descendants(node):
     for i in range(node.childCount):
         child = node.getChildAtIndex(i)
+        if child is None:  # an empty table view reports cells it does not have
+            continue
         yield child
         yield from descendants(child)
 

@@ -12,6 +12,7 @@
 #include "app/TMp3Form.h"
 #include "platform/fs/PosixFileSystem.h"
 #include "platform/shell/DroppedNames.h"
+#include "tests/support/FakeFolderDialog.h"
 #include "tests/support/MemoryRegistryStore.h"
 #include "tests/support/ModalCloser.h"
 #include "tests/support/TempFolder.h"
@@ -38,8 +39,8 @@ class Mp3FormTest : public testing::Test {
   }
 
   std::unique_ptr<TMp3Form> Start(std::vector<std::string> arguments) {
-    auto form =
-        std::make_unique<TMp3Form>(fs, settings, fs.CurrentDirectory(), std::move(arguments));
+    auto form = std::make_unique<TMp3Form>(fs, settings, folderDialog, fs.CurrentDirectory(),
+                                           std::move(arguments));
     form->show();
     return form;
   }
@@ -47,6 +48,7 @@ class Mp3FormTest : public testing::Test {
   TempFolder folder;
   PosixFileSystem fs;
   test::MemoryRegistryStore settings;
+  test::FakeFolderDialog folderDialog;
   ModalCloser boxes;
 };
 
@@ -199,6 +201,16 @@ TEST_F(Mp3FormTest, CursorComesBackWhenTheListCannotBeReread) {
   QTest::mouseClick(form->convertirBtn, Qt::LeftButton);
   EXPECT_EQ(boxes.Seen().size(), 1);
   EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+}
+
+TEST_F(Mp3FormTest, BrowsedFolderIsListed) {
+  const auto form = Start({folder.Path()});
+  folderDialog.answer = folder / "other";
+  QTest::keyClick(form->DirectoryEdit1, Qt::Key_Down, Qt::AltModifier);
+  EXPECT_EQ(folderDialog.calls.at(0).dialogText, "Select a directory with songs to convert");
+  EXPECT_EQ(folderDialog.calls.at(0).startFolder, folder.Path());
+  EXPECT_EQ(form->DirectoryEdit1->Text(), folder / "other");
+  EXPECT_EQ(form->FileListBox1->Entries(), Names{"x.mp3"});
 }
 
 TEST(DroppedLocalNames, KeepsLocalFilesInOrder) {

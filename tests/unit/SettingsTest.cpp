@@ -5,6 +5,7 @@
 
 #include "app/TMp3Form.h"
 #include "platform/fs/PosixFileSystem.h"
+#include "tests/support/FakeFolderDialog.h"
 #include "tests/support/MemoryRegistryStore.h"
 #include "tests/support/ModalCloser.h"
 #include "tests/support/TempFolder.h"
@@ -33,13 +34,15 @@ RegistryValue Dword(std::int32_t number) {
 class SettingsTest : public testing::Test {
  protected:
   std::unique_ptr<TMp3Form> Start(std::vector<std::string> arguments = {}) {
-    return std::make_unique<TMp3Form>(fs, store, fs.CurrentDirectory(), std::move(arguments));
+    return std::make_unique<TMp3Form>(fs, store, folderDialog, fs.CurrentDirectory(),
+                                      std::move(arguments));
   }
   MemoryRegistryStore::Values& Stored() { return store.keys[kKey]; }
 
   test::TempFolder folder;
   PosixFileSystem fs;
   MemoryRegistryStore store;
+  test::FakeFolderDialog folderDialog;
   test::ModalCloser boxes;
 };
 
