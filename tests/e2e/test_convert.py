@@ -4,6 +4,8 @@ import os
 import tempfile
 import unittest
 
+import pyatspi
+
 from varnex_session import Varnex, wait_for
 
 
@@ -17,7 +19,9 @@ class ConvertTest(unittest.TestCase):
 
         with Varnex(folder) as program:
             wait_for(lambda: program.list_items() == ["a.mp3", "B.MP3"], "the mp3 files")
-            program.click(program.find("list"))  # the list takes the focus
+            files = program.find("list")
+            program.click(files)  # the list takes the focus
+            wait_for(lambda: files.getState().contains(pyatspi.STATE_FOCUSED), "the list focused")
             program.press("Return")
             wait_for(lambda: on_disk() == ["B.iad", "a.iad", "c.iad", "notes.txt"],
                      "the folder renamed on disk")
