@@ -11,6 +11,7 @@
 
 #include "app/ConvertFolder.h"
 #include "platform/fs/PathRules.h"
+#include "platform/media/WideText.h"
 #include "platform/shell/DroppedNames.h"
 #include "widgets/BusyCursor.h"
 #include "widgets/ErrorReport.h"
@@ -131,6 +132,16 @@ void TMp3Form::BindEvents() {
   };
   onClick(QuitterBtn, &TMp3Form::QuitterBtnClick);
   onClick(convertirBtn, &TMp3Form::convertirBtnClick);
+  connect(SpeedButton1, &QToolButton::clicked, this,
+          [this] { ReportingFailures([this] { SpeedButton1Click(); }); });
+  connect(SpeedButton2, &QToolButton::clicked, this,
+          [this] { ReportingFailures([this] { SpeedButton2Click(); }); });
+  connect(TrackBar1, &QSlider::valueChanged, this,
+          [this] { ReportingFailures([this] { TrackBar1Change(); }); });
+  FileListBox1->OnClick = [this](QObject*) { ReportingFailures([this] { FileListBox1Click(); }); };
+  FileListBox1->OnDblClick = [this](QObject*) {
+    ReportingFailures([this] { FileListBox1DblClick(); });
+  };
   DirectoryEdit1->OnChange = [this](QObject*) {
     ReportingFailures([this] { DirectoryEdit1Change(); });
   };
@@ -178,6 +189,53 @@ void TMp3Form::convertirBtnClick() {
   }
   rg->SetItemIndex(1 - rg->ItemIndex());
   rgClick();
+}
+
+// Plays the selected file, or stops the one that plays. Every failure on the way ends it quietly.
+void TMp3Form::FileListBox1DblClick() {
+  try {
+    if (dm_ == nullptr) {
+      return;
+    }
+    TFilterGraph& graph = dm_->fg;
+    if (graph.GetPlayState() == psRunning) {
+      graph.Stop();
+      return;
+    }
+    const std::string path = FileListBox1->SelectedFilePath();
+    graph.SetActive(false);
+    graph.SetActive(true);
+    graph.RenderMediaFile(BytesToWide(path));
+    graph.SetVolumeLevel(TrackBar1->value());
+    graph.Play();
+  } catch (const std::exception&) {
+    // Silent by design: a file that cannot be played simply does not play.
+  }
+}
+
+void TMp3Form::SpeedButton1Click() {
+  FileListBox1DblClick();
+}
+
+// Stops a playing file. Unguarded: a stop the graph refuses reaches the general error report.
+void TMp3Form::FileListBox1Click() {
+  if (dm_ != nullptr && dm_->fg.GetPlayState() == psRunning) {
+    dm_->fg.Stop();
+  }
+}
+
+void TMp3Form::SpeedButton2Click() {
+  FileListBox1Click();
+}
+
+void TMp3Form::TrackBar1Change() {
+  try {
+    if (dm_ != nullptr) {
+      dm_->fg.SetVolumeLevel(TrackBar1->value());
+    }
+  } catch (const std::exception&) {
+    // The slider keeps its position whatever the graph says.
+  }
 }
 
 void TMp3Form::ApplyFolder(const std::string& folder) {

@@ -10,6 +10,7 @@
 #include "platform/fs/FileSystem.h"
 #include "platform/registry/RegistryStore.h"
 #include "platform/shell/FolderDialog.h"
+#include "playback/Tdm.h"
 #include "widgets/TDirectoryEdit.h"
 #include "widgets/TFileListBox.h"
 #include "widgets/TRadioGroup.h"
@@ -37,9 +38,17 @@ class TMp3Form final : public QWidget {
   QToolButton* SpeedButton1;
   QToolButton* SpeedButton2;
 
+  // The media module comes after the window; until then the player's handlers do nothing.
+  void AttachMediaModule(Tdm* dm) { dm_ = dm; }
+
   void QuitterBtnClick();
   void FormCreate();
   void convertirBtnClick();
+  void FileListBox1DblClick();
+  void FileListBox1Click();
+  void SpeedButton1Click();
+  void SpeedButton2Click();
+  void TrackBar1Change();
   void DirectoryEdit1Change();
   void rgClick();
   bool FormCloseQuery();
@@ -69,6 +78,7 @@ class TMp3Form final : public QWidget {
   FolderDialog& folderDialog_;
   std::string startDirectory_;
   std::vector<std::string> arguments_;
+  Tdm* dm_ = nullptr;
 };
 
 }  // namespace varnex

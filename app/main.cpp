@@ -4,7 +4,10 @@
 #include "app/Application.h"
 #include "app/TMp3Form.h"
 #include "platform/fs/PosixFileSystem.h"
+#include "platform/media/GstFilterGraph.h"
 #include "platform/registry/RegFileStore.h"
+#include "playback/Tdm.h"
+#include "widgets/ErrorReport.h"
 #include "widgets/TBrowseFolderDlg.h"
 
 int main(int argc, char** argv) {
@@ -15,7 +18,12 @@ int main(int argc, char** argv) {
   varnex::PosixFileSystem fs;
   varnex::RegFileStore settings(varnex::RegFileStore::DefaultPath());
   varnex::TBrowseFolderDlg folderDialog(fs);
+  varnex::ComRuntime media;
+  varnex::RegisterGStreamerGraph(media);
   varnex::TMp3Form form(fs, settings, folderDialog, fs.CurrentDirectory(), arguments);
+  // Made after the window and destroyed before it, as the window's handlers use it.
+  varnex::Tdm dm(media, [](const std::exception& error) { varnex::ShowErrorReport(error); });
+  form.AttachMediaModule(&dm);
   form.show();
   return varnex::Application::exec();
 }

@@ -6,12 +6,14 @@ set -euo pipefail
 build_packages=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev libgl-dev qt6-qpa-plugins
+  libgstreamer1.0-dev gstreamer1.0-plugins-base gstreamer1.0-plugins-good
 )
 test_packages=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth xdotool x11-utils
   dbus dbus-x11 at-spi2-core python3 python3-pyatspi
   ntfs-3g exfat-fuse exfatprogs
+  gstreamer1.0-tools sox
 )
 
 wanted=("${build_packages[@]}")

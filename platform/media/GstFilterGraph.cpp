@@ -1,0 +1,465 @@
+#include "GstFilterGraph.h"
+
+#include <gst/gst.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QEvent>
+#include <QObject>
+#include <chrono>
+#include <cmath>
+#include <condition_variable>
+#include <cstdlib>
+#include <deque>
+#include <mutex>
+#include <vector>
+
+#include "WideText.h"
+
+namespace varnex {
+
+namespace {
+
+constexpr auto kPrerollLimit = std::chrono::seconds(5);
+
+template <typename Interface, typename Item>
+class VectorEnumerator final : public ComObject<VectorEnumerator<Interface, Item>, Interface> {
+ public:
+  explicit VectorEnumerator(std::vector<ComPtr<Item>> items) : items_(std::move(items)) {}
+  IUnknown* Find(const IID&) { return nullptr; }
+
+  HRESULT Next(ULONG count, Item** items, ULONG* fetched) override {
+    ULONG handed = 0;
+    for (; handed < count && next_ < items_.size(); ++handed, ++next_) {
+      items_[next_]->AddRef();
+      items[handed] = items_[next_].Get();
+    }
+    if (fetched != nullptr) {
+      *fetched = handed;
+    }
+    return handed == count ? S_OK : S_FALSE;
+  }
+
+ private:
+  std::vector<ComPtr<Item>> items_;
+  std::size_t next_ = 0;
+};
+
+template <typename T>
+struct GstUnref {
+  void operator()(T* object) const { gst_object_unref(object); }
+};
+template <typename T>
+using GstRef = std::unique_ptr<T, GstUnref<T>>;
+
+class GstPin final : public ComObject<GstPin, IPin> {
+ public:
+  explicit GstPin(GstPad* pad) : pad_(GST_PAD(gst_object_ref(pad))) {}
+  IUnknown* Find(const IID& iid) { return iid == IID_IPin ? static_cast<IPin*>(this) : nullptr; }
+
+  HRESULT Disconnect() override {
+    const GstRef<GstPad> peer(gst_pad_get_peer(pad_.get()));
+    if (!peer) {
+      return S_FALSE;
+    }
+    const bool source = GST_PAD_DIRECTION(pad_.get()) == GST_PAD_SRC;
+    const bool unlinked =
+        source ? gst_pad_unlink(pad_.get(), peer.get()) : gst_pad_unlink(peer.get(), pad_.get());
+    return unlinked ? S_OK : E_FAIL;
+  }
+
+ private:
+  GstRef<GstPad> pad_;
+};
+
+class GstFilter final : public ComObject<GstFilter, IBaseFilter> {
+ public:
+  explicit GstFilter(GstElement* element) : element_(GST_ELEMENT(gst_object_ref(element))) {}
+  IUnknown* Find(const IID& iid) {
+    return iid == IID_IBaseFilter ? static_cast<IBaseFilter*>(this) : nullptr;
+  }
+
+  GstElement* Element() const { return element_.get(); }
+
+  HRESULT EnumPins(IEnumPins** pins) override {
+    std::vector<ComPtr<IPin>> found;
+    GstIterator* iterator = gst_element_iterate_pads(element_.get());
+    GValue item = G_VALUE_INIT;
+    while (gst_iterator_next(iterator, &item) == GST_ITERATOR_OK) {
+      found.push_back(ComPtr<IPin>::Attach(new GstPin(GST_PAD(g_value_get_object(&item)))));
+      g_value_reset(&item);
+    }
+    g_value_unset(&item);
+    gst_iterator_free(iterator);
+    *pins = new VectorEnumerator<IEnumPins, IPin>(std::move(found));
+    return S_OK;
+  }
+
+ private:
+  GstRef<GstElement> element_;
+};
+
+struct GraphEvent {
+  std::int32_t code;
+  LONG_PTR param1;
+  LONG_PTR param2;
+};
+
+class GstGraph final
+    : public ComObject<GstGraph, IFilterGraph2, IMediaControl, IMediaEventEx, IBasicAudio> {
+ public:
+  GstGraph() : pipeline_(gst_pipeline_new(nullptr)) {
+    gst_object_ref_sink(pipeline_.get());
+    const GstRef<GstBus> bus(gst_element_get_bus(pipeline_.get()));
+    gst_bus_set_sync_handler(bus.get(), &GstGraph::OnBusMessage, this, nullptr);
+  }
+
+  ~GstGraph() override {
+    gst_element_set_state(pipeline_.get(), GST_STATE_NULL);  // joins the streaming threads
+    const GstRef<GstBus> bus(gst_element_get_bus(pipeline_.get()));
+    gst_bus_set_sync_handler(bus.get(), nullptr, nullptr, nullptr);
+  }
+
+  IUnknown* Find(const IID& iid) {
+    if (iid == IID_IFilterGraph2 || iid == IID_IGraphBuilder || iid == IID_IFilterGraph) {
+      return static_cast<IFilterGraph2*>(this);
+    }
+    if (iid == IID_IMediaControl)
+      return static_cast<IMediaControl*>(this);
+    if (iid == IID_IMediaEventEx)
+      return static_cast<IMediaEventEx*>(this);
+    if (iid == IID_IBasicAudio)
+      return static_cast<IBasicAudio*>(this);
+    return nullptr;
+  }
+
+  // IGraphBuilder
+  HRESULT RenderFile(const std::u16string& file, const std::u16string&) override {
+    SettleAfterError();
+    const std::string path = WideToBytes(file);
+    Log("RenderFile " + path);
+    if (GST_BIN_NUMCHILDREN(GST_BIN(pipeline_.get())) > 0) {
+      return Logged(VFW_E_WRONG_STATE);
+    }
+    // Only regular files: opening a FIFO would block inside the state change, beyond any wait.
+    struct stat status;
+    if (stat(path.c_str(), &status) != 0) {
+      return Logged(VFW_E_NOT_FOUND);
+    }
+    if (!S_ISREG(status.st_mode)) {
+      return Logged(VFW_E_UNKNOWN_FILE_TYPE);
+    }
+    const HRESULT built = BuildChain(path);
+    if (!Succeeded(built)) {
+      Clear();
+      return Logged(built);
+    }
+    const HRESULT prerolled = Preroll();
+    if (!Succeeded(prerolled)) {
+      Clear();
+      return Logged(prerolled);
+    }
+    return S_OK;
+  }
+
+  HRESULT SetLogFile(std::intptr_t handle) override {
+    const std::lock_guard lock(mutex_);
+    logFd_ = handle == 0 ? -1 : static_cast<int>(handle);
+    return S_OK;
+  }
+
+  // IFilterGraph
+  HRESULT RemoveFilter(IBaseFilter* filter) override {
+    auto* own = dynamic_cast<GstFilter*>(filter);
+    if (own == nullptr || GST_OBJECT_PARENT(own->Element()) != GST_OBJECT(pipeline_.get())) {
+      return E_INVALIDARG;
+    }
+    gst_element_set_state(own->Element(), GST_STATE_NULL);
+    if (own->Element() == volume_) {
+      volume_ = nullptr;
+    }
+    return gst_bin_remove(GST_BIN(pipeline_.get()), own->Element()) ? S_OK : E_FAIL;
+  }
+
+  HRESULT EnumFilters(IEnumFilters** filters) override {
+    std::vector<ComPtr<IBaseFilter>> found;
+    GstIterator* iterator = gst_bin_iterate_elements(GST_BIN(pipeline_.get()));
+    GValue item = G_VALUE_INIT;
+    while (gst_iterator_next(iterator, &item) == GST_ITERATOR_OK) {
+      found.push_back(
+          ComPtr<IBaseFilter>::Attach(new GstFilter(GST_ELEMENT(g_value_get_object(&item)))));
+      g_value_reset(&item);
+    }
+    g_value_unset(&item);
+    gst_iterator_free(iterator);
+    *filters = new VectorEnumerator<IEnumFilters, IBaseFilter>(std::move(found));
+    return S_OK;
+  }
+
+  // IMediaControl
+  HRESULT Run() override {
+    SettleAfterError();
+    Log("Run");
+    switch (gst_element_set_state(pipeline_.get(), GST_STATE_PLAYING)) {
+      case GST_STATE_CHANGE_FAILURE:
+        return Logged(E_FAIL);
+      case GST_STATE_CHANGE_ASYNC:
+        return S_FALSE;
+      default:
+        return S_OK;
+    }
+  }
+
+  HRESULT Stop() override {
+    SettleAfterError();
+    Log("Stop");
+    return gst_element_set_state(pipeline_.get(), GST_STATE_READY) == GST_STATE_CHANGE_FAILURE
+               ? Logged(E_FAIL)
+               : S_OK;
+  }
+
+  // The state the graph is in, or the one it is moving to. A graph that played to its end stays
+  // in PLAYING, so it goes on reporting running.
+  HRESULT GetState(std::int32_t, FILTER_STATE* state) override {
+    SettleAfterError();
+    GstState current = GST_STATE_NULL;
+    GstState pending = GST_STATE_VOID_PENDING;
+    gst_element_get_state(pipeline_.get(), &current, &pending, 0);
+    const GstState target = pending != GST_STATE_VOID_PENDING ? pending : current;
+    *state = target == GST_STATE_PLAYING  ? State_Running
+             : target == GST_STATE_PAUSED ? State_Paused
+                                          : State_Stopped;
+    return S_OK;
+  }
+
+  // IBasicAudio
+  HRESULT put_Volume(std::int32_t volume) override {
+    if (volume < -10000 || volume > 0) {
+      return E_INVALIDARG;
+    }
+    if (volume_ == nullptr) {
+      return E_FAIL;
+    }
+    const double gain = volume == -10000 ? 0.0 : std::pow(10.0, volume / 2000.0);
+    g_object_set(volume_, "volume", gain, nullptr);
+    return S_OK;
+  }
+
+  // IMediaEventEx
+  HRESULT GetEvent(std::int32_t* code, LONG_PTR* param1, LONG_PTR* param2, std::int32_t) override {
+    const std::lock_guard lock(mutex_);
+    if (events_.empty()) {
+      return E_ABORT;
+    }
+    const GraphEvent event = events_.front();
+    events_.pop_front();
+    *code = event.code;
+    *param1 = event.param1;
+    *param2 = event.param2;
+    return S_OK;
+  }
+
+  HRESULT FreeEventParams(std::int32_t, LONG_PTR, LONG_PTR) override {
+    return S_OK;  // the events queued here carry no memory of their own
+  }
+
+  HRESULT SetNotifyWindow(OAHWND window, std::int32_t message, LONG_PTR) override {
+    const std::lock_guard lock(mutex_);
+    notifyWindow_ = reinterpret_cast<QObject*>(window);
+    notifyMessage_ = message;
+    return S_OK;
+  }
+
+  HRESULT SetNotifyFlags(std::int32_t flags) override {
+    const std::lock_guard lock(mutex_);
+    notify_ = (flags & AM_MEDIAEVENT_NONOTIFY) == 0;
+    return S_OK;
+  }
+
+ private:
+  HRESULT BuildChain(const std::string& path) {
+    GstElement* source = gst_element_factory_make("filesrc", nullptr);
+    GstElement* decoder = gst_element_factory_make("decodebin", nullptr);
+    GstElement* converter = gst_element_factory_make("audioconvert", nullptr);
+    GstElement* resampler = gst_element_factory_make("audioresample", nullptr);
+    GstElement* volume = gst_element_factory_make("volume", nullptr);
+    GstElement* sink = MakeSink();
+    GstElement* elements[] = {source, decoder, converter, resampler, volume, sink};
+    for (GstElement* element : elements) {
+      if (element == nullptr) {
+        for (GstElement* made : elements) {
+          if (made != nullptr)
+            gst_object_unref(gst_object_ref_sink(made));
+        }
+        return E_FAIL;
+      }
+    }
+    g_object_set(source, "location", path.c_str(), nullptr);
+    gst_bin_add_many(GST_BIN(pipeline_.get()), source, decoder, converter, resampler, volume, sink,
+                     nullptr);
+    if (!gst_element_link(source, decoder) ||
+        !gst_element_link_many(converter, resampler, volume, sink, nullptr)) {
+      return E_FAIL;
+    }
+    g_signal_connect(decoder, "pad-added", G_CALLBACK(&GstGraph::OnDecodedPad), converter);
+    volume_ = volume;
+    return S_OK;
+  }
+
+  static GstElement* MakeSink() {
+    const char* description = std::getenv("VARNEX_AUDIO_SINK");
+    if (description == nullptr || *description == '\0') {
+      return gst_element_factory_make("autoaudiosink", nullptr);
+    }
+    GError* error = nullptr;
+    GstElement* bin = gst_parse_bin_from_description(description, TRUE, &error);
+    if (error != nullptr) {
+      g_error_free(error);
+      if (bin != nullptr)
+        gst_object_unref(gst_object_ref_sink(bin));
+      return nullptr;
+    }
+    return bin;
+  }
+
+  // The decoder's output appears once it knows the stream; the first audio stream is played.
+  static void OnDecodedPad(GstElement*, GstPad* pad, gpointer converterPointer) {
+    auto* converter = static_cast<GstElement*>(converterPointer);
+    const GstRef<GstPad> input(gst_element_get_static_pad(converter, "sink"));
+    GstCaps* caps = gst_pad_get_current_caps(pad);
+    if (caps == nullptr)
+      caps = gst_pad_query_caps(pad, nullptr);
+    const bool audio =
+        g_str_has_prefix(gst_structure_get_name(gst_caps_get_structure(caps, 0)), "audio/");
+    gst_caps_unref(caps);
+    if (audio && !gst_pad_is_linked(input.get())) {
+      gst_pad_link(pad, input.get());
+    }
+  }
+
+  HRESULT Preroll() {
+    {
+      const std::lock_guard lock(mutex_);
+      prerolled_ = false;
+    }
+    if (gst_element_set_state(pipeline_.get(), GST_STATE_PAUSED) == GST_STATE_CHANGE_FAILURE) {
+      return VFW_E_CANNOT_RENDER;
+    }
+    std::unique_lock lock(mutex_);
+    const bool settled =
+        ready_.wait_for(lock, kPrerollLimit, [this] { return prerolled_ || failed_; });
+    if (failed_) {
+      return VFW_E_CANNOT_RENDER;
+    }
+    return settled ? S_OK : VFW_E_TIMEOUT;
+  }
+
+  // Back to an empty graph after a file that could not be rendered.
+  void Clear() {
+    gst_element_set_state(pipeline_.get(), GST_STATE_NULL);
+    volume_ = nullptr;
+    while (GList* children = GST_BIN_CHILDREN(GST_BIN(pipeline_.get()))) {
+      gst_bin_remove(GST_BIN(pipeline_.get()), GST_ELEMENT(children->data));
+    }
+    const std::lock_guard lock(mutex_);
+    failed_ = false;
+  }
+
+  // After an error the pipeline goes to NULL, as gst-play does, so no further errors pile up.
+  // The streaming thread that saw the error may not change states; the next call here does.
+  void SettleAfterError() {
+    bool failed;
+    {
+      const std::lock_guard lock(mutex_);
+      failed = std::exchange(failed_, false);
+    }
+    if (failed) {
+      gst_element_set_state(pipeline_.get(), GST_STATE_NULL);
+    }
+  }
+
+  static GstBusSyncReply OnBusMessage(GstBus*, GstMessage* message, gpointer self) {
+    static_cast<GstGraph*>(self)->Handle(message);
+    gst_message_unref(message);
+    return GST_BUS_DROP;
+  }
+
+  void Handle(GstMessage* message) {
+    switch (GST_MESSAGE_TYPE(message)) {
+      case GST_MESSAGE_ASYNC_DONE: {
+        const std::lock_guard lock(mutex_);
+        prerolled_ = true;
+        ready_.notify_all();
+        break;
+      }
+      case GST_MESSAGE_EOS:
+        Queue({EC_COMPLETE, S_OK, 0});
+        break;
+      case GST_MESSAGE_ERROR: {
+        GError* error = nullptr;
+        gst_message_parse_error(message, &error, nullptr);
+        Log(std::string("error: ") + (error != nullptr ? error->message : "unknown"));
+        g_clear_error(&error);
+        {
+          const std::lock_guard lock(mutex_);
+          failed_ = true;
+          ready_.notify_all();
+        }
+        Queue({EC_ERRORABORT, E_FAIL, 0});
+        break;
+      }
+      default:
+        break;
+    }
+  }
+
+  void Queue(const GraphEvent& event) {
+    const std::lock_guard lock(mutex_);
+    events_.push_back(event);
+    if (notify_ && notifyWindow_ != nullptr) {
+      QCoreApplication::postEvent(notifyWindow_,
+                                  new QEvent(static_cast<QEvent::Type>(notifyMessage_)));
+    }
+  }
+
+  void Log(const std::string& line) {
+    const std::lock_guard lock(mutex_);
+    if (logFd_ >= 0) {
+      dprintf(logFd_, "%s\n", line.c_str());
+    }
+  }
+
+  HRESULT Logged(HRESULT result) {
+    char code[16];
+    std::snprintf(code, sizeof code, "%08X", static_cast<std::uint32_t>(result));
+    Log(std::string("failed: ") + code);
+    return result;
+  }
+
+  GstRef<GstElement> pipeline_;
+  GstElement* volume_ = nullptr;  // owned by the pipeline
+
+  std::mutex mutex_;
+  std::condition_variable ready_;
+  bool prerolled_ = false;
+  bool failed_ = false;
+  std::deque<GraphEvent> events_;
+  QObject* notifyWindow_ = nullptr;
+  std::int32_t notifyMessage_ = 0;
+  bool notify_ = true;
+  int logFd_ = -1;
+};
+
+}  // namespace
+
+void RegisterGStreamerGraph(ComRuntime& runtime) {
+  gst_init(nullptr, nullptr);
+  runtime.RegisterClass(CLSID_FilterGraph, [](const IID& iid, void** object) {
+    const ComPtr<IUnknown> graph =
+        ComPtr<IUnknown>::Attach(static_cast<IFilterGraph2*>(new GstGraph));
+    return graph->QueryInterface(iid, object);
+  });
+}
+
+}  // namespace varnex

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "platform/media/ComRuntime.h"
+
+namespace varnex::test {
+
+// A media graph whose every result the test chooses and whose every call is written to a shared
+// log, with two filters of two pins each. Register() makes it what CLSID_FilterGraph creates.
+struct GraphScript {
+  std::vector<std::string> log;
+  std::map<std::string, HRESULT> results;  // by call name; S_OK when not given
+  FILTER_STATE state = State_Stopped;
+  int graphsMade = 0;
+  bool withMediaEvents = true;
+
+  HRESULT ResultOf(const std::string& call) {
+    const auto found = results.find(call);
+    return found == results.end() ? S_OK : found->second;
+  }
+
+  void Register(ComRuntime& runtime);
+  // Also makes capture and DVD builders creatable, each answering the interfaces listed.
+  void RegisterCaptureBuilder(ComRuntime& runtime);
+  void RegisterDvdBuilder(ComRuntime& runtime);
+};
+
+}  // namespace varnex::test
