@@ -1,0 +1,167 @@
+// The media graph component on real GStreamer, with MP3s made here and the output captured.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <QCoreApplication>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <thread>
+
+#include "platform/media/GstFilterGraph.h"
+#include "platform/media/WideText.h"
+#include "playback/TFilterGraph.h"
+#include "tests/support/Audio.h"
+#include "tests/support/TempFolder.h"
+
+namespace varnex {
+namespace {
+
+using test::TempFolder;
+
+class GstGraphTest : public testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    tones_ = new TempFolder;
+    test::MakeMp3(*tones_ / "tone.mp3", 1.0);
+    test::MakeMp3(*tones_ / "long.mp3", 20.0);
+  }
+  static void TearDownTestSuite() { delete tones_; }
+
+  void SetUp() override {
+    RegisterGStreamerGraph(runtime);
+    graph.SetActive(true);
+  }
+  void TearDown() override { unsetenv("VARNEX_AUDIO_SINK"); }
+
+  static std::string Tone() { return *tones_ / "tone.mp3"; }
+  static std::string LongTone() { return *tones_ / "long.mp3"; }
+
+  // Waits, a bounded time, for the graph to report the end of the file.
+  bool PlayedToTheEnd() {
+    ComPtr<IMediaEventEx> events;
+    graph.QueryInterface(IID_IMediaEventEx, events.Out());
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (std::chrono::steady_clock::now() < deadline) {
+      std::int32_t code;
+      LONG_PTR first, second;
+      while (events->GetEvent(&code, &first, &second, 0) == S_OK) {
+        events->FreeEventParams(code, first, second);
+        if (code == EC_COMPLETE) {
+          return true;
+        }
+      }
+      QCoreApplication::processEvents();
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return false;
+  }
+
+  // Plays `file` at `level` into a WAV file and measures it.
+  test::Level PlayCaptured(const std::string& file, int level) {
+    const std::string wav = folder / ("out" + std::to_string(level) + ".wav");
+    setenv("VARNEX_AUDIO_SINK", test::CaptureSink(wav).c_str(), 1);
+    graph.SetActive(false);
+    graph.SetActive(true);
+    graph.RenderMediaFile(BytesToWide(file));
+    graph.SetVolumeLevel(level);
+    EXPECT_TRUE(graph.Play());
+    EXPECT_TRUE(PlayedToTheEnd()) << file;
+    graph.SetActive(false);  // the WAV file gets its final header when the graph goes
+    return test::MeasureWav(wav);
+  }
+
+  static TempFolder* tones_;
+  TempFolder folder;
+  ComRuntime runtime;
+  TFilterGraph graph{runtime};
+};
+
+TempFolder* GstGraphTest::tones_ = nullptr;
+
+TEST_F(GstGraphTest, AnMp3PlaysUnderEitherExtensionAndAnyNameBytes) {
+  const std::string iad = folder / "same bytes.iad";
+  const std::string odd = folder / "caf\xE9.mp3";
+  std::filesystem::copy_file(Tone(), iad);
+  std::filesystem::copy_file(Tone(), odd);
+  for (const std::string& file : {Tone(), iad, odd}) {
+    const test::Level level = PlayCaptured(file, 10000);
+    EXPECT_GT(level.samples, 30000u) << file;  // about a second of sound
+    EXPECT_NEAR(level.rmsDb, -9.0, 1.5) << file;  // a sine at half scale
+  }
+}
+
+// Tolerances: the encoder and the resampler move the level by a few hundredths of a decibel;
+// 0.25 dB around -1 and 1 dB around -50 leave room for that and nothing more.
+TEST_F(GstGraphTest, SliderLevelsAreDecibelsOfAttenuation) {
+  const double full = PlayCaptured(Tone(), 10000).rmsDb;
+  EXPECT_NEAR(PlayCaptured(Tone(), 9900).rmsDb - full, -1.0, 0.25);
+  EXPECT_NEAR(PlayCaptured(Tone(), 5000).rmsDb - full, -50.0, 1.0);
+  const test::Level silent = PlayCaptured(Tone(), 0);
+  EXPECT_GT(silent.samples, 30000u);
+  EXPECT_EQ(silent.rmsDb, -200);
+}
+
+TEST_F(GstGraphTest, RunStopStateAndANewFileAfterEmptying) {
+  setenv("VARNEX_AUDIO_SINK", "fakesink sync=true", 1);
+  graph.RenderMediaFile(BytesToWide(LongTone()));
+  EXPECT_EQ(graph.GetPlayState(), psPaused);
+  EXPECT_TRUE(graph.Play());
+  EXPECT_EQ(graph.GetPlayState(), psRunning);
+  EXPECT_TRUE(graph.Stop());
+  EXPECT_EQ(graph.GetPlayState(), psStopped);
+  graph.EmptyGraph();
+  EXPECT_EQ(graph.RenderMediaFile(BytesToWide(Tone())), S_OK);
+  EXPECT_TRUE(graph.Play());
+  EXPECT_TRUE(PlayedToTheEnd());
+  EXPECT_EQ(graph.GetPlayState(), psRunning);  // a graph played to its end still reports running
+}
+
+TEST_F(GstGraphTest, BadFilesFailWithTheirOwnCodeAndLeaveTheGraphUsable) {
+  setenv("VARNEX_AUDIO_SINK", "fakesink", 1);
+  test::TempFolder bad;
+  bad.File("empty.mp3", "");
+  bad.File("noise.mp3", std::string(50000, '\x5A'));
+  bad.Folder("folder.mp3");
+  bad.Fifo("pipe.mp3");
+  const std::pair<std::string, HRESULT> cases[] = {
+      {bad / "empty.mp3", VFW_E_CANNOT_RENDER},   {bad / "noise.mp3", VFW_E_CANNOT_RENDER},
+      {bad / "folder.mp3", VFW_E_UNKNOWN_FILE_TYPE}, {bad / "pipe.mp3", VFW_E_UNKNOWN_FILE_TYPE},
+      {bad / "missing.mp3", VFW_E_NOT_FOUND},
+  };
+  for (const auto& [file, code] : cases) {
+    try {
+      graph.RenderMediaFile(BytesToWide(file));
+      ADD_FAILURE() << "rendered " << file;
+    } catch (const EDirectShowException& error) {
+      EXPECT_EQ(error.ResultCode(), code) << file;
+      EXPECT_NE(std::string(error.what()).find(" ($8004"), std::string::npos) << error.what();
+    }
+    EXPECT_EQ(graph.GetPlayState(), psStopped) << file;
+  }
+  EXPECT_EQ(graph.RenderMediaFile(BytesToWide(Tone())), S_OK);
+  EXPECT_TRUE(graph.Play());
+  EXPECT_TRUE(PlayedToTheEnd());
+}
+
+TEST_F(GstGraphTest, LogFileReceivesTheGraphsLog) {
+  setenv("VARNEX_AUDIO_SINK", "fakesink", 1);
+  graph.SetLogFile(folder / "graph.log");
+  graph.RenderMediaFile(BytesToWide(Tone()));
+  EXPECT_THROW(graph.RenderMediaFile(BytesToWide(folder / "missing.mp3")), EDirectShowException);
+  graph.SetLogFile("");
+  const std::string log = test::ReadFile(folder / "graph.log");
+  EXPECT_NE(log.find("RenderFile " + Tone()), std::string::npos) << log;
+  EXPECT_NE(log.find("failed: 80040227"), std::string::npos) << log;  // the graph held a file
+}
+
+TEST(WideText, EveryByteComesBack) {
+  for (const std::string bytes : {"plain", "caf\xC3\xA9", "caf\xE9", "\xF0\x9F\x8E\xB5 \xFF\xFE",
+                                  "\xED\xA0\x80"}) {
+    EXPECT_EQ(WideToBytes(BytesToWide(bytes)), bytes);
+  }
+  EXPECT_EQ(BytesToWide("caf\xC3\xA9"), u"café");
+}
+
+}  // namespace
+}  // namespace varnex
