@@ -62,10 +62,10 @@ def descendants(node):
 class Varnex:
     """One running program. Settings go to a folder of the test's own."""
 
-    def __init__(self, *args, cwd=None, config_home=None):
+    def __init__(self, *args, cwd=None, config_home=None, env=None):
         self.config_home = config_home or tempfile.mkdtemp(prefix="varnex-e2e-config-")
         env = dict(os.environ, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1",
-                   XDG_CONFIG_HOME=self.config_home, QT_QPA_PLATFORM="xcb")
+                   XDG_CONFIG_HOME=self.config_home, QT_QPA_PLATFORM="xcb", **(env or {}))
         env.pop("QT_SCALE_FACTOR", None)
         self.process = subprocess.Popen([BINARY, *args], cwd=cwd, env=env)
 
@@ -133,11 +133,14 @@ class Varnex:
         xdotool("windowfocus", "--sync", target)
         xdotool("key", *keys)
 
-    def click(self, node):
+    def click(self, node, times=1):
         """Clicks the middle of an accessible control with the mouse."""
         box = node.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
         xdotool("mousemove", "--sync", str(box.x + box.width // 2), str(box.y + box.height // 2))
-        xdotool("click", "1")
+        xdotool("click", "--repeat", str(times), "--delay", "80", "1")
+
+    def list_item(self, name):
+        return self.find("list item", name)
 
     def wait_until_closed(self, timeout=15):
         return self.process.wait(timeout)
