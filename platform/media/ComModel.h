@@ -24,6 +24,7 @@ constexpr HRESULT MakeResult(std::uint32_t bits) {
 
 constexpr HRESULT S_OK = 0;
 constexpr HRESULT S_FALSE = 1;
+constexpr HRESULT VFW_S_STATE_INTERMEDIATE = 0x00040237;
 constexpr HRESULT E_NOTIMPL = MakeResult(0x80004001);
 constexpr HRESULT E_NOINTERFACE = MakeResult(0x80004002);
 constexpr HRESULT E_POINTER = MakeResult(0x80004003);

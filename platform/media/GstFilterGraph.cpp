@@ -219,18 +219,20 @@ class GstGraph final
                : S_OK;
   }
 
-  // The state the graph is in, or the one it is moving to. A graph that played to its end stays
+  // The state the graph is in, or the one it is moving to after waiting up to `milliseconds` for
+  // the move; VFW_S_STATE_INTERMEDIATE while it still moves. A graph that played to its end stays
   // in PLAYING, so it goes on reporting running.
-  HRESULT GetState(std::int32_t, FILTER_STATE* state) override {
+  HRESULT GetState(std::int32_t milliseconds, FILTER_STATE* state) override {
     SettleAfterError();
     GstState current = GST_STATE_NULL;
     GstState pending = GST_STATE_VOID_PENDING;
-    gst_element_get_state(pipeline_.get(), &current, &pending, 0);
+    const GstStateChangeReturn moving = gst_element_get_state(
+        pipeline_.get(), &current, &pending, static_cast<GstClockTime>(milliseconds) * GST_MSECOND);
     const GstState target = pending != GST_STATE_VOID_PENDING ? pending : current;
     *state = target == GST_STATE_PLAYING  ? State_Running
              : target == GST_STATE_PAUSED ? State_Paused
                                           : State_Stopped;
-    return S_OK;
+    return moving == GST_STATE_CHANGE_ASYNC ? VFW_S_STATE_INTERMEDIATE : S_OK;
   }
 
   // IBasicAudio
