@@ -56,13 +56,15 @@ QToolButton* SpeedButton(QWidget* parent, const QPixmap& glyph, QRect geometry, 
 }  // namespace
 
 TMp3Form::TMp3Form(FileSystem& fs, RegistryStore& settings, FolderDialog& folderDialog,
-                   std::string startDirectory, std::vector<std::string> arguments)
+                   LinkOpener& linkOpener, std::string startDirectory,
+                   std::vector<std::string> arguments)
     : QWidget(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                            Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                            Qt::WindowCloseButtonHint),
       fs_(fs),
       settings_(settings),
       folderDialog_(folderDialog),
+      linkOpener_(linkOpener),
       startDirectory_(std::move(startDirectory)),
       arguments_(std::move(arguments)) {
   CreateControls();
@@ -116,7 +118,10 @@ void TMp3Form::CreateControls() {
   QuitterBtn =
       BitBtn(this, "Quit", QStyle::SP_DialogCloseButton, {360, 320, 75, 25}, "Quit this program");
 
-  setTabOrder(AProposBtn, QuitterBtn);
+  AproposFrame1 = new TAproposFrame(linkOpener_, this);
+
+  setTabOrder(AProposBtn, AproposFrame1->Memo1);
+  setTabOrder(AproposFrame1->FermerBtn, QuitterBtn);
   setTabOrder(QuitterBtn, convertirBtn);
   setTabOrder(convertirBtn, FileListBox1);
   setTabOrder(FileListBox1, DirectoryEdit1);
@@ -130,6 +135,7 @@ void TMp3Form::BindEvents() {
     connect(button, &QPushButton::clicked, this,
             [this, handler] { ReportingFailures([this, handler] { (this->*handler)(); }); });
   };
+  onClick(AProposBtn, &TMp3Form::AProposBtnClick);
   onClick(QuitterBtn, &TMp3Form::QuitterBtnClick);
   onClick(convertirBtn, &TMp3Form::convertirBtnClick);
   connect(SpeedButton1, &QToolButton::clicked, this,
@@ -262,6 +268,10 @@ void TMp3Form::WMDROPFILES(const std::vector<std::string>& droppedNames) {
   }
 }
 
+void TMp3Form::AProposBtnClick() {
+  AproposFrame1->ShowPanel();
+}
+
 void TMp3Form::QuitterBtnClick() {
   close();
 }
@@ -334,6 +344,13 @@ void TMp3Form::closeEvent(QCloseEvent* event) {
 void TMp3Form::keyPressEvent(QKeyEvent* event) {
   if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
     convertirBtn->click();
+    return;
+  }
+  // The about panel's Close is the cancel button, whenever it could take the focus.
+  QPushButton* cancel = AproposFrame1->FermerBtn;
+  if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier &&
+      cancel->isVisibleTo(this) && cancel->isEnabled()) {
+    cancel->click();
     return;
   }
   QWidget::keyPressEvent(event);

@@ -7,9 +7,11 @@
 #include <string>
 #include <vector>
 
+#include "about/TAproposFrame.h"
 #include "platform/fs/FileSystem.h"
 #include "platform/registry/RegistryStore.h"
 #include "platform/shell/FolderDialog.h"
+#include "platform/shell/LinkOpener.h"
 #include "playback/Tdm.h"
 #include "widgets/TDirectoryEdit.h"
 #include "widgets/TFileListBox.h"
@@ -25,7 +27,7 @@ class TMp3Form final : public QWidget {
   // them is taken from `startDirectory`, the directory the program was started in. The folder and
   // the window's position are kept in `settings`.
   TMp3Form(FileSystem& fs, RegistryStore& settings, FolderDialog& folderDialog,
-           std::string startDirectory, std::vector<std::string> arguments);
+           LinkOpener& linkOpener, std::string startDirectory, std::vector<std::string> arguments);
 
   // Controls, under the names the window's design gives them.
   QPushButton* AProposBtn;
@@ -37,7 +39,9 @@ class TMp3Form final : public QWidget {
   QSlider* TrackBar1;
   QToolButton* SpeedButton1;
   QToolButton* SpeedButton2;
+  TAproposFrame* AproposFrame1;
 
+  void AProposBtnClick();
   // The media module comes after the window; until then the player's handlers do nothing.
   void AttachMediaModule(Tdm* dm) { dm_ = dm; }
 
@@ -76,6 +80,7 @@ class TMp3Form final : public QWidget {
   FileSystem& fs_;
   RegistryStore& settings_;
   FolderDialog& folderDialog_;
+  LinkOpener& linkOpener_;
   std::string startDirectory_;
   std::vector<std::string> arguments_;
   Tdm* dm_ = nullptr;

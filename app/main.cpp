@@ -20,7 +20,8 @@ int main(int argc, char** argv) {
   varnex::TBrowseFolderDlg folderDialog(fs);
   varnex::ComRuntime media;
   varnex::RegisterGStreamerGraph(media);
-  varnex::TMp3Form form(fs, settings, folderDialog, fs.CurrentDirectory(), arguments);
+  varnex::DesktopLinkOpener linkOpener;
+  varnex::TMp3Form form(fs, settings, folderDialog, linkOpener, fs.CurrentDirectory(), arguments);
   // Made after the window and destroyed before it, as the window's handlers use it.
   varnex::Tdm dm(media, [](const std::exception& error) { varnex::ShowErrorReport(error); });
   form.AttachMediaModule(&dm);

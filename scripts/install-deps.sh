@@ -7,6 +7,7 @@ build_packages=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev libgl-dev qt6-qpa-plugins
   libgstreamer1.0-dev gstreamer1.0-plugins-base gstreamer1.0-plugins-good
+  libjpeg62-turbo-dev xdg-utils
 )
 test_packages=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev

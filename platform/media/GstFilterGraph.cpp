@@ -455,6 +455,13 @@ class GstGraph final
 
 }  // namespace
 
+std::string GStreamerVersion() {
+  gchar* version = gst_version_string();
+  const std::string text = version;
+  g_free(version);
+  return text;
+}
+
 void RegisterGStreamerGraph(ComRuntime& runtime) {
   gst_init(nullptr, nullptr);
   runtime.RegisterClass(CLSID_FilterGraph, [](const IID& iid, void** object) {

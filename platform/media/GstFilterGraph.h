@@ -15,4 +15,7 @@ constexpr std::int32_t EC_ERRORABORT = 0x03;
 // as one posted event each.
 void RegisterGStreamerGraph(ComRuntime& runtime);
 
+// The version of the GStreamer library in use, as it reports it while running.
+std::string GStreamerVersion();
+
 }  // namespace varnex

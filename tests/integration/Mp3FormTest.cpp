@@ -15,6 +15,7 @@
 #include "tests/support/FakeFolderDialog.h"
 #include "tests/support/MemoryRegistryStore.h"
 #include "tests/support/ModalCloser.h"
+#include "tests/support/RecordingLinkOpener.h"
 #include "tests/support/TempFolder.h"
 #include "widgets/ErrorReport.h"
 
@@ -39,7 +40,7 @@ class Mp3FormTest : public testing::Test {
   }
 
   std::unique_ptr<TMp3Form> Start(std::vector<std::string> arguments) {
-    auto form = std::make_unique<TMp3Form>(fs, settings, folderDialog, fs.CurrentDirectory(),
+    auto form = std::make_unique<TMp3Form>(fs, settings, folderDialog, links, fs.CurrentDirectory(),
                                            std::move(arguments));
     form->show();
     return form;
@@ -49,6 +50,7 @@ class Mp3FormTest : public testing::Test {
   PosixFileSystem fs;
   test::MemoryRegistryStore settings;
   test::FakeFolderDialog folderDialog;
+  test::RecordingLinkOpener links;
   ModalCloser boxes;
 };
 

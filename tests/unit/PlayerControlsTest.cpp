@@ -7,6 +7,7 @@
 #include "tests/support/FakeFolderDialog.h"
 #include "tests/support/MemoryRegistryStore.h"
 #include "tests/support/ModalCloser.h"
+#include "tests/support/RecordingLinkOpener.h"
 #include "tests/support/ScriptedGraph.h"
 #include "tests/support/TempFolder.h"
 
@@ -21,7 +22,7 @@ class PlayerControlsTest : public testing::Test {
     folder.File("a.mp3");
     folder.File("b.mp3");
     script.Register(runtime);
-    form = std::make_unique<TMp3Form>(fs, settings, dialog, fs.CurrentDirectory(),
+    form = std::make_unique<TMp3Form>(fs, settings, dialog, links, fs.CurrentDirectory(),
                                       std::vector<std::string>{folder.Path()});
     form->show();
     dm = std::make_unique<Tdm>(runtime, nullptr);
@@ -39,6 +40,7 @@ class PlayerControlsTest : public testing::Test {
   PosixFileSystem fs;
   test::MemoryRegistryStore settings;
   test::FakeFolderDialog dialog;
+  test::RecordingLinkOpener links;
   test::ModalCloser boxes;
   ComRuntime runtime;
   test::GraphScript script;
@@ -87,7 +89,8 @@ TEST_F(PlayerControlsTest, StopOnlyWhenRunningAndItsFailureIsReported) {
 
 TEST_F(PlayerControlsTest, ClickInTheListStopsAPlayingFile) {
   script.state = State_Running;
-  const QPoint firstRow = form->FileListBox1->visualRect(form->FileListBox1->model()->index(0, 0)).center();
+  const QPoint firstRow =
+      form->FileListBox1->visualRect(form->FileListBox1->model()->index(0, 0)).center();
   QTest::mouseClick(form->FileListBox1->viewport(), Qt::LeftButton, {}, firstRow);
   EXPECT_EQ(TakeLog(), Log{"graph1 Stop"});
 }

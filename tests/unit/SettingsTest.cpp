@@ -8,6 +8,7 @@
 #include "tests/support/FakeFolderDialog.h"
 #include "tests/support/MemoryRegistryStore.h"
 #include "tests/support/ModalCloser.h"
+#include "tests/support/RecordingLinkOpener.h"
 #include "tests/support/TempFolder.h"
 
 namespace varnex {
@@ -34,7 +35,7 @@ RegistryValue Dword(std::int32_t number) {
 class SettingsTest : public testing::Test {
  protected:
   std::unique_ptr<TMp3Form> Start(std::vector<std::string> arguments = {}) {
-    return std::make_unique<TMp3Form>(fs, store, folderDialog, fs.CurrentDirectory(),
+    return std::make_unique<TMp3Form>(fs, store, folderDialog, links, fs.CurrentDirectory(),
                                       std::move(arguments));
   }
   MemoryRegistryStore::Values& Stored() { return store.keys[kKey]; }
@@ -43,6 +44,7 @@ class SettingsTest : public testing::Test {
   PosixFileSystem fs;
   MemoryRegistryStore store;
   test::FakeFolderDialog folderDialog;
+  test::RecordingLinkOpener links;
   test::ModalCloser boxes;
 };
 

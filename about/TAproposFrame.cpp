@@ -1,0 +1,171 @@
+#include "TAproposFrame.h"
+
+#include <QFile>
+#include <QStyle>
+
+#include "platform/image/JpegImage.h"
+#include "platform/media/GstFilterGraph.h"
+
+// The pictures are compiled into this static library, whose resource registration the linker
+// would drop unless something names it.
+static void LoadAboutResources() {
+  Q_INIT_RESOURCE(about);
+}
+
+namespace varnex {
+
+namespace {
+
+const std::string kTitle = "Varnex version 1.1en ";
+const std::string kMailSubject = "About Varnex version 1.1en ";
+
+QFont Font(const char* face, int pixelSize) {
+  QFont font{QString::fromLatin1(face)};
+  font.setPixelSize(pixelSize);
+  return font;
+}
+
+// The picture decoded by libjpeg; an empty picture when it cannot be read.
+QPixmap Picture() {
+  QFile file(QStringLiteral(":/about/picture.jpg"));
+  if (!file.open(QIODevice::ReadOnly)) {
+    return {};
+  }
+  const QByteArray bytes = file.readAll();
+  JpegImage jpeg;
+  std::string error;
+  if (!jpeg.LoadFromMemory(std::vector<std::uint8_t>(bytes.begin(), bytes.end()), error)) {
+    return {};
+  }
+  const QImage image(jpeg.Pixels().data(), jpeg.Width(), jpeg.Height(), jpeg.Width() * 3,
+                     QImage::Format_RGB888);
+  return QPixmap::fromImage(image.copy());
+}
+
+// The outer size of a window from its client size, with the frame the window has now.
+QSize FrameExtra(const QWidget& window) {
+  return window.frameGeometry().size() - window.size();
+}
+
+}  // namespace
+
+QString AboutText() {
+  const QString paragraphs[] = {
+      QStringLiteral("Varnex was written by Tomvik in C++20, with the Qt %1 toolkit for its "
+                     "window, %2 to play the songs and libjpeg %3 to show the picture. Its "
+                     "links are link labels of its own.")
+          .arg(QString::fromLatin1(qVersion()), QString::fromStdString(GStreamerVersion()),
+               QString::fromStdString(JpegImage::LibraryVersion()).simplified()),
+      QStringLiteral("Last updated on 7 December 2026."),
+      QStringLiteral("It lists the mp3 or iad files of one folder, plays them, and renames the "
+                     "whole folder from one extension to the other without ever replacing a "
+                     "file."),
+      QStringLiteral("Have a look at my website for my other programs."),
+      QStringLiteral("If you use this program, or have any suggestions, please send me an "
+                     "e-mail."),
+  };
+  QStringList text(std::begin(paragraphs), std::end(paragraphs));
+  return text.join(QStringLiteral("\r\n\r\n"));
+}
+
+TAproposFrame::TAproposFrame(LinkOpener& opener, QWidget* window)
+    : QFrame(window), window_(*window) {
+  setGeometry(-500, -2, 305, 443);
+  setFrameShape(QFrame::NoFrame);
+  setAutoFillBackground(true);  // it covers the window's other controls when shown
+  LoadAboutResources();
+  CreateControls(opener);
+}
+
+// The panel's design: positions in panel pixels, fonts, colours and texts before the first show.
+void TAproposFrame::CreateControls(LinkOpener& opener) {
+  UrlLabel1 = new TUrlLabel(opener, this);
+  UrlLabel1->setGeometry(144, 272, 144, 13);
+  UrlLabel1->setText(QStringLiteral("Homepage of Tomvik"));
+  UrlLabel1->SetURLType(utCustom);
+  UrlLabel1->SetURL("https://example.org/tomvik/");
+
+  UrlLabel2 = new TUrlLabel(opener, this);
+  UrlLabel2->setGeometry(152, 304, 119, 13);
+  UrlLabel2->setText(QStringLiteral("e-mail of Tomvik"));
+  UrlLabel2->SetURLType(utMail);
+  UrlLabel2->SetURL("tomvik@example.org");
+
+  for (TUrlLabel* link : {UrlLabel1, UrlLabel2}) {
+    QFont face = Font("Verdana", 11);
+    link->SetDetectMouse(true);  // first, which takes the underline off; then the underline
+    face.setUnderline(true);
+    link->setFont(face);
+    QPalette colors = link->palette();
+    colors.setColor(QPalette::WindowText, QColor(0, 0, 255));
+    link->setPalette(colors);
+    link->adjustSize();
+    link->setFixedHeight(13);
+  }
+
+  ShadowLabel1 = new TShadowLabel(this);
+  ShadowLabel1->move(56, 16);
+  QFont title = Font("MS Sans Serif", 19);
+  title.setStyleHint(QFont::SansSerif);
+  title.setBold(true);
+  ShadowLabel1->setFont(title);
+  ShadowLabel1->SetFontColor(QColor(128, 0, 0));
+  ShadowLabel1->SetShadowColor(palette().color(QPalette::ButtonText));
+  ShadowLabel1->SetShadowPos(spLeftBottom);
+  ShadowLabel1->SetShadowSize(1);
+  ShadowLabel1->SetTransparent(true);
+  ShadowLabel1->SetCaption(QStringLiteral("ShadowLabel1"));
+
+  Image1 = new QLabel(this);
+  Image1->setGeometry(16, 264, 108, 81);
+  Image1->setScaledContents(true);  // stretched, proportions not kept
+  Image1->setPixmap(Picture());
+
+  Image2 = new QLabel(this);
+  Image2->setGeometry(8, 16, 41, 41);
+  Image2->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  Image2->setPixmap(QPixmap(QStringLiteral(":/about/icon.png")));
+
+  Memo1 = new QPlainTextEdit(this);
+  Memo1->setGeometry(13, 56, 289, 193);
+  QFont memo = Font("Arial", 11);
+  memo.setItalic(true);
+  Memo1->setFont(memo);
+  Memo1->setFrameShape(QFrame::NoFrame);
+  Memo1->setBackgroundRole(QPalette::Window);
+  Memo1->viewport()->setAutoFillBackground(false);
+  Memo1->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+  Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  Memo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  Memo1->setPlainText(QStringLiteral("Memo1"));
+
+  FermerBtn = new QPushButton(style()->standardIcon(QStyle::SP_DialogCancelButton),
+                              QStringLiteral("Close"), this);
+  FermerBtn->setGeometry(136, 360, 75, 25);
+  FermerBtn->setAutoDefault(true);
+  connect(FermerBtn, &QPushButton::clicked, this, &TAproposFrame::FermerBtnClick);
+  setTabOrder(Memo1, FermerBtn);
+}
+
+void TAproposFrame::ShowPanel() {
+  raise();
+  move(0, y());
+  move(x(), 0);
+  UrlLabel2->SetMailSubject(kMailSubject);
+  savedSize_ = window_.frameGeometry().size();
+  ShadowLabel1->SetCaption(QString::fromStdString(kTitle));
+  Memo1->setPlainText(AboutText());
+  // The window has no scroll bars of its own to switch off; its client area takes the panel's size.
+  window_.setFixedSize(width(), height());
+  show();
+}
+
+// Closing before the first show only hides the panel: there is no saved size to go back to.
+void TAproposFrame::FermerBtnClick() {
+  hide();
+  if (savedSize_) {
+    window_.setFixedSize(*savedSize_ - FrameExtra(window_));
+  }
+}
+
+}  // namespace varnex

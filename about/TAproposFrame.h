@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QFrame>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <optional>
+
+#include "about/TShadowLabel.h"
+#include "about/TUrlLabel.h"
+
+namespace varnex {
+
+// The about panel: a child of the main window, kept out of view until ShowPanel brings it over
+// the whole client area and fits the window to it; Close hides it and gives the window back the
+// outer size it had.
+class TAproposFrame final : public QFrame {
+ public:
+  TAproposFrame(LinkOpener& opener, QWidget* window);
+
+  void ShowPanel();
+  void FermerBtnClick();
+
+  TUrlLabel* UrlLabel1;
+  TUrlLabel* UrlLabel2;
+  TShadowLabel* ShadowLabel1;
+  QLabel* Image1;
+  QLabel* Image2;
+  QPlainTextEdit* Memo1;
+  QPushButton* FermerBtn;
+
+  // The window's outer size at the last show; nothing before the first.
+  std::optional<QSize> SavedSize() const { return savedSize_; }
+
+ private:
+  void CreateControls(LinkOpener& opener);
+
+  QWidget& window_;
+  std::optional<QSize> savedSize_;
+};
+
+// The about text: who wrote the program and with what, its last update, what it does, and the
+// invitations to the web page and to write.
+QString AboutText();
+
+}  // namespace varnex

@@ -1,0 +1,81 @@
+#pragma once
+
+#include <QColor>
+#include <QLabel>
+#include <functional>
+#include <string>
+
+#include "platform/shell/LinkOpener.h"
+
+namespace varnex {
+
+enum TUrlType {
+  utCustom,
+  utFile,
+  utFtp,
+  utGopher,
+  utHttp,
+  utHttps,
+  utMail,
+  utNews,
+  utTelnet,
+  utWais
+};
+
+// The link target for a type, an address and the mail parameters; nothing is encoded.
+std::string ComposeUrl(TUrlType type, const std::string& customType, const std::string& url,
+                       const std::string& mailSubject, const std::string& mailBody);
+
+// A label that works as a hyperlink: a click hands its target to the desktop, the pointer over
+// it can change its look, and its hint can follow the target.
+class TUrlLabel final : public QLabel {
+ public:
+  TUrlLabel(LinkOpener& opener, QWidget* parent = nullptr);
+
+  const std::string& URL() const { return url_; }
+  void SetURL(const std::string& url);
+  TUrlType URLType() const { return urlType_; }
+  void SetURLType(TUrlType type) { urlType_ = type; }
+  const std::string& CustomURLType() const { return customUrlType_; }
+  void SetCustomURLType(const std::string& prefix) { customUrlType_ = prefix; }
+  const std::string& MailSubject() const { return mailSubject_; }
+  void SetMailSubject(const std::string& subject);
+  const std::string& MailBody() const { return mailBody_; }
+  void SetMailBody(const std::string& body);
+  bool ShowUrlHint() const { return showUrlHint_; }
+  void SetShowUrlHint(bool show);
+  bool DetectMouse() const { return detectMouse_; }
+  void SetDetectMouse(bool detect);
+  QColor ActiveColor() const { return activeColor_; }
+  void SetActiveColor(QColor color) { activeColor_ = color; }
+  QColor InactiveColor() const { return inactiveColor_; }
+  void SetInactiveColor(QColor color) { inactiveColor_ = color; }
+
+  std::function<void(TUrlLabel* sender)> OnMouseEnter;
+  std::function<void(TUrlLabel* sender)> OnMouseLeave;
+
+  std::string ComposedURL() const;
+  QColor FontColor() const;
+
+ protected:
+  void mouseReleaseEvent(QMouseEvent* event) override;
+  void enterEvent(QEnterEvent* event) override;
+  void leaveEvent(QEvent* event) override;
+
+ private:
+  void RefreshHint();
+  void SetFontColor(QColor color);
+
+  LinkOpener& opener_;
+  std::string url_;
+  TUrlType urlType_ = utHttp;
+  std::string customUrlType_;
+  std::string mailSubject_;
+  std::string mailBody_;
+  bool showUrlHint_ = false;
+  bool detectMouse_ = true;
+  QColor activeColor_{0, 0, 255};
+  QColor inactiveColor_{0, 0, 128};
+};
+
+}  // namespace varnex
