@@ -135,6 +135,7 @@ void TAproposFrame::CreateControls(LinkOpener& opener) {
   Memo1->setBackgroundRole(QPalette::Window);
   Memo1->viewport()->setAutoFillBackground(false);
   Memo1->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+  Memo1->setTabChangesFocus(true);  // Tab moves on, as in any form; it types no tab character
   Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   Memo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   Memo1->setPlainText(QStringLiteral("Memo1"));

@@ -45,7 +45,7 @@ QPushButton* BitBtn(QWidget* parent, const char* caption, QStyle::StandardPixmap
 QToolButton* SpeedButton(QWidget* parent, const QPixmap& glyph, QRect geometry, const char* hint) {
   auto* button = new QToolButton(parent);
   button->setIcon(glyph);
-  button->setIconSize(glyph.size());
+  button->setIconSize(glyph.deviceIndependentSize().toSize());
   button->setAutoRaise(true);
   button->setFocusPolicy(Qt::NoFocus);
   button->setGeometry(geometry);
@@ -125,8 +125,12 @@ void TMp3Form::CreateControls() {
   setTabOrder(QuitterBtn, convertirBtn);
   setTabOrder(convertirBtn, FileListBox1);
   setTabOrder(FileListBox1, DirectoryEdit1);
-  setTabOrder(DirectoryEdit1, rg);
-  setTabOrder(rg, TrackBar1);
+  QWidget* previous = DirectoryEdit1;
+  for (QAbstractButton* entry : rg->Buttons()) {
+    setTabOrder(previous, entry);
+    previous = entry;
+  }
+  setTabOrder(previous, TrackBar1);
 }
 
 // Every handler reports its own failures, so none travels through the toolkit's frames.

@@ -14,7 +14,8 @@ test_packages=(
   xvfb xauth xdotool x11-utils
   dbus dbus-x11 at-spi2-core python3 python3-pyatspi
   ntfs-3g exfat-fuse exfatprogs
-  gstreamer1.0-tools sox
+  gstreamer1.0-tools
+  appstream desktop-file-utils dpkg-dev file
 )
 
 wanted=("${build_packages[@]}")

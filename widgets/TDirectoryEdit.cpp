@@ -32,7 +32,7 @@ TEditButton::TEditButton(QWidget* parent) : QToolButton(parent) {
   setFocusPolicy(Qt::NoFocus);
   setCursor(Qt::ArrowCursor);
   setIcon(FolderGlyph());
-  setIconSize(FolderGlyph().size());
+  setIconSize(FolderGlyph().deviceIndependentSize().toSize());
 }
 
 TCustomComboEdit::TCustomComboEdit(QWidget* parent)

@@ -15,6 +15,9 @@ class TRadioGroup final : public QGroupBox {
   int ItemIndex() const { return buttons_.checkedId(); }
   void SetItemIndex(int index);
 
+  // The entries, for their place in the window's tab order.
+  QList<QAbstractButton*> Buttons() const { return buttons_.buttons(); }
+
   std::function<void(QObject* sender)> OnClick;
 
  private:

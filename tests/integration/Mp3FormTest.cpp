@@ -215,6 +215,23 @@ TEST_F(Mp3FormTest, BrowsedFolderIsListed) {
   EXPECT_EQ(form->FileListBox1->Entries(), Names{"x.mp3"});
 }
 
+TEST_F(Mp3FormTest, TabVisitsEveryControlInTheDesignOrder) {
+  const auto form = Start({folder.Path()});
+  QApplication::setActiveWindow(form.get());
+  form->AProposBtn->setFocus();
+  std::vector<QWidget*> visited;
+  for (int i = 0; i < 10; ++i) {
+    visited.push_back(QApplication::focusWidget());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+  }
+  const std::vector<QWidget*> expected = {
+      form->AProposBtn,     form->AproposFrame1->Memo1, form->AproposFrame1->FermerBtn,
+      form->QuitterBtn,     form->convertirBtn,         form->FileListBox1,
+      form->DirectoryEdit1, form->rg->findChildren<QRadioButton*>().at(0),
+      form->TrackBar1,      form->AProposBtn};
+  EXPECT_EQ(visited, expected);
+}
+
 TEST(DroppedLocalNames, KeepsLocalFilesInOrder) {
   QMimeData data;
   data.setData(QStringLiteral("text/uri-list"),
