@@ -15,7 +15,7 @@ test_packages=(
   dbus dbus-x11 at-spi2-core python3 python3-pyatspi
   ntfs-3g exfat-fuse exfatprogs
   gstreamer1.0-tools
-  appstream desktop-file-utils dpkg-dev file
+  appstream desktop-file-utils dpkg-dev file imagemagick
 )
 
 wanted=("${build_packages[@]}")

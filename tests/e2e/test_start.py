@@ -1,6 +1,7 @@
 """The program starts, shows its window and lists the folder it was given."""
 
 import os
+import subprocess
 import tempfile
 import unittest
 
@@ -27,6 +28,9 @@ class StartTest(unittest.TestCase):
             self.assertEqual(program.folder_text(), folder)
             wait_for(lambda: program.list_items() == ["A.MP3", "b.mp3", "c.mp3"],
                      "the folder's mp3 files in case-ignoring order")
+            if os.environ.get("VARNEX_SCREENSHOT"):  # the README's picture, as a person sees it
+                subprocess.run(["import", "-window", program.window(), os.environ["VARNEX_SCREENSHOT"]],
+                               check=True)
             program.click(program.button("Quit"))
             self.assertEqual(program.wait_until_closed(), 0)
 
@@ -40,6 +44,12 @@ class StartTest(unittest.TestCase):
             program.press("Return", window=box)
             program.window()
             wait_for(lambda: program.list_items() == ["one.mp3"], "the first folder listed")
+
+    def test_twice_the_scale_keeps_the_layout(self):
+        folder = make_folder(["one.mp3"])
+        with Varnex(folder, env={"QT_SCALE_FACTOR": "2"}) as program:
+            self.assertEqual(program.client_geometry()[2:], (944, 704))
+            wait_for(lambda: program.list_items() == ["one.mp3"], "the file listed")
 
     def test_folder_named_like_a_toolkit_option(self):
         parent = make_folder([])

@@ -64,9 +64,9 @@ class Varnex:
 
     def __init__(self, *args, cwd=None, config_home=None, env=None):
         self.config_home = config_home or tempfile.mkdtemp(prefix="varnex-e2e-config-")
-        env = dict(os.environ, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1",
+        inherited = {k: v for k, v in os.environ.items() if k != "QT_SCALE_FACTOR"}
+        env = dict(inherited, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1",
                    XDG_CONFIG_HOME=self.config_home, QT_QPA_PLATFORM="xcb", **(env or {}))
-        env.pop("QT_SCALE_FACTOR", None)
         self.process = subprocess.Popen([BINARY, *args], cwd=cwd, env=env)
 
     def __enter__(self):
