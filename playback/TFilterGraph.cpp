@@ -86,13 +86,15 @@ TPinList::TPinList(IBaseFilter* filter) {
 }
 
 void GraphNotifyWindow::customEvent(QEvent* event) {
-  if (event->type() == static_cast<QEvent::Type>(GraphNotifyMessage) && OnNotify) {
-    OnNotify();
+  if (!WindowProc || !WindowProc(event)) {
+    QObject::customEvent(event);
   }
 }
 
 TFilterGraph::TFilterGraph(ComRuntime& runtime)
-    : runtime_(runtime), notifyWindow_(std::make_unique<GraphNotifyWindow>()) {}
+    : runtime_(runtime), notifyWindow_(std::make_unique<GraphNotifyWindow>()) {
+  notifyWindow_->WindowProc = [this](QEvent* message) { return NotifyWndProc(message); };
+}
 
 TFilterGraph::~TFilterGraph() {
   SetActive(false);

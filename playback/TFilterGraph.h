@@ -9,6 +9,7 @@
 
 #include "platform/Exception.h"
 #include "platform/media/ComRuntime.h"
+#include "playback/GraphEvents.h"
 
 namespace varnex {
 
@@ -55,10 +56,11 @@ class TPinList {
   std::vector<ComPtr<IPin>> items_;
 };
 
-// The hidden window the service posts graph notifications to, on the user-interface thread.
+// The hidden window the service posts graph notifications to, on the user-interface thread; it
+// hands every event to its procedure.
 class GraphNotifyWindow final : public QObject {
  public:
-  std::function<void()> OnNotify;
+  std::function<bool(QEvent* event)> WindowProc;
 
  protected:
   void customEvent(QEvent* event) override;
@@ -66,14 +68,14 @@ class GraphNotifyWindow final : public QObject {
 
 // Owns one media graph: activates and deactivates it, builds it for a file, runs, stops, asks its
 // state, sets its volume and empties it. Failures of the service raise EDirectShowException.
-class TFilterGraph {
+class TFilterGraph : public TGraphEvents {
  public:
   using TNotifyEvent = std::function<void(TFilterGraph* sender)>;
 
   explicit TFilterGraph(ComRuntime& runtime);
   TFilterGraph(const TFilterGraph&) = delete;
   TFilterGraph& operator=(const TFilterGraph&) = delete;
-  ~TFilterGraph();
+  virtual ~TFilterGraph();
 
   // After the stored properties are read: activates when AutoCreate is set.
   void Loaded();
@@ -106,10 +108,22 @@ class TFilterGraph {
 
   GraphNotifyWindow& NotifyWindow() { return *notifyWindow_; }
 
+  // The notify window's procedure: a graph notification drains the queued events, reporting a
+  // failure raised on the way; other messages get default processing.
+  bool NotifyWndProc(QEvent* message);
+  // Fetches, dispatches and frees every queued event.
+  void DrainGraphEvents();
+  // Hands one event to OnDSEvent, then to its named event with typed arguments.
+  virtual void DispatchGraphEvent(std::int32_t code, LONG_PTR param1, LONG_PTR param2);
+
+  // Where failures raised by event handlers go: the application's general error report.
+  std::function<void(const std::exception&)> ErrorReport;
+
  private:
   void Activate();
   void Deactivate();
   void CloseLogStream();
+  void DispatchLanguageEvent(const TOnDVDStreamChange& event, bool audio, LONG_PTR stream);
 
   ComRuntime& runtime_;
   std::unique_ptr<GraphNotifyWindow> notifyWindow_;

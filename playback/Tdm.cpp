@@ -4,6 +4,7 @@ namespace varnex {
 
 Tdm::Tdm(ComRuntime& runtime, ErrorReport reportError)
     : fg(runtime), reportError_(std::move(reportError)) {
+  fg.ErrorReport = reportError_;
   fg.SetAutoCreate(true);
   fg.SetGraphEdit(false);
   fg.Loaded();

@@ -83,6 +83,9 @@ constexpr IID IID_IBaseFilter{
 constexpr IID IID_IPin{
     0x56A86891, 0x0AD4, 0x11CE, {0xB0, 0x3A, 0x00, 0x20, 0xAF, 0x0B, 0xA7, 0x70}};
 
+constexpr IID IID_IDvdInfo2{
+    0x34151510, 0xEEC0, 0x11D2, {0x82, 0x01, 0x00, 0xA0, 0xC9, 0xD7, 0x48, 0x42}};
+
 constexpr std::int32_t CLSCTX_INPROC_SERVER = 1;
 constexpr std::int32_t AM_MEDIAEVENT_NONOTIFY = 1;
 
@@ -254,6 +257,13 @@ class IDvdGraphBuilder : public IUnknown {
  public:
   virtual HRESULT GetFiltergraph(IGraphBuilder** graph) = 0;
   virtual HRESULT GetDvdInterface(const IID& iid, void** object) = 0;
+};
+
+// What a DVD navigator knows about the disc; no navigator exists here, so nothing answers for it.
+class IDvdInfo2 : public IUnknown {
+ public:
+  virtual HRESULT GetAudioLanguage(ULONG stream, std::uint32_t* language) = 0;
+  virtual HRESULT GetSubpictureLanguage(ULONG stream, std::uint32_t* language) = 0;
 };
 
 class IMoniker : public IUnknown {};

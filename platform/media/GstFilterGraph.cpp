@@ -398,6 +398,26 @@ class GstGraph final
       case GST_MESSAGE_EOS:
         Queue({EC_COMPLETE, S_OK, 0});
         break;
+      case GST_MESSAGE_NEW_CLOCK:
+        Queue({EC_CLOCK_CHANGED, 0, 0});
+        break;
+      case GST_MESSAGE_BUFFERING: {
+        gint percent = 100;
+        gst_message_parse_buffering(message, &percent);
+        Queue({EC_BUFFERING_DATA, percent < 100 ? 1 : 0, 0});
+        break;
+      }
+      case GST_MESSAGE_STATE_CHANGED:
+        if (GST_MESSAGE_SRC(message) == GST_OBJECT(pipeline_.get())) {
+          GstState state = GST_STATE_NULL;
+          gst_message_parse_state_changed(message, nullptr, &state, nullptr);
+          Queue({EC_STATE_CHANGE,
+                 state == GST_STATE_PLAYING  ? State_Running
+                 : state == GST_STATE_PAUSED ? State_Paused
+                                             : State_Stopped,
+                 0});
+        }
+        break;
       case GST_MESSAGE_ERROR: {
         GError* error = nullptr;
         gst_message_parse_error(message, &error, nullptr);

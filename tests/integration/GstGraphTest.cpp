@@ -3,10 +3,10 @@
 #include <sys/stat.h>
 
 #include <QCoreApplication>
+#include <QThread>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
-#include <thread>
 
 #include "platform/media/GstFilterGraph.h"
 #include "platform/media/WideText.h"
@@ -37,24 +37,18 @@ class GstGraphTest : public testing::Test {
   static std::string Tone() { return *tones_ / "tone.mp3"; }
   static std::string LongTone() { return *tones_ / "long.mp3"; }
 
-  // Waits, a bounded time, for the graph to report the end of the file.
+  // Waits, a bounded time, for the graph to report the end of the file through its event.
   bool PlayedToTheEnd() {
-    ComPtr<IMediaEventEx> events;
-    graph.QueryInterface(IID_IMediaEventEx, events.Out());
+    bool completed = false;
+    graph.OnGraphComplete = [&completed](TFilterGraph*, HRESULT, IBaseFilter*) {
+      completed = true;
+    };
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while (std::chrono::steady_clock::now() < deadline) {
-      std::int32_t code;
-      LONG_PTR first, second;
-      while (events->GetEvent(&code, &first, &second, 0) == S_OK) {
-        events->FreeEventParams(code, first, second);
-        if (code == EC_COMPLETE) {
-          return true;
-        }
-      }
-      QCoreApplication::processEvents();
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    while (!completed && std::chrono::steady_clock::now() < deadline) {
+      QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
     }
-    return false;
+    graph.OnGraphComplete = nullptr;
+    return completed;
   }
 
   // Plays `file` at `level` into a WAV file and measures it.
@@ -86,7 +80,7 @@ TEST_F(GstGraphTest, AnMp3PlaysUnderEitherExtensionAndAnyNameBytes) {
   std::filesystem::copy_file(Tone(), odd);
   for (const std::string& file : {Tone(), iad, odd}) {
     const test::Level level = PlayCaptured(file, 10000);
-    EXPECT_GT(level.samples, 30000u) << file;  // about a second of sound
+    EXPECT_GT(level.samples, 30000u) << file;     // about a second of sound
     EXPECT_NEAR(level.rmsDb, -9.0, 1.5) << file;  // a sine at half scale
   }
 }
@@ -125,7 +119,7 @@ TEST_F(GstGraphTest, BadFilesFailWithTheirOwnCodeAndLeaveTheGraphUsable) {
   bad.Folder("folder.mp3");
   bad.Fifo("pipe.mp3");
   const std::pair<std::string, HRESULT> cases[] = {
-      {bad / "empty.mp3", VFW_E_CANNOT_RENDER},   {bad / "noise.mp3", VFW_E_CANNOT_RENDER},
+      {bad / "empty.mp3", VFW_E_CANNOT_RENDER},      {bad / "noise.mp3", VFW_E_CANNOT_RENDER},
       {bad / "folder.mp3", VFW_E_UNKNOWN_FILE_TYPE}, {bad / "pipe.mp3", VFW_E_UNKNOWN_FILE_TYPE},
       {bad / "missing.mp3", VFW_E_NOT_FOUND},
   };
@@ -155,9 +149,40 @@ TEST_F(GstGraphTest, LogFileReceivesTheGraphsLog) {
   EXPECT_NE(log.find("failed: 80040227"), std::string::npos) << log;  // the graph held a file
 }
 
+// The real bus: the end of the file arrives as a posted notification, is dispatched on the thread
+// of the window, and the queue is empty afterwards.
+TEST_F(GstGraphTest, EndOfFileReachesOnGraphCompleteOnTheWindowsThread) {
+  setenv("VARNEX_AUDIO_SINK", "fakesink", 1);
+  bool completed = false;
+  bool onWindowThread = false;
+  std::vector<std::int32_t> codes;
+  graph.OnDSEvent = [&codes](TFilterGraph*, std::int32_t code, LONG_PTR, LONG_PTR) {
+    codes.push_back(code);
+  };
+  graph.OnGraphComplete = [&](TFilterGraph*, HRESULT result, IBaseFilter*) {
+    completed = result == S_OK;
+    onWindowThread = QThread::currentThread() == QCoreApplication::instance()->thread();
+  };
+  graph.RenderMediaFile(BytesToWide(Tone()));
+  graph.Play();
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while (!completed && std::chrono::steady_clock::now() < deadline) {
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+  }
+  EXPECT_TRUE(completed);
+  EXPECT_TRUE(onWindowThread);
+  EXPECT_NE(std::find(codes.begin(), codes.end(), EC_STATE_CHANGE), codes.end());
+  ComPtr<IMediaEventEx> events;
+  graph.QueryInterface(IID_IMediaEventEx, events.Out());
+  std::int32_t code;
+  LONG_PTR first, second;
+  QCoreApplication::processEvents();
+  EXPECT_EQ(events->GetEvent(&code, &first, &second, 0), E_ABORT);
+}
+
 TEST(WideText, EveryByteComesBack) {
-  for (const std::string bytes : {"plain", "caf\xC3\xA9", "caf\xE9", "\xF0\x9F\x8E\xB5 \xFF\xFE",
-                                  "\xED\xA0\x80"}) {
+  for (const std::string bytes :
+       {"plain", "caf\xC3\xA9", "caf\xE9", "\xF0\x9F\x8E\xB5 \xFF\xFE", "\xED\xA0\x80"}) {
     EXPECT_EQ(WideToBytes(BytesToWide(bytes)), bytes);
   }
   EXPECT_EQ(BytesToWide("caf\xC3\xA9"), u"café");

@@ -113,8 +113,18 @@ class ScriptedGraphObject final : public ComObject<ScriptedGraphObject, IFilterG
     Log("put_Volume " + std::to_string(volume));
     return S_OK;
   }
-  HRESULT GetEvent(std::int32_t*, LONG_PTR*, LONG_PTR*, std::int32_t) override { return E_ABORT; }
-  HRESULT FreeEventParams(std::int32_t, LONG_PTR, LONG_PTR) override { return S_OK; }
+  HRESULT GetEvent(std::int32_t* code, LONG_PTR* param1, LONG_PTR* param2, std::int32_t) override {
+    if (script_.events.empty()) {
+      return E_ABORT;
+    }
+    std::tie(*code, *param1, *param2) = script_.events.front();
+    script_.events.pop_front();
+    return S_OK;
+  }
+  HRESULT FreeEventParams(std::int32_t code, LONG_PTR, LONG_PTR) override {
+    script_.log.push_back("FreeEventParams " + std::to_string(code));
+    return S_OK;
+  }
   HRESULT SetNotifyWindow(OAHWND window, std::int32_t message, LONG_PTR) override {
     Log(std::string("SetNotifyWindow ") + (window != 0 ? "window " : "none ") +
         std::to_string(message));

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <deque>
 #include <map>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "platform/media/ComRuntime.h"
@@ -16,6 +18,7 @@ struct GraphScript {
   FILTER_STATE state = State_Stopped;
   int graphsMade = 0;
   bool withMediaEvents = true;
+  std::deque<std::tuple<std::int32_t, LONG_PTR, LONG_PTR>> events;  // what GetEvent hands out
 
   HRESULT ResultOf(const std::string& call) {
     const auto found = results.find(call);
