@@ -90,15 +90,20 @@ void TUrlLabel::mouseReleaseEvent(QMouseEvent* event) {
   }
 }
 
+// The look the pointer gives: a colour, and underline as the only style.
+void TUrlLabel::ShowPointerLook(QColor color, bool underlined) {
+  SetFontColor(color);
+  QFont look = font();
+  look.setBold(false);
+  look.setItalic(false);
+  look.setStrikeOut(false);
+  look.setUnderline(underlined);
+  setFont(look);
+}
+
 void TUrlLabel::enterEvent(QEnterEvent* event) {
   if (detectMouse_) {
-    SetFontColor(activeColor_);
-    QFont look = font();
-    look.setBold(false);
-    look.setItalic(false);
-    look.setStrikeOut(false);
-    look.setUnderline(true);
-    setFont(look);
+    ShowPointerLook(activeColor_, true);
   }
   QLabel::enterEvent(event);
   if (OnMouseEnter) {
@@ -108,13 +113,7 @@ void TUrlLabel::enterEvent(QEnterEvent* event) {
 
 void TUrlLabel::leaveEvent(QEvent* event) {
   if (detectMouse_) {
-    SetFontColor(inactiveColor_);
-    QFont look = font();
-    look.setBold(false);
-    look.setItalic(false);
-    look.setStrikeOut(false);
-    look.setUnderline(false);
-    setFont(look);
+    ShowPointerLook(inactiveColor_, false);
   }
   QLabel::leaveEvent(event);
   if (OnMouseLeave) {

@@ -65,6 +65,7 @@ class TUrlLabel final : public QLabel {
  private:
   void RefreshHint();
   void SetFontColor(QColor color);
+  void ShowPointerLook(QColor color, bool underlined);
 
   LinkOpener& opener_;
   std::string url_;

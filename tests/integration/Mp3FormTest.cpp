@@ -224,11 +224,16 @@ TEST_F(Mp3FormTest, TabVisitsEveryControlInTheDesignOrder) {
     visited.push_back(QApplication::focusWidget());
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
   }
-  const std::vector<QWidget*> expected = {
-      form->AProposBtn,     form->AproposFrame1->Memo1, form->AproposFrame1->FermerBtn,
-      form->QuitterBtn,     form->convertirBtn,         form->FileListBox1,
-      form->DirectoryEdit1, form->rg->findChildren<QRadioButton*>().at(0),
-      form->TrackBar1,      form->AProposBtn};
+  const std::vector<QWidget*> expected = {form->AProposBtn,
+                                          form->AproposFrame1->Memo1,
+                                          form->AproposFrame1->FermerBtn,
+                                          form->QuitterBtn,
+                                          form->convertirBtn,
+                                          form->FileListBox1,
+                                          form->DirectoryEdit1,
+                                          form->rg->findChildren<QRadioButton*>().at(0),
+                                          form->TrackBar1,
+                                          form->AProposBtn};
   EXPECT_EQ(visited, expected);
 }
 

@@ -9,11 +9,13 @@
 
 #include "platform/Exception.h"
 #include "platform/fs/PosixFileSystem.h"
+#include "tests/support/AsAnotherUser.h"
 #include "tests/support/TempFolder.h"
 
 namespace varnex {
 namespace {
 
+using test::RunsAsNobody;
 using test::TempFolder;
 
 std::map<std::string, std::uint32_t> Search(FileSystem& fs, const std::string& pattern,
@@ -32,18 +34,6 @@ std::set<std::string> Names(const std::map<std::string, std::uint32_t>& found) {
     names.insert(name);
   }
   return names;
-}
-
-// Runs `check` in a child process that has given up root, for what root is never refused.
-bool RunsAsNobody(const std::function<bool()>& check) {
-  const pid_t child = fork();
-  if (child == 0) {
-    const bool ok = (getuid() != 0 || (setgid(65534) == 0 && setuid(65534) == 0)) && check();
-    _exit(ok ? 0 : 1);
-  }
-  int status = 0;
-  waitpid(child, &status, 0);
-  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
 // A folder with one of every kind of entry a music folder may hold by accident.

@@ -12,12 +12,14 @@
 
 #include "platform/registry/RegFileStore.h"
 #include "platform/registry/RegeditFormat.h"
+#include "tests/support/AsAnotherUser.h"
 #include "tests/support/TempFolder.h"
 
 namespace varnex {
 namespace {
 
 using test::ReadFile;
+using test::RunsAsNobody;
 using test::TempFolder;
 
 const std::string kKey = "Software\\Varnex";
@@ -123,18 +125,6 @@ TEST_F(RegFileStoreTest, ReadOnlyFileIsReadButNeverReplaced) {
   EXPECT_EQ(key->ReadString("Dossier"), "/kept");
   EXPECT_THROW(key->WriteString("Dossier", "/other"), ERegistryException);
   EXPECT_EQ(ReadFile(Path()), before);
-}
-
-// Runs `check` in a child process without root's rights, where permissions really apply.
-bool RunsAsNobody(const std::function<bool()>& check) {
-  const pid_t child = fork();
-  if (child == 0) {
-    const bool ok = (getuid() != 0 || (setgid(65534) == 0 && setuid(65534) == 0)) && check();
-    _exit(ok ? 0 : 1);
-  }
-  int status = 0;
-  waitpid(child, &status, 0);
-  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
 TEST_F(RegFileStoreTest, FolderThatCannotBeWrittenStillReads) {

@@ -15,7 +15,8 @@ void MakeMp3(const std::string& path, double seconds) {
   const std::string command =
       "gst-launch-1.0 -q audiotestsrc num-buffers=" + std::to_string(buffers) +
       " samplesperbuffer=4410 freq=440 volume=0.5 ! audio/x-raw,rate=44100,channels=1 ! "
-      "lamemp3enc ! filesink location='" + path + "'";
+      "lamemp3enc ! filesink location='" +
+      path + "'";
   if (std::system(command.c_str()) != 0) {
     throw std::runtime_error("cannot make " + path);
   }
