@@ -7,6 +7,7 @@
 #include <ostream>
 
 #include "app/ConvertFolder.h"
+#include "platform/Utf8.h"
 
 namespace varnex {
 
@@ -170,22 +171,13 @@ void Convert(FileSystem& fs, ConversionPlan& plan, const ConvertOptions& options
 std::string EscapedName(std::string_view name) {
   std::string escaped;
   for (std::size_t i = 0; i < name.size();) {
-    const auto lead = static_cast<unsigned char>(name[i]);
-    std::size_t length = lead < 0x80                    ? 1
-                         : lead >= 0xC2 && lead <= 0xDF ? 2
-                         : lead >= 0xE0 && lead <= 0xEF ? 3
-                         : lead >= 0xF0 && lead <= 0xF4 ? 4
-                                                        : 0;
-    bool valid = length > 0 && i + length <= name.size() && lead >= 0x20 && lead != 0x7F;
-    for (std::size_t k = 1; valid && k < length; ++k) {
-      valid = (static_cast<unsigned char>(name[i + k]) & 0xC0) == 0x80;
-    }
-    if (!valid) {
+    const auto [codePoint, length] = DecodeUtf8(name, i);
+    if (length == 0 || codePoint < 0x20 || codePoint == 0x7F) {
       char hex[5];
-      std::snprintf(hex, sizeof hex, "\\x%02X", lead);
+      std::snprintf(hex, sizeof hex, "\\x%02X", static_cast<unsigned char>(name[i]));
       escaped += hex;
       ++i;
-    } else if (lead == '\\') {
+    } else if (codePoint == '\\') {
       escaped += "\\\\";
       ++i;
     } else {

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "platform/Utf8.h"
+
 namespace varnex {
 
 namespace {
@@ -152,21 +154,11 @@ std::optional<RegistryValue> ParseData(std::string_view data) {
   return RegistryValue{type, *bytes};
 }
 
-bool IsPrintableUtf8(const std::vector<std::uint8_t>& bytes, std::size_t size) {
-  for (std::size_t i = 0; i < size;) {
-    const std::uint8_t lead = bytes[i];
-    std::size_t length = lead < 0x80                    ? 1
-                         : lead >= 0xC2 && lead <= 0xDF ? 2
-                         : lead >= 0xE0 && lead <= 0xEF ? 3
-                         : lead >= 0xF0 && lead <= 0xF4 ? 4
-                                                        : 0;
-    if (length == 0 || i + length > size || (lead < 0x80 && (lead < 0x20 || lead == 0x7F))) {
+bool IsPrintableUtf8(std::string_view text) {
+  for (std::size_t i = 0; i < text.size();) {
+    const auto [codePoint, length] = DecodeUtf8(text, i);
+    if (length == 0 || codePoint < 0x20 || codePoint == 0x7F) {
       return false;
-    }
-    for (std::size_t k = 1; k < length; ++k) {
-      if ((bytes[i + k] & 0xC0) != 0x80) {
-        return false;
-      }
     }
     i += length;
   }
@@ -179,7 +171,8 @@ bool QuotesExactly(const RegistryValue& value) {
   if (value.type != REG_SZ || size == 0 || value.data.back() != 0) {
     return false;
   }
-  return IsPrintableUtf8(value.data, size - 1);
+  return IsPrintableUtf8(
+      std::string_view(reinterpret_cast<const char*>(value.data.data()), size - 1));
 }
 
 std::string Quoted(std::string_view text) {

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace varnex {
+
+struct Utf8Char {
+  char32_t codePoint;
+  std::size_t length;  // 0 when the bytes at the offset are not valid UTF-8
+};
+
+// Decodes the UTF-8 sequence at `offset`. Truncated and overlong sequences, surrogates and values
+// beyond U+10FFFF are not valid: names on disk may hold any bytes, and each such byte is then
+// left to the caller to treat as itself.
+Utf8Char DecodeUtf8(std::string_view text, std::size_t offset);
+
+void AppendUtf8(std::string& text, char32_t codePoint);
+
+}  // namespace varnex
