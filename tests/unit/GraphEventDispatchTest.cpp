@@ -4,6 +4,7 @@
 #include <QEvent>
 #include <sstream>
 
+#include "platform/media/LocaleNames.h"
 #include "playback/TFilterGraph.h"
 #include "tests/support/ScriptedGraph.h"
 
@@ -165,6 +166,16 @@ TEST_F(GraphEventDispatchTest, EveryFamilyReachesItsEventWithConvertedArguments)
     }
     EXPECT_EQ(Dispatched(c.code, c.param1, c.param2), expected) << c.code << " " << c.param1;
   }
+}
+
+TEST(GetLocaleInfoA, EnglishNamesOfLanguages) {
+  char name[260];
+  EXPECT_EQ(GetLocaleInfoA(0x0409, LOCALE_SENGLANGUAGE, name, sizeof name), 8);
+  EXPECT_STREQ(name, "English");
+  GetLocaleInfoA(0x040C, LOCALE_SENGLANGUAGE, name, sizeof name);  // French (France)
+  EXPECT_STREQ(name, "French");
+  EXPECT_EQ(GetLocaleInfoA(0x0000, LOCALE_SENGLANGUAGE, name, sizeof name), 0);
+  EXPECT_STREQ(name, "");
 }
 
 TEST(SplitDvdTimeCode, NineFieldsFromTheTopBitsDown) {
