@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 
 #include "app/ConvertFolder.h"
 #include "platform/fs/NoReplaceRename.h"
@@ -38,7 +39,23 @@ std::string Run(const std::string& command) {
 // A file system image mounted through FUSE for the test's lifetime.
 class MountedImage {
  public:
+  // Throws std::runtime_error when the image cannot be made or mounted, leaving nothing behind.
   MountedImage(const TempFolder& work, const std::string& kind) : mountPoint_(work.Folder("mnt")) {
+    try {
+      Mount(work, kind);
+    } catch (const std::runtime_error&) {
+      Release();
+      throw;
+    }
+  }
+  MountedImage(const MountedImage&) = delete;
+  MountedImage& operator=(const MountedImage&) = delete;
+  ~MountedImage() { Release(); }
+
+  const std::string& Path() const { return mountPoint_; }
+
+ private:
+  void Mount(const TempFolder& work, const std::string& kind) {
     const std::string image = work / "disk.img";
     Run("truncate -s 32M " + image);
     if (kind == "ntfs") {
@@ -55,18 +72,14 @@ class MountedImage {
       throw std::runtime_error(kind + " image is not mounted at " + mountPoint_);
     }
   }
-  MountedImage(const MountedImage&) = delete;
-  MountedImage& operator=(const MountedImage&) = delete;
-  ~MountedImage() {
+
+  void Release() {
     std::system(("umount " + mountPoint_ + " 2>/dev/null").c_str());
     if (!loopDevice_.empty()) {
       std::system(("losetup -d " + loopDevice_ + " 2>/dev/null").c_str());
     }
   }
 
-  const std::string& Path() const { return mountPoint_; }
-
- private:
   std::string mountPoint_;
   std::string loopDevice_;
 };
@@ -97,7 +110,13 @@ TEST_P(FuseConversionTest, ConvertsWithoutReplacingAnything) {
     GTEST_SKIP() << reason;
   }
   TempFolder work;
-  const MountedImage disk(work, kind);
+  std::unique_ptr<MountedImage> mounted;
+  try {
+    mounted = std::make_unique<MountedImage>(work, kind);
+  } catch (const std::runtime_error& refused) {
+    GTEST_SKIP() << "this machine does not let the test mount an image: " << refused.what();
+  }
+  const MountedImage& disk = *mounted;
   const std::string music = disk.Path() + "/music";
   std::filesystem::create_directory(music);
   Write(music + "/a.mp3", "A");
@@ -129,7 +148,13 @@ TEST_P(FuseConversionTest, SaysWhichWayItRenames) {
     GTEST_SKIP() << reason;
   }
   TempFolder work;
-  const MountedImage disk(work, kind);
+  std::unique_ptr<MountedImage> mounted;
+  try {
+    mounted = std::make_unique<MountedImage>(work, kind);
+  } catch (const std::runtime_error& refused) {
+    GTEST_SKIP() << "this machine does not let the test mount an image: " << refused.what();
+  }
+  const MountedImage& disk = *mounted;
   const std::string root = disk.Path();
   Write(root + "/file.mp3", "F");
   std::filesystem::create_directory(root + "/folder.mp3");
