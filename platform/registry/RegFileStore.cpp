@@ -22,7 +22,7 @@ namespace {
 constexpr const char* kRoot = "HKEY_CURRENT_USER\\";
 constexpr int kLockWaitMilliseconds = 3000;
 
-QString Q(const std::string& path) {
+QString QPath(const std::string& path) {
   return QString::fromLocal8Bit(path.data(), static_cast<qsizetype>(path.size()));
 }
 
@@ -112,7 +112,7 @@ class RegFileKey final : public RegistryKey {
       }
       unparsable_ = false;
     }
-    QSaveFile file(Q(filePath_));
+    QSaveFile file(QPath(filePath_));
     const std::string text = FormatRegedit(content_);
     if (!file.open(QIODevice::WriteOnly) || fchmod(file.handle(), 0600) != 0 ||
         file.write(text.data(), static_cast<qint64>(text.size())) !=
@@ -146,7 +146,7 @@ std::string RegFileStore::DefaultPath() {
 }
 
 std::unique_ptr<RegistryKey> RegFileStore::CreateKey(const std::string& path) {
-  QDir().mkpath(QFileInfo(Q(filePath_)).absolutePath());
+  QDir().mkpath(QFileInfo(QPath(filePath_)).absolutePath());
   auto lock = std::make_unique<FileLock>(filePath_ + ".lock", kLockWaitMilliseconds);
   if (lock->state() == FileLock::State::Busy) {
     return nullptr;  // another program holds the settings for too long

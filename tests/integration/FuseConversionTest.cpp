@@ -102,22 +102,27 @@ void Write(const std::string& path, const std::string& content) {
   std::ofstream(path, std::ios::binary) << content;
 }
 
-class FuseConversionTest : public testing::TestWithParam<const char*> {};
+// Each test gets a fresh image of its kind, mounted; or it is skipped, saying why.
+class FuseConversionTest : public testing::TestWithParam<const char*> {
+ protected:
+  void SetUp() override {
+    if (const std::string reason = SkipReason(kind); !reason.empty()) {
+      GTEST_SKIP() << reason;
+    }
+    try {
+      disk = std::make_unique<MountedImage>(work, kind);
+    } catch (const std::runtime_error& refused) {
+      GTEST_SKIP() << "this machine does not let the test mount an image: " << refused.what();
+    }
+  }
+
+  const std::string kind = GetParam();
+  TempFolder work;
+  std::unique_ptr<MountedImage> disk;
+};
 
 TEST_P(FuseConversionTest, ConvertsWithoutReplacingAnything) {
-  const std::string kind = GetParam();
-  if (const std::string reason = SkipReason(kind); !reason.empty()) {
-    GTEST_SKIP() << reason;
-  }
-  TempFolder work;
-  std::unique_ptr<MountedImage> mounted;
-  try {
-    mounted = std::make_unique<MountedImage>(work, kind);
-  } catch (const std::runtime_error& refused) {
-    GTEST_SKIP() << "this machine does not let the test mount an image: " << refused.what();
-  }
-  const MountedImage& disk = *mounted;
-  const std::string music = disk.Path() + "/music";
+  const std::string music = disk->Path() + "/music";
   std::filesystem::create_directory(music);
   Write(music + "/a.mp3", "A");
   Write(music + "/b.MP3", "B");
@@ -143,19 +148,7 @@ TEST_P(FuseConversionTest, ConvertsWithoutReplacingAnything) {
 // Which way each file system takes, for a file and for a folder, and that each refuses a name
 // that is taken (exFAT ignores letter case, so a name in other letters is taken too).
 TEST_P(FuseConversionTest, SaysWhichWayItRenames) {
-  const std::string kind = GetParam();
-  if (const std::string reason = SkipReason(kind); !reason.empty()) {
-    GTEST_SKIP() << reason;
-  }
-  TempFolder work;
-  std::unique_ptr<MountedImage> mounted;
-  try {
-    mounted = std::make_unique<MountedImage>(work, kind);
-  } catch (const std::runtime_error& refused) {
-    GTEST_SKIP() << "this machine does not let the test mount an image: " << refused.what();
-  }
-  const MountedImage& disk = *mounted;
-  const std::string root = disk.Path();
+  const std::string root = disk->Path();
   Write(root + "/file.mp3", "F");
   std::filesystem::create_directory(root + "/folder.mp3");
   Write(root + "/x.mp3", "X");
