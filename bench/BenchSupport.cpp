@@ -1,6 +1,7 @@
 #include "BenchSupport.h"
 
 #include <fcntl.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -10,7 +11,7 @@
 
 namespace varnex::bench {
 
-void RunShell(const std::string& command) {
+int RunShell(const std::string& command) {
   FILE* pipe = popen(command.c_str(), "r");
   if (pipe == nullptr) {
     throw std::runtime_error("cannot run " + command);
@@ -18,7 +19,8 @@ void RunShell(const std::string& command) {
   char buffer[65536];
   while (fread(buffer, 1, sizeof buffer, pipe) > 0) {
   }
-  pclose(pipe);
+  const int status = pclose(pipe);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 std::string MakeFolder(const std::string& prefix) {
@@ -48,7 +50,11 @@ void FillFolder(const std::string& folder, int count) {
 }
 
 std::string Quoted(const std::string& text) {
-  return "'" + text + "'";
+  std::string quoted = "'";
+  for (const char c : text) {
+    quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  }
+  return quoted + "'";
 }
 
 }  // namespace varnex::bench

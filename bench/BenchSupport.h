@@ -22,8 +22,9 @@ inline double MedianMilliseconds(int runs, const std::function<void()>& work) {
   return times[times.size() / 2];
 }
 
-// Runs a shell command and throws its output away; the time includes reading all of it.
-void RunShell(const std::string& command);
+// Runs a shell command and throws its output away; the time includes reading all of it. The exit
+// status of the command, or -1 when it did not exit.
+int RunShell(const std::string& command);
 
 // A fresh empty folder under the temporary directory, and its removal.
 std::string MakeFolder(const std::string& prefix);

@@ -1,11 +1,13 @@
 // How long converting a folder takes, in the window's code and through varnex-convert, beside a
 // bare C loop of readdir + renameat2 over the same folder, the Debian `rename` tool (perl) and
-// `mmv` doing the same job. Every run converts the
-// whole folder, alternately mp3 -> iad and back. Usage: convert_bench [N...]
+// `mmv` doing the same job. Every run converts the whole folder, alternately mp3 -> iad and back,
+// and is checked to have done so; a tool that is missing or fails is reported as such, never with
+// a time. Each contender gets a fresh folder. Usage: convert_bench [N...]
 #include <dirent.h>
 #include <fcntl.h>
 #include <strings.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -50,56 +52,118 @@ std::size_t CountEnding(const std::string& folder, const std::string& extension)
   return count;
 }
 
-struct Contender {
-  const char* name;
-  std::function<void(const std::string& folder, const char* from, const char* to)> convert;
-};
-
-void Measure(int count) {
-  const std::string folder = MakeFolder("varnex-bench-convert");
+// A folder of `count` empty files ending in ".mp3".
+void Fill(const std::string& folder, int count) {
   for (int i = 0; i < count; ++i) {
     std::fclose(std::fopen(
         (folder + "/track " + std::to_string(i * 7919 % 1000003) + ".mp3").c_str(), "w"));
   }
-  PosixFileSystem fs;
-  const Contender contenders[] = {
-      {"bare loop", BareLoop},
-      {"varnex", [&fs](const std::string& f, const char* from,
-                       const char* to) { ConvertFolder(fs, f, from, to); }},
-      {"varnex-convert",
-       [](const std::string& f, const char*, const char* to) {
-         RunShell(std::string(VARNEX_CONVERT_BINARY) + " --to " + to + " " + Quoted(f));
-       }},
-      {"rename (perl)",
-       [](const std::string& f, const char* from, const char* to) {
-         RunShell("cd " + Quoted(f) + " && find . -maxdepth 1 -iname '*." + from +
-                  "' -print0 | xargs -0 rename 's/\\.[^.]*\\z/." + to + "/'");
-       }},
-      {"mmv",
-       [](const std::string& f, const char* from, const char* to) {
-         RunShell("cd " + Quoted(f) + " && mmv '*." + std::string(from) + "' '#1." + to + "'");
-       }},
-  };
-  const int runs = count > 50000 ? 3 : 5;
-  std::vector<double> medians;
-  for (const Contender& contender : contenders) {
-    bool forward = true;
-    medians.push_back(MedianMilliseconds(runs * 2, [&] {
-      contender.convert(folder, forward ? "mp3" : "iad", forward ? "iad" : "mp3");
-      forward = !forward;
+}
+
+struct Contender {
+  const char* name;
+  const char* tool;  // the program it needs on the PATH; none for ours
+  // The exit status of the conversion; 0 when it went well.
+  std::function<int(const std::string& folder, const char* from, const char* to)> convert;
+};
+
+// A contender's median, or why it has none.
+struct Outcome {
+  double milliseconds = 0;
+  std::string failure;
+};
+
+bool Installed(const std::string& tool) {
+  return RunShell("command -v " + tool + " >/dev/null 2>&1") == 0;
+}
+
+// Converts the folder `runs` times, alternately mp3 -> iad and back, and checks after every run
+// that all of it was converted: a tool that is missing or does nothing must not pass for a fast
+// one.
+Outcome Measure(const Contender& contender, const std::string& folder, int count, int runs) {
+  if (contender.tool != nullptr && !Installed(contender.tool)) {
+    return {0, "not installed"};
+  }
+  std::vector<double> times;
+  for (int run = 0; run < runs; ++run) {
+    const char* from = run % 2 == 0 ? "mp3" : "iad";
+    const char* to = run % 2 == 0 ? "iad" : "mp3";
+    int status = 0;
+    times.push_back(MedianMilliseconds(1, [&] {
+      try {
+        status = contender.convert(folder, from, to);
+      } catch (const std::exception&) {
+        status = -1;
+      }
     }));
-    // An even number of runs leaves every name as it began; check the last run did the job.
-    if (CountEnding(folder, ".mp3") != static_cast<std::size_t>(count)) {
-      std::fprintf(stderr, "%s left the folder half converted\n", contender.name);
-      std::exit(1);
+    if (status != 0) {
+      return {0, "failed (exit status " + std::to_string(status) + ")"};
+    }
+    const std::size_t converted = CountEnding(folder, std::string(".") + to);
+    if (converted != static_cast<std::size_t>(count) ||
+        CountEnding(folder, std::string(".") + from) != 0) {
+      return {0, "failed (converted " + std::to_string(converted) + " of " + std::to_string(count) +
+                     " files)"};
     }
   }
-  std::printf("%7d files:", count);
-  for (std::size_t i = 0; i < medians.size(); ++i) {
-    std::printf("  %s %.0f ms (%.2fx)", contenders[i].name, medians[i], medians[i] / medians[0]);
+  std::sort(times.begin(), times.end());
+  return {times[times.size() / 2], {}};
+}
+
+// Prints one line per contender; false when one of ours failed.
+bool MeasureAll(int count) {
+  PosixFileSystem fs;
+  const Contender contenders[] = {
+      {"bare loop", nullptr,
+       [](const std::string& f, const char* from, const char* to) {
+         BareLoop(f, from, to);
+         return 0;
+       }},
+      {"varnex", nullptr,
+       [&fs](const std::string& f, const char* from, const char* to) {
+         ConvertFolder(fs, f, from, to);
+         return 0;
+       }},
+      {"varnex-convert", nullptr,
+       [](const std::string& f, const char*, const char* to) {
+         return RunShell(Quoted(VARNEX_CONVERT_BINARY) + " --to " + to + " " + Quoted(f));
+       }},
+      {"rename (perl)", "rename",
+       [](const std::string& f, const char* from, const char* to) {
+         return RunShell("cd " + Quoted(f) + " && find . -maxdepth 1 -iname '*." + from +
+                         "' -print0 | xargs -0 rename 's/\\.[^.]*\\z/." + to + "/'");
+       }},
+      {"mmv", "mmv",
+       [](const std::string& f, const char* from, const char* to) {
+         return RunShell("cd " + Quoted(f) + " && mmv '*." + std::string(from) + "' '#1." + to +
+                         "'");
+       }},
+  };
+  const int runs = count > 50000 ? 6 : 10;  // even, so that the folder ends as it began
+  std::printf("%d files\n", count);
+  bool oursWorked = true;
+  double baseline = 0;
+  for (const Contender& contender : contenders) {
+    const std::string folder = MakeFolder("varnex-bench-convert");
+    Fill(folder, count);
+    const Outcome outcome = Measure(contender, folder, count, runs);
+    RemoveFolder(folder);
+    if (!outcome.failure.empty()) {
+      std::printf("  %s: %s\n", contender.name, outcome.failure.c_str());
+      oursWorked = oursWorked && contender.tool != nullptr;
+      continue;
+    }
+    if (&contender == &contenders[0]) {
+      baseline = outcome.milliseconds;
+    }
+    std::printf("  %-16s %9.1f ms", (std::string(contender.name) + ":").c_str(),
+                outcome.milliseconds);
+    if (baseline > 0) {
+      std::printf("  %7.2fx", outcome.milliseconds / baseline);
+    }
+    std::printf("\n");
   }
-  std::printf("\n");
-  RemoveFolder(folder);
+  return oursWorked;
 }
 
 }  // namespace
@@ -113,8 +177,9 @@ int main(int argc, char** argv) {
     sizes = {10000, 100000};
   }
   std::printf("median wall time of one whole-folder conversion; ratios to the bare loop\n");
+  bool oursWorked = true;
   for (const int count : sizes) {
-    Measure(count);
+    oursWorked = MeasureAll(count) && oursWorked;
   }
-  return 0;
+  return oursWorked ? 0 : 1;
 }

@@ -30,7 +30,7 @@ for package in "${wanted[@]}"; do
 done
 [[ ${#missing[@]} -eq 0 ]] && exit 0
 
-echo "Installing missing packages: ${missing[*]}"
+echo "Installing missing Debian packages with apt-get (once): ${missing[*]}" >&2
 sudo=()
 [[ $(id -u) -eq 0 ]] || sudo=(sudo)
 export DEBIAN_FRONTEND=noninteractive

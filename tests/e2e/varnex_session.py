@@ -4,6 +4,7 @@ through the X server, its controls through the accessibility tree, its input thr
 import atexit
 import os
 import re
+import shutil
 import subprocess
 import tempfile
 import time
@@ -14,6 +15,32 @@ BINARY = os.environ["VARNEX_BINARY"]
 TITLE = "Varnex by Tomvik"
 
 
+# Whatever this run makes in the temporary folder (the tests' folders, the runtime folder of the
+# program and the accessibility bus) goes into one folder of its own, removed at the end, so that
+# nothing is left behind, also when a test fails.
+_scratch = tempfile.mkdtemp(prefix="varnex-e2e-")
+tempfile.tempdir = _scratch
+os.environ["TMPDIR"] = _scratch
+os.environ["XDG_RUNTIME_DIR"] = os.path.join(_scratch, "runtime")
+os.mkdir(os.environ["XDG_RUNTIME_DIR"], 0o700)
+_services = []
+
+
+def _clean_up():
+    # Asked to end rather than killed, so that the X server removes its lock file and socket.
+    for service in reversed(_services):
+        service.terminate()
+        try:
+            service.wait(10)
+        except subprocess.TimeoutExpired:
+            service.kill()
+            service.wait()
+    shutil.rmtree(_scratch, ignore_errors=True)
+
+
+atexit.register(_clean_up)
+
+
 def _start_display():
     """A virtual screen on a display number the server picks itself, so that runs side by side
     or one right after another never meet on the same display."""
@@ -21,15 +48,15 @@ def _start_display():
     server = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1280x1024x24", "-noreset",
                                "-nolisten", "tcp"], pass_fds=[write_end],
                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    _services.append(server)
     os.close(write_end)
     with os.fdopen(read_end) as numbers:
         os.environ["DISPLAY"] = ":" + numbers.readline().strip()
-    atexit.register(server.kill)
 
 
 _start_display()
-_bus = subprocess.Popen(["/usr/libexec/at-spi-bus-launcher", "--launch-immediately"],
-                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+_services.append(subprocess.Popen(["/usr/libexec/at-spi-bus-launcher", "--launch-immediately"],
+                                  stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL))
 
 
 def wait_for(probe, what, timeout=15):

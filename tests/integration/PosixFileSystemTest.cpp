@@ -15,7 +15,7 @@
 namespace varnex {
 namespace {
 
-using test::RunsAsNobody;
+using test::AnotherUser;
 using test::TempFolder;
 
 std::map<std::string, std::uint32_t> Search(FileSystem& fs, const std::string& pattern,
@@ -57,7 +57,8 @@ class MixedFolder : public testing::Test {
     folder.Symlink("dirlink.mp3", "sub.mp3");
   }
 
-  TempFolder folder;
+  AnotherUser other;  // whose rights tell what is read-only; the folder is within their reach
+  const TempFolder& folder = other.Scratch();
   PosixFileSystem fs;
 };
 
@@ -84,10 +85,17 @@ TEST_F(MixedFolder, FullWordYieldsEveryMatchWithItsAttributes) {
   EXPECT_EQ(found.at("socket.mp3") & faSysFile, faSysFile);
   EXPECT_EQ(found.at("broken.mp3") & faSysFile, faSysFile);
   EXPECT_EQ(found.at("loop.mp3") & faSysFile, faSysFile);
-  chown((folder / "plain.mp3").c_str(), 65534, 65534);  // so that the one who checks may write it
-  EXPECT_TRUE(RunsAsNobody([&] {
-    const auto asNobody = Search(fs, folder / "*.mp3", 63);
-    return (asNobody.at("locked.mp3") & faReadOnly) && !(asNobody.at("plain.mp3") & faReadOnly);
+}
+
+TEST_F(MixedFolder, ReadOnlyIsWhatTheUserMayNotWrite) {
+  if (!other.Available()) {
+    GTEST_SKIP() << other.WhyNot();
+  }
+  chown((folder / "plain.mp3").c_str(), AnotherUser::kUid, AnotherUser::kGid);  // theirs to write
+  EXPECT_TRUE(other.Runs([&] {
+    const auto found = Search(fs, folder / "*.mp3", 63);
+    return (found.at("locked.mp3") & faReadOnly) && !(found.at("plain.mp3") & faReadOnly) &&
+           (found.at("Upper.MP3") & faReadOnly);
   }));
 }
 
@@ -133,19 +141,36 @@ TEST(PosixFileSystem, EntersFoldersAndReportsWhyNot) {
   EXPECT_EQ(codeFor(folder.File("file")), 3);
   EXPECT_EQ(codeFor(folder.Symlink("loop", "loop")), 3);
   EXPECT_EQ(fs.CurrentDirectory(), sub);  // failures leave the current directory alone
+}
 
-  const std::string closed = folder.Folder("closed");
+TEST(PosixFileSystem, FolderClosedToTheUserCannotBeEntered) {
+  AnotherUser other;
+  if (!other.Available()) {
+    GTEST_SKIP() << other.WhyNot();
+  }
+  PosixFileSystem fs;
+  const std::string closed = other.Scratch().Folder("closed");
   chmod(closed.c_str(), 0700);
-  EXPECT_TRUE(RunsAsNobody([&] { return codeFor(closed) == 5; }));
+  EXPECT_TRUE(other.Runs([&] {
+    try {
+      fs.SetCurrentDirectory(closed);
+    } catch (const EInOutError& error) {
+      return error.ErrorCode() == 5;
+    }
+    return false;
+  }));
 }
 
 TEST(PosixFileSystem, UnreadableFolderGivesAnEmptySearch) {
-  TempFolder folder;
+  AnotherUser other;
+  if (!other.Available()) {
+    GTEST_SKIP() << other.WhyNot();
+  }
   PosixFileSystem fs;
-  const std::string closed = folder.Folder("closed");
-  folder.File("closed/a.mp3");
+  const std::string closed = other.Scratch().Folder("closed");
+  other.Scratch().File("closed/a.mp3");
   chmod(closed.c_str(), 0711);
-  EXPECT_TRUE(RunsAsNobody([&] { return !fs.Find(closed + "/*.mp3", 0)->Next(); }));
+  EXPECT_TRUE(other.Runs([&] { return !fs.Find(closed + "/*.mp3", 0)->Next(); }));
 }
 
 }  // namespace

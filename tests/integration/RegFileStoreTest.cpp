@@ -18,8 +18,8 @@
 namespace varnex {
 namespace {
 
+using test::AnotherUser;
 using test::ReadFile;
-using test::RunsAsNobody;
 using test::TempFolder;
 
 const std::string kKey = "Software\\Varnex";
@@ -128,12 +128,17 @@ TEST_F(RegFileStoreTest, ReadOnlyFileIsReadButNeverReplaced) {
 }
 
 TEST_F(RegFileStoreTest, FolderThatCannotBeWrittenStillReads) {
-  Store().CreateKey(kKey)->WriteString("Dossier", "/kept");
-  chmod(Path().c_str(), 0644);  // readable by the user who checks, folder writable only by root
-  chmod((folder / "Varnex").c_str(), 0755);
-  const std::string before = ReadFile(Path());
-  EXPECT_TRUE(RunsAsNobody([this] {
-    const auto key = Store().CreateKey(kKey);
+  AnotherUser other;
+  if (!other.Available()) {
+    GTEST_SKIP() << other.WhyNot();
+  }
+  const std::string path = other.Scratch() / "Varnex/registry.reg";
+  RegFileStore(path).CreateKey(kKey)->WriteString("Dossier", "/kept");
+  chmod(path.c_str(), 0644);  // readable by the user who checks, folder writable only by root
+  chmod((other.Scratch() / "Varnex").c_str(), 0755);
+  const std::string before = ReadFile(path);
+  EXPECT_TRUE(other.Runs([&path] {
+    const auto key = RegFileStore(path).CreateKey(kKey);
     if (!key || key->ReadString("Dossier") != "/kept") {
       return false;
     }
@@ -144,7 +149,7 @@ TEST_F(RegFileStoreTest, FolderThatCannotBeWrittenStillReads) {
       return true;
     }
   }));
-  EXPECT_EQ(ReadFile(Path()), before);
+  EXPECT_EQ(ReadFile(path), before);
 }
 
 // Two programs write their three values again and again at the same time: every state of the

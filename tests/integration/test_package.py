@@ -16,7 +16,7 @@ def run(*command, cwd=None):
 
 class PackageTest(unittest.TestCase):
     def test_install_into_a_prefix(self):
-        prefix = tempfile.mkdtemp(prefix="varnex-prefix-")
+        prefix = self.enterContext(tempfile.TemporaryDirectory(prefix="varnex-prefix-"))
         run("cmake", "--install", BUILD, "--prefix", prefix)
         share = os.path.join(prefix, "share")
         desktop = os.path.join(share, "applications", "org.example.Varnex.desktop")

@@ -23,8 +23,10 @@ void Check(bool ok, const std::string& what) {
 
 }  // namespace
 
-TempFolder::TempFolder() {
-  std::string pattern = std::filesystem::temp_directory_path().string() + "/varnex-test-XXXXXX";
+TempFolder::TempFolder() : TempFolder(std::filesystem::temp_directory_path().string()) {}
+
+TempFolder::TempFolder(const std::string& parent) {
+  std::string pattern = parent + "/varnex-test-XXXXXX";
   Check(mkdtemp(pattern.data()) != nullptr, "mkdtemp");
   path_ = pattern;
   // Open to everyone, so tests can check what a user without rights is refused inside it.

@@ -4,10 +4,12 @@
 
 namespace varnex::test {
 
-// A real folder under the system's temporary directory, removed with everything in it at the end.
+// A real folder under the system's temporary directory (or under `parent`), removed with
+// everything in it at the end.
 class TempFolder {
  public:
   TempFolder();
+  explicit TempFolder(const std::string& parent);
   TempFolder(const TempFolder&) = delete;
   TempFolder& operator=(const TempFolder&) = delete;
   ~TempFolder();
