@@ -37,6 +37,7 @@ void Measure(int count) {
   list.show();
   if (list.Entries().size() != static_cast<std::size_t>(count / 2)) {
     std::fprintf(stderr, "listed %zu, expected %d\n", list.Entries().size(), count / 2);
+    RemoveFolder(folder);
     std::exit(1);
   }
 
