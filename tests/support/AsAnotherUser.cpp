@@ -45,9 +45,11 @@ int InChild(const std::function<int()>& work) {
     _exit(status);
   }
   int status = 0;
-  while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
-  }
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  pid_t waited = 0;
+  do {
+    waited = waitpid(child, &status, 0);
+  } while (waited < 0 && errno == EINTR);
+  return waited == child && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 bool RunAsUser(const std::function<bool()>& check, const std::string& folder) {
