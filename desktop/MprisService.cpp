@@ -36,8 +36,7 @@ std::unique_ptr<MprisService> MprisService::Publish(QDBusConnection bus, TMp3For
       return service;
     }
   }
-  bus.unregisterObject(QString::fromLatin1(kObjectPath));
-  return nullptr;
+  return nullptr;  // the bus forgets the object as it goes
 }
 
 std::unique_ptr<MprisService> MprisService::PublishOnSessionBus(TMp3Form& form, Tdm& dm,
@@ -81,7 +80,6 @@ MprisService::~MprisService() {
   dm_.fg.OnDSEvent = nullptr;
   if (!serviceName_.isEmpty()) {
     bus_.unregisterService(serviceName_);
-    bus_.unregisterObject(QString::fromLatin1(kObjectPath));
   }
 }
 

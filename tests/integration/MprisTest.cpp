@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QDBusArgument>
+#include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusMetaType>
 #include <QDBusObjectPath>
@@ -258,6 +259,14 @@ TEST_F(MprisTest, CanPlayFollowsTheSelectionAndPlayWithoutOneDoesNothing) {
   EXPECT_TRUE(Get(kPlayer, QStringLiteral("CanPlay")).toBool());
   form->FileListBox1->SelectByName("");
   EXPECT_TRUE(recorder->WaitFor(QStringLiteral("CanPlay=false")));
+
+  // A list read anew has no selection.
+  form->FileListBox1->SelectByName("short.mp3");
+  EXPECT_TRUE(recorder->WaitFor(QStringLiteral("CanPlay=true"), 1));
+  const qsizetype from = recorder->announced.size();
+  form->rg->SetItemIndex(1);
+  form->rgClick();
+  EXPECT_TRUE(recorder->WaitFor(QStringLiteral("CanPlay=false"), from));
 }
 
 TEST_F(MprisTest, PlayPauseSoundsTheSelectedFileAndStopsIt) {
@@ -285,7 +294,9 @@ TEST_F(MprisTest, StatusFollowsTheWindowsButtonsStopPauseAndTheEndOfAFile) {
   form->FileListBox1->SelectByName("long.mp3");
   qsizetype from = recorder->announced.size();
   form->SpeedButton1->click();
+  EXPECT_EQ(mpris->PlaybackStatus(), QStringLiteral("Playing"));  // asked before any graph event
   EXPECT_TRUE(recorder->WaitFor(QStringLiteral("PlaybackStatus=Playing"), from));
+  const QVariant playing = Metadata().value(QStringLiteral("mpris:trackid"));
 
   // Requests this player has no use for change nothing.
   Player("Next");
@@ -294,9 +305,10 @@ TEST_F(MprisTest, StatusFollowsTheWindowsButtonsStopPauseAndTheEndOfAFile) {
   Player("SetPosition", {QVariant::fromValue(QDBusObjectPath(QStringLiteral("/a"))),
                          QVariant::fromValue(qlonglong{0})});
   Player("OpenUri", {QStringLiteral("file:///nothing.mp3")});
-  Player("Play");  // already playing
+  Player("Play");  // already playing: goes on, not from the start
   EXPECT_EQ(Status(), QStringLiteral("Playing"));
   EXPECT_EQ(dm->fg.GetPlayState(), psRunning);
+  EXPECT_EQ(Metadata().value(QStringLiteral("mpris:trackid")), playing);
 
   from = recorder->announced.size();
   form->SpeedButton2->click();
@@ -318,8 +330,11 @@ TEST_F(MprisTest, StatusFollowsTheWindowsButtonsStopPauseAndTheEndOfAFile) {
   EXPECT_EQ(dm->fg.GetPlayState(), psRunning);  // played to its end, the graph still runs
   EXPECT_EQ(Status(), QStringLiteral("Stopped"));
 
-  // Play starts the file again, not only stopping the finished graph as the button would.
-  PlayOverTheBus("short.mp3");
+  // Play starts the file again, not only stopping the finished graph as the button would, and
+  // says so at once.
+  mpris->Play();
+  EXPECT_EQ(mpris->PlaybackStatus(), QStringLiteral("Playing"));
+  ASSERT_TRUE(recorder->WaitFor(QStringLiteral("PlaybackStatus=Playing"), from));
   const QVariant second = AsMap(recorder->last.value(QStringLiteral("Metadata")))
                               .value(QStringLiteral("mpris:trackid"));
   EXPECT_NE(first.value<QDBusObjectPath>().path(), second.value<QDBusObjectPath>().path());
@@ -422,6 +437,36 @@ TEST_F(MprisTest, WithoutABusNothingIsPublishedAndThePlayerIsUntouched) {
   QDBusConnection::disconnectFromBus(QStringLiteral("none"));
   EXPECT_FALSE(dm->fg.OnActivate);
   EXPECT_FALSE(dm->fg.OnDSEvent);
+}
+
+TEST_F(MprisTest, WhenBothNamesAreTakenNothingStaysPublished) {
+  Start();
+  const QDBusConnection holder = bus_->Connect(QStringLiteral("holder"));
+  const QString instance =
+      kName + QStringLiteral(".instance%1").arg(QCoreApplication::applicationPid());
+  ASSERT_TRUE(holder.interface()->registerService(instance).isValid());
+  TMp3Form otherForm(fs, settings, dialog, links, folder.Path(), {});
+  Tdm otherDm(runtime, nullptr);
+  QDBusConnection other = bus_->Connect(QStringLiteral("other"));
+  EXPECT_EQ(MprisService::Publish(other, otherForm, otherDm, tags), nullptr);
+  QObject stand_in;
+  EXPECT_TRUE(other.registerObject(kPath, &stand_in));  // the path was given back
+  EXPECT_FALSE(otherDm.fg.OnActivate);
+  other.unregisterObject(kPath);
+  QDBusConnection::disconnectFromBus(QStringLiteral("other"));
+  QDBusConnection::disconnectFromBus(QStringLiteral("holder"));
+}
+
+TEST_F(MprisTest, GoneFromTheBusTheWindowPlaysOnItsOwn) {
+  Start();
+  mpris.reset();
+  EXPECT_FALSE(dm->fg.OnActivate);
+  EXPECT_FALSE(dm->fg.OnDSEvent);
+  form->FileListBox1->SelectByName("long.mp3");
+  form->SpeedButton1->click();
+  EXPECT_EQ(dm->fg.GetPlayState(), psRunning);
+  form->SpeedButton2->click();
+  EXPECT_EQ(dm->fg.GetPlayState(), psStopped);
 }
 
 TEST_F(MprisTest, ASecondPlayerTakesANameOfItsOwn) {
