@@ -3,8 +3,10 @@
 
 #include "app/Application.h"
 #include "app/TMp3Form.h"
+#include "desktop/MprisService.h"
 #include "platform/fs/PosixFileSystem.h"
 #include "platform/media/GstFilterGraph.h"
+#include "platform/media/MediaTags.h"
 #include "platform/registry/RegFileStore.h"
 #include "playback/Tdm.h"
 #include "widgets/ErrorReport.h"
@@ -25,6 +27,9 @@ int main(int argc, char** argv) {
   // Made after the window and destroyed before it, as the window's handlers use it.
   varnex::Tdm dm(media, [](const std::exception& error) { varnex::ShowErrorReport(error); });
   form.AttachMediaModule(&dm);
+  // The desktop's media controls, when there is a session bus; without one nothing changes.
+  varnex::GstMediaTagReader tags;
+  const auto mpris = varnex::MprisService::PublishOnSessionBus(form, dm, tags);
   form.show();
   return varnex::Application::exec();
 }

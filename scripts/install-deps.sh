@@ -6,7 +6,7 @@ set -euo pipefail
 build_packages=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev libgl-dev qt6-qpa-plugins fonts-dejavu-core
-  libgstreamer1.0-dev gstreamer1.0-plugins-base gstreamer1.0-plugins-good
+  libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev gstreamer1.0-plugins-base gstreamer1.0-plugins-good
   libjpeg62-turbo-dev xdg-utils
 )
 test_packages=(
@@ -14,7 +14,7 @@ test_packages=(
   xvfb xauth xdotool x11-utils
   dbus dbus-x11 at-spi2-core python3 python3-pyatspi
   ntfs-3g exfat-fuse exfatprogs
-  gstreamer1.0-tools
+  gstreamer1.0-tools playerctl
   appstream desktop-file-utils dpkg-dev file imagemagick
 )
 

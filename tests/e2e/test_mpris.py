@@ -1,0 +1,94 @@
+"""The desktop's media controls drive the running program through playerctl: play, status,
+metadata, volume, stop and quit, with the sound captured through VARNEX_AUDIO_SINK and measured.
+Without a session bus the program runs as before and says nothing about it."""
+
+import os
+import shutil
+import subprocess
+import tempfile
+import time
+import unittest
+
+from test_play import levels, make_mp3, samples
+from varnex_session import BINARY, TITLE, Varnex, wait_for, xdotool
+
+
+def playerctl(*args):
+    return subprocess.run(["playerctl", "-p", "varnex", *args], capture_output=True, text=True,
+                          timeout=20).stdout.strip()
+
+
+class MprisTest(unittest.TestCase):
+    def setUp(self):
+        self.folder = tempfile.mkdtemp(prefix="varnex-e2e-")
+        self.addCleanup(shutil.rmtree, self.folder, ignore_errors=True)
+
+    def test_playerctl_plays_reads_and_stops(self):
+        make_mp3(os.path.join(self.folder, "tone.mp3"), 8)
+        wav = os.path.join(self.folder, "captured.wav")
+        sink = ("audioconvert ! audio/x-raw,format=S16LE,rate=44100,channels=1 ! wavenc ! "
+                f"filesink sync=true location={wav}")
+        config = os.path.join(self.folder, "config")
+        with Varnex(self.folder, config_home=config, env={"VARNEX_AUDIO_SINK": sink}) as program:
+            wait_for(lambda: program.list_items() == ["tone.mp3"], "the file")
+            program.click(program.list_item("tone.mp3"))  # selects it; nothing plays yet
+            wait_for(lambda: playerctl("status") == "Stopped", "the player on the bus")
+            self.assertFalse(os.path.exists(wav))
+
+            subprocess.run(["playerctl", "-p", "varnex", "play"], check=True, timeout=20)
+            wait_for(lambda: playerctl("status") == "Playing", "Playing")
+            wait_for(lambda: len(samples(wav)) > 44100, "a second of sound")
+
+            metadata = playerctl("metadata")
+            self.assertRegex(metadata, r"xesam:title\s+tone\n")
+            self.assertIn("file://" + self.folder + "/tone.mp3", metadata)
+            self.assertRegex(metadata, r"mpris:trackid\s+'?/org/example/Varnex/")
+            self.assertRegex(metadata, r"mpris:length\s+(79|80|81)\d{5}\n")
+            self.assertEqual(playerctl("metadata", "title"), "tone")
+
+            subprocess.run(["playerctl", "-p", "varnex", "volume", "0.25"], check=True, timeout=20)
+            wait_for(lambda: program.find("slider").queryValue().currentValue == 2500,
+                     "the slider at a quarter")
+
+            subprocess.run(["playerctl", "-p", "varnex", "stop"], check=True, timeout=20)
+            wait_for(lambda: playerctl("status") == "Stopped", "Stopped")
+            stopped_at = len(samples(wav))
+            time.sleep(0.5)
+            self.assertEqual(len(samples(wav)), stopped_at, "sound went on after the stop")
+            self.assertGreater(levels(samples(wav))[5], -12)  # the tone at full volume
+
+            subprocess.run(["gdbus", "call", "--session", "--dest", "org.mpris.MediaPlayer2.varnex",
+                            "--object-path", "/org/mpris/MediaPlayer2",
+                            "--method", "org.mpris.MediaPlayer2.Quit"], check=True,
+                           capture_output=True, timeout=20)
+            self.assertEqual(program.wait_until_closed(), 0)
+        with open(os.path.join(config, "Varnex", "registry.reg"), encoding="utf-8") as f:
+            stored = f.read()
+        self.assertIn('"Dossier"="' + self.folder + '"', stored)
+
+    def test_without_a_session_bus_it_runs_as_before_and_silently(self):
+        make_mp3(os.path.join(self.folder, "tone.mp3"), 1)
+        config = os.path.join(self.folder, "config")
+        env = dict(os.environ, XDG_CONFIG_HOME=config, QT_QPA_PLATFORM="xcb",
+                   VARNEX_AUDIO_SINK="fakesink",
+                   DBUS_SESSION_BUS_ADDRESS="unix:path=" + os.path.join(self.folder, "no-bus"))
+        program = subprocess.Popen([BINARY, self.folder], env=env, stderr=subprocess.PIPE, text=True)
+        try:
+            window = wait_for(lambda: xdotool("search", "--onlyvisible", "--pid", str(program.pid),
+                                              "--name", "^" + TITLE + "$"), "the window")[0]
+            self.assertNotIn("varnex", subprocess.run(["playerctl", "-l"], capture_output=True,
+                                                      text=True).stdout)
+            xdotool("mousemove", "--window", window, "--sync", "397", "332")  # the Quit button
+            xdotool("click", "1")
+            self.assertEqual(program.wait(15), 0)
+        finally:
+            if program.poll() is None:
+                program.kill()
+            errors = program.communicate()[1]
+        self.assertNotRegex(errors.lower(), "mpris|d-bus|dbus", errors)
+        with open(os.path.join(config, "Varnex", "registry.reg"), encoding="utf-8") as f:
+            self.assertIn('"Dossier"="' + self.folder + '"', f.read())
+
+
+if __name__ == "__main__":
+    unittest.main(verbosity=2)
