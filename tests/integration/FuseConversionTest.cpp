@@ -190,6 +190,62 @@ TEST_P(FuseConversionTest, SaysWhichWayItRenames) {
 
 INSTANTIATE_TEST_SUITE_P(FileSystems, FuseConversionTest, testing::Values("ntfs", "exfat"));
 
+// A folder whose listing fails part way, for real: the NTFS-3G process serving it dies after the
+// first read of the folder. The search must say so, not end as if the folder had ended.
+TEST(FuseListing, ListingThatFailsPartWayIsAFailure) {
+  if (const std::string reason = SkipReason("ntfs"); !reason.empty()) {
+    GTEST_SKIP() << reason;
+  }
+  TempFolder work;
+  const std::string image = work / "disk.img";
+  const std::string mountPoint = work.Folder("mnt");
+  try {
+    varnex::Run("truncate -s 32M " + image);
+    varnex::Run("mkntfs -F -Q -q " + image);
+  } catch (const std::runtime_error& refused) {
+    GTEST_SKIP() << refused.what();
+  }
+  const pid_t server = fork();
+  if (server == 0) {
+    const int quiet = open("/dev/null", O_WRONLY);
+    dup2(quiet, STDOUT_FILENO);
+    dup2(quiet, STDERR_FILENO);
+    execlp("ntfs-3g", "ntfs-3g", "-o", "no_detach", image.c_str(), mountPoint.c_str(), nullptr);
+    _exit(127);
+  }
+  struct stat mounted {
+  }, parent{};
+  stat(work.Path().c_str(), &parent);
+  for (int wait = 0; wait < 500; ++wait) {
+    if (stat(mountPoint.c_str(), &mounted) == 0 && mounted.st_dev != parent.st_dev) {
+      break;
+    }
+    usleep(10000);
+  }
+  const bool isMounted = mounted.st_dev != parent.st_dev;
+  if (isMounted) {
+    for (int i = 0; i < 3000; ++i) {
+      Write(mountPoint + "/track number " + std::to_string(i) + ".mp3", "");
+    }
+  }
+  PosixFileSystem fs;
+  const auto search = fs.Find(mountPoint + "/*.mp3", 63);
+  const bool first = isMounted && search->Next().has_value();
+  kill(server, SIGKILL);
+  waitpid(server, nullptr, 0);
+  int listed = 1;
+  while (first && search->Next()) {
+    ++listed;
+  }
+  std::system(("umount -l " + mountPoint + " 2>/dev/null").c_str());
+  if (!isMounted) {
+    GTEST_SKIP() << "this machine does not let the test mount an image";
+  }
+  ASSERT_TRUE(first);
+  ASSERT_LT(listed, 3000) << "listed whole in one read";
+  EXPECT_EQ(search->Error(), std::errc::not_connected);
+}
+
 // Another program creates the names the conversion renames to, files and folders, while it runs.
 // Whatever that program made must still be there afterwards, and so must every entry we renamed.
 class RacingWriterTest : public FuseConversionTest {
