@@ -15,7 +15,7 @@ namespace varnex {
 namespace {
 
 constexpr std::string_view kUsage =
-    "Usage: varnex-convert [--to iad|mp3] [--dry-run] [--verbose] FOLDER...\n"
+    "Usage: varnex-convert [--to iad|mp3] [--dry-run] [--verbose] [--] FOLDER...\n"
     "Renames every entry of each FOLDER whose name ends in .mp3 (any letter case) to end in .iad,\n"
     "or the other way with --to mp3, exactly as the Varnex window converts. A name that is taken\n"
     "is never replaced: that entry keeps its name and is reported.\n"
@@ -23,6 +23,7 @@ constexpr std::string_view kUsage =
     "  --to EXT     the extension to give: iad (the default) or mp3\n"
     "  --dry-run    print what would be renamed or skipped, and change nothing\n"
     "  --verbose    print every rename, not only the entries that were skipped\n"
+    "  --           every argument after it is a folder\n"
     "  --help       print this help\n"
     "  --version    print the version\n"
     "\n"
