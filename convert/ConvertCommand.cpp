@@ -1,5 +1,6 @@
 #include "ConvertCommand.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <map>
@@ -14,7 +15,7 @@ namespace varnex {
 namespace {
 
 constexpr std::string_view kUsage =
-    "Usage: varnex-convert [--to iad|mp3] [--dry-run] [--verbose] FOLDER...\n"
+    "Usage: varnex-convert [--to iad|mp3] [--dry-run] [--verbose] [--] FOLDER...\n"
     "Renames every entry of each FOLDER whose name ends in .mp3 (any letter case) to end in .iad,\n"
     "or the other way with --to mp3, exactly as the Varnex window converts. A name that is taken\n"
     "is never replaced: that entry keeps its name and is reported.\n"
@@ -22,11 +23,12 @@ constexpr std::string_view kUsage =
     "  --to EXT     the extension to give: iad (the default) or mp3\n"
     "  --dry-run    print what would be renamed or skipped, and change nothing\n"
     "  --verbose    print every rename, not only the entries that were skipped\n"
+    "  --           every argument after it is a folder\n"
     "  --help       print this help\n"
     "  --version    print the version\n"
     "\n"
     "Exit status: 0 everything renamed, 1 some entries skipped, 2 unusable arguments or a folder\n"
-    "that cannot be read.\n";
+    "that cannot be read, 3 the pass went through but its report could not be written.\n";
 
 // Parses the arguments; a message when they are unusable.
 std::optional<std::string> ParseArguments(const std::vector<std::string>& arguments,
@@ -71,24 +73,35 @@ std::string NameOf(const std::string& path) {
   return path.substr(path.rfind('/') + 1);
 }
 
+std::string Taken(FileSystem& fs, const ConversionStep& step) {
+  // Two names of one file (a pass cut short between link and unlink, or links made on purpose):
+  // removing one of them loses nothing, which the person should know.
+  if (fs.SameEntry(step.from, step.to)) {
+    return "same file as " + EscapedName(NameOf(step.to));
+  }
+  return EscapedName(NameOf(step.to)) + " exists";
+}
+
 // Why the step would be refused, as a real pass would find it; empty when it would be renamed.
-std::string PredictRefusal(FileSystem& fs, const ConversionStep& step, bool folderReadOnly,
+// The checks come in the order the system makes them, so that both give the same reason.
+std::string PredictRefusal(FileSystem& fs, const ConversionStep& step,
                            const std::map<std::string, std::string>& claimed) {
-  if (folderReadOnly) {
-    return "permission denied";
+  const std::error_code refusal = fs.RenameRefusal(step.from);
+  if (refusal == std::errc::read_only_file_system) {
+    return refusal.message();
   }
   if (const auto taker = claimed.find(step.to); taker != claimed.end()) {
     return EscapedName(NameOf(step.to)) + " is taken by " + EscapedName(NameOf(taker->second));
   }
   if (fs.Attributes(step.to)) {
-    return EscapedName(NameOf(step.to)) + " exists";
+    return Taken(fs, step);
   }
-  return {};
+  return refusal ? refusal.message() : std::string();
 }
 
-std::string Reason(const ConversionStep& step) {
+std::string Reason(FileSystem& fs, const ConversionStep& step) {
   if (step.error == std::errc::file_exists) {
-    return EscapedName(NameOf(step.to)) + " exists";
+    return Taken(fs, step);
   }
   return step.error.message();
 }
@@ -128,13 +141,10 @@ struct Tally {
   std::size_t skipped = 0;
 };
 
-void ShowPlan(FileSystem& fs, const std::string& folder, const ConversionPlan& plan,
-              std::ostream& out, Tally& tally) {
-  const auto attributes = fs.Attributes(folder);
-  const bool readOnly = attributes && (*attributes & faReadOnly);
+void ShowPlan(FileSystem& fs, const ConversionPlan& plan, std::ostream& out, Tally& tally) {
   std::map<std::string, std::string> claimed;  // new path -> the entry that takes it
   for (const ConversionStep& step : plan.steps) {
-    const std::string refusal = PredictRefusal(fs, step, readOnly, claimed);
+    const std::string refusal = PredictRefusal(fs, step, claimed);
     if (refusal.empty()) {
       claimed.emplace(step.to, step.from);
       out << EscapedName(step.from) << " -> " << EscapedName(NameOf(step.to)) << "\n";
@@ -153,7 +163,7 @@ void Convert(FileSystem& fs, ConversionPlan& plan, const ConvertOptions& options
   for (ConversionStep& step : plan.steps) {
     step.error = fs.RenameNoReplace(step.from, step.to);
     if (step.error) {
-      err << "varnex-convert: " << EscapedName(step.from) << ": not renamed: " << Reason(step)
+      err << "varnex-convert: " << EscapedName(step.from) << ": not renamed: " << Reason(fs, step)
           << "\n";
       ++tally.skipped;
     } else {
@@ -166,17 +176,37 @@ void Convert(FileSystem& fs, ConversionPlan& plan, const ConvertOptions& options
   }
 }
 
+// Characters a terminal acts on instead of showing: C0 and C1 controls and DEL, and the
+// bidirectional controls, which reorder what follows on the line.
+bool IsControl(char32_t codePoint) {
+  return codePoint < 0x20 || (codePoint >= 0x7F && codePoint <= 0x9F) ||
+         (codePoint >= 0x202A && codePoint <= 0x202E) ||
+         (codePoint >= 0x2066 && codePoint <= 0x2069);
+}
+
+// The status, unless the report could not be written whole (a closed pipe, a full disk): the
+// pass has gone on to its end all the same, but the person was not told all of it.
+int Finished(std::ostream& out, std::ostream& err, int status) {
+  if (!out.flush()) {
+    err << "varnex-convert: the report could not be written\n";
+    return kReportNotWritten;
+  }
+  return status;
+}
+
 }  // namespace
 
 std::string EscapedName(std::string_view name) {
   std::string escaped;
   for (std::size_t i = 0; i < name.size();) {
     const auto [codePoint, length] = DecodeUtf8(name, i);
-    if (length == 0 || codePoint < 0x20 || codePoint == 0x7F) {
-      char hex[5];
-      std::snprintf(hex, sizeof hex, "\\x%02X", static_cast<unsigned char>(name[i]));
-      escaped += hex;
-      ++i;
+    if (length == 0 || IsControl(codePoint)) {
+      // Every byte of the character, so the line shows exactly the bytes of the name.
+      for (const std::size_t end = i + std::max<std::size_t>(length, 1); i < end; ++i) {
+        char hex[5];
+        std::snprintf(hex, sizeof hex, "\\x%02X", static_cast<unsigned char>(name[i]));
+        escaped += hex;
+      }
     } else if (codePoint == '\\') {
       escaped += "\\\\";
       ++i;
@@ -190,15 +220,19 @@ std::string EscapedName(std::string_view name) {
 
 int RunConvertCommand(FileSystem& fs, const std::vector<std::string>& arguments, bool showProgress,
                       std::ostream& out, std::ostream& err) {
-  for (const std::string& argument : arguments) {
+  // Help wins over anything else on the line, but only where it is an option: after "--" and as
+  // the value of --to it is a folder's or an extension's name.
+  for (std::size_t i = 0; i < arguments.size() && arguments[i] != "--"; ++i) {
+    const std::string& argument = arguments[i];
     if (argument == "--help" || argument == "-h") {
       out << kUsage;
-      return kAllRenamed;
+      return Finished(out, err, kAllRenamed);
     }
     if (argument == "--version") {
       out << "varnex-convert 1.1\n";
-      return kAllRenamed;
+      return Finished(out, err, kAllRenamed);
     }
+    i += argument == "--to" ? 1 : 0;
   }
   ConvertOptions options;
   options.showProgress = showProgress;
@@ -221,7 +255,7 @@ int RunConvertCommand(FileSystem& fs, const std::vector<std::string>& arguments,
       continue;
     }
     if (options.dryRun) {
-      ShowPlan(fs, folder, plan, out, tally);
+      ShowPlan(fs, plan, out, tally);
     } else {
       Convert(fs, plan, options, out, err, tally);
     }
@@ -229,9 +263,10 @@ int RunConvertCommand(FileSystem& fs, const std::vector<std::string>& arguments,
   out << (options.dryRun ? "dry run, nothing changed: " : "") << tally.renamed << " renamed, "
       << tally.skipped << " skipped\n";
   if (unreadable) {
+    Finished(out, err, kUnusable);
     return kUnusable;
   }
-  return tally.skipped > 0 ? kSomeSkipped : kAllRenamed;
+  return Finished(out, err, tally.skipped > 0 ? kSomeSkipped : kAllRenamed);
 }
 
 }  // namespace varnex

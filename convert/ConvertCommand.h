@@ -19,13 +19,15 @@ struct ConvertOptions {
   std::vector<std::string> folders;
 };
 
-enum ExitStatus { kAllRenamed = 0, kSomeSkipped = 1, kUnusable = 2 };
+enum ExitStatus { kAllRenamed = 0, kSomeSkipped = 1, kUnusable = 2, kReportNotWritten = 3 };
 
-// Runs the whole command: arguments (after the program's name) to exit status.
+// Runs the whole command: arguments (after the program's name) to exit status. A report that
+// cannot be written never stops the pass; `out` must not raise exceptions.
 int RunConvertCommand(FileSystem& fs, const std::vector<std::string>& arguments, bool showProgress,
                       std::ostream& out, std::ostream& err);
 
-// A name as it may be printed: bytes that are not printable UTF-8 as \xNN, and "\" as "\\".
+// A name as it may be printed: bytes that are not valid UTF-8 and every byte of a control
+// character (C0, DEL, C1, bidirectional controls) as \xNN, and "\" as "\\".
 std::string EscapedName(std::string_view name);
 
 }  // namespace varnex

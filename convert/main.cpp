@@ -7,6 +7,8 @@
 #include "platform/shell/Terminal.h"
 
 int main(int argc, char** argv) {
+  // A reader that goes away (| head) must not end the pass half way; the exit status tells.
+  varnex::IgnoreClosedPipes();
   varnex::PosixFileSystem fs;
   return varnex::RunConvertCommand(fs, std::vector<std::string>(argv + 1, argv + argc),
                                    varnex::StandardErrorIsTerminal(), std::cout, std::cerr);

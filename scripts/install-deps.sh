@@ -13,7 +13,7 @@ test_packages=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth xdotool x11-utils
   dbus dbus-x11 at-spi2-core python3 python3-pyatspi
-  ntfs-3g exfat-fuse exfatprogs
+  ntfs-3g exfat-fuse exfatprogs e2fsprogs
   gstreamer1.0-tools playerctl
   appstream desktop-file-utils dpkg-dev file imagemagick
 )

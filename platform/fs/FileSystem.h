@@ -38,8 +38,12 @@ class FileSearch {
   // The next entry that matches and is not excluded, in the order the file system gives them.
   virtual std::optional<FoundEntry> Next() = 0;
 
-  // Why the folder could not be read, when it could not; such a search has no entries.
+  // Why the folder could not be read, when it could not: from the start (then the search has no
+  // entries), or part way through (then the entries before are all it has).
   std::error_code Error() const { return error_; }
+
+ protected:
+  void SetError(std::error_code error) { error_ = error; }
 
  private:
   std::error_code error_;
@@ -68,6 +72,16 @@ class FileSystem {
   // Renames an entry unless something already has the new name (then file_exists); a failure
   // leaves the entry as it was.
   virtual std::error_code RenameNoReplace(const std::string& from, const std::string& to) = 0;
+
+  // Whether two paths are two names of one entry (hard links), not two entries.
+  virtual bool SameEntry(const std::string& /*first*/, const std::string& /*second*/) {
+    return false;
+  }
+
+  // Why renaming an entry within its folder would be refused, as far as the system can tell
+  // beforehand (a read-only mount, a folder the user may not write, another owner's entry in a
+  // sticky folder, an immutable or append-only entry or folder); empty when nothing is seen.
+  virtual std::error_code RenameRefusal(const std::string& /*path*/) { return {}; }
 };
 
 inline bool IsExistingFolder(FileSystem& fs, const std::string& path) {

@@ -25,6 +25,10 @@ bool LinkRefused(int error) {
   return error == EPERM || error == ENOSYS || error == ENOTSUP || error == EMLINK;
 }
 
+bool SameEntry(const EntryStatus& a, const EntryStatus& b) {
+  return a.device == b.device && a.inode == b.inode;
+}
+
 RenameResult LinkThenUnlink(const std::string& from, const std::string& to,
                             const RenameCalls& calls) {
   if (calls.link(from.c_str(), to.c_str()) != 0) {
@@ -32,24 +36,51 @@ RenameResult LinkThenUnlink(const std::string& from, const std::string& to,
   }
   if (calls.unlink(from.c_str()) != 0) {
     const std::error_code error = LastError();
-    calls.unlink(to.c_str());  // back to one name, the old one
+    // Back to one name, the old one, but only while the old name still is this file: if the
+    // unlink happened after all, or the old name now holds something else, the new name may be
+    // the file's last. When taking it back fails, the file keeps both names.
+    EntryStatus oldName, newName;
+    if (calls.lstat(from.c_str(), &oldName) == 0 && calls.lstat(to.c_str(), &newName) == 0 &&
+        SameEntry(oldName, newName)) {
+      calls.unlink(to.c_str());
+    }
     return {error, RenameMethod::LinkThenUnlink};
   }
   return {{}, RenameMethod::LinkThenUnlink};
 }
 
-RenameResult CheckThenRename(const std::string& from, const std::string& to,
-                             const RenameCalls& calls) {
-  if (calls.lstat(to.c_str()) == 0) {
-    return {std::make_error_code(std::errc::file_exists), RenameMethod::CheckThenRename};
+// A check for the target followed by a plain rename leaves a gap in which another program can
+// create the target, which the rename then replaces. Taking the name first with an exclusive
+// create closes it: what the rename replaces can only be our own empty placeholder.
+RenameResult ReserveThenRename(const std::string& from, const std::string& to,
+                               const RenameCalls& calls) {
+  EntryStatus source;
+  if (calls.lstat(from.c_str(), &source) != 0) {
+    return {LastError(), RenameMethod::ReserveThenRename};
   }
-  if (errno != ENOENT) {
-    return {LastError(), RenameMethod::CheckThenRename};
+  // A folder can only be renamed onto a folder, anything else onto anything but a folder.
+  const int reserved = source.folder ? calls.mkdir(to.c_str()) : calls.createEmptyFile(to.c_str());
+  if (reserved != 0) {
+    return {LastError(), RenameMethod::ReserveThenRename};  // file_exists when the name is taken
   }
-  if (calls.rename(from.c_str(), to.c_str()) != 0) {
-    return {LastError(), RenameMethod::CheckThenRename};
+  EntryStatus placeholder;
+  const bool placeholderKnown = calls.lstat(to.c_str(), &placeholder) == 0;
+  if (calls.rename(from.c_str(), to.c_str()) == 0) {
+    return {{}, RenameMethod::ReserveThenRename};
   }
-  return {{}, RenameMethod::CheckThenRename};
+  const std::error_code error = LastError();
+  // Give the name back, unless another program has put something of its own there meanwhile.
+  // rmdir removes only an empty folder; a file must still be empty.
+  EntryStatus now;
+  if (placeholderKnown && calls.lstat(to.c_str(), &now) == 0 && SameEntry(now, placeholder) &&
+      now.folder == source.folder) {
+    if (source.folder) {
+      calls.rmdir(to.c_str());
+    } else if (now.size == 0) {
+      calls.unlink(to.c_str());
+    }
+  }
+  return {error, RenameMethod::ReserveThenRename};
 }
 
 }  // namespace
@@ -62,25 +93,41 @@ const RenameCalls& SystemRenameCalls() {
       ::link,
       ::unlink,
       ::rename,
-      [](const char* path) {
+      [](const char* path, EntryStatus* entry) {
         struct stat status;
-        return ::lstat(path, &status);
+        if (::lstat(path, &status) != 0) {
+          return -1;
+        }
+        *entry = {status.st_dev, status.st_ino, static_cast<std::uint64_t>(status.st_size),
+                  S_ISDIR(status.st_mode)};
+        return 0;
       },
+      [](const char* path) {
+        const int fd = ::open(path, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        return fd < 0 ? -1 : ::close(fd);
+      },
+      [](const char* path) { return ::mkdir(path, 0700); },
+      ::rmdir,
   };
   return calls;
 }
 
+// The safest way first. Each step exists for file systems that refuse the one before it.
 RenameResult RenameWithoutReplacing(const std::string& from, const std::string& to,
                                     const RenameCalls& calls) {
+  // The kernel checks and renames in one step (ext4, tmpfs, btrfs, xfs, ...).
   if (calls.renameNoReplace(from.c_str(), to.c_str()) == 0) {
     return {{}, RenameMethod::NoReplaceFlag};
   }
   if (!FlagRefused(errno)) {
     return {LastError(), RenameMethod::NoReplaceFlag};
   }
+  // Without the flag (FUSE file systems such as NTFS-3G): link() refuses a taken name in one
+  // step too, and keeps the file whole whatever happens next.
   RenameResult linked = LinkThenUnlink(from, to, calls);
   if (linked.error && LinkRefused(linked.error.value())) {
-    return CheckThenRename(from, to, calls);
+    // Without hard links (folders; exFAT, FAT): reserve the name, then rename onto it.
+    return ReserveThenRename(from, to, calls);
   }
   return linked;
 }

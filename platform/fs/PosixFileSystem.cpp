@@ -2,7 +2,10 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -75,7 +78,15 @@ class DirectorySearch final : public FileSearch {
 
   std::optional<FoundEntry> Next() override {
     const int directoryFd = dirfd(directory_.get());
-    while (const dirent* entry = readdir(directory_.get())) {
+    for (;;) {
+      errno = 0;  // readdir tells the end from a failure only by errno
+      const dirent* entry = readdir(directory_.get());
+      if (entry == nullptr) {
+        if (errno != 0) {
+          SetError({errno, std::generic_category()});
+        }
+        return std::nullopt;
+      }
       const std::string_view name = entry->d_name;
       if (IsDotOrDotDot(name) || !pattern_.Matches(name)) {
         continue;
@@ -92,7 +103,6 @@ class DirectorySearch final : public FileSearch {
       }
       return FoundEntry{std::string(name), attributes};
     }
-    return std::nullopt;
   }
 
  private:
@@ -183,6 +193,66 @@ std::string PosixFileSystem::CurrentDirectory() {
 
 std::error_code PosixFileSystem::RenameNoReplace(const std::string& from, const std::string& to) {
   return RenameWithoutReplacing(from, to).error;
+}
+
+bool PosixFileSystem::SameEntry(const std::string& first, const std::string& second) {
+  struct stat a, b;
+  return lstat(first.c_str(), &a) == 0 && lstat(second.c_str(), &b) == 0 && a.st_dev == b.st_dev &&
+         a.st_ino == b.st_ino;
+}
+
+namespace {
+
+std::error_code Errno(int error) {
+  return {error, std::generic_category()};
+}
+
+// The inode flags that forbid a rename; false when they cannot be read (a FIFO, a device, a file
+// system without them), which is never opened to find out.
+bool RenameForbiddenByFlags(const char* path, const struct stat& status) {
+  if (!S_ISREG(status.st_mode) && !S_ISDIR(status.st_mode)) {
+    return false;
+  }
+  const int fd = open(path, O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) {
+    return false;
+  }
+  int flags = 0;
+  const bool known = ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+  close(fd);
+  return known && (flags & (FS_IMMUTABLE_FL | FS_APPEND_FL)) != 0;
+}
+
+}  // namespace
+
+// The checks in the order the kernel makes them, so that the first refusal found is the one a
+// rename would give.
+std::error_code PosixFileSystem::RenameRefusal(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  const std::string folder =
+      slash == std::string::npos ? "." : path.substr(0, slash == 0 ? 1 : slash);
+  struct stat entry, parent;
+  if (lstat(path.c_str(), &entry) != 0 || stat(folder.c_str(), &parent) != 0) {
+    return Errno(errno);
+  }
+  struct statvfs mount;
+  if (statvfs(folder.c_str(), &mount) == 0 && (mount.f_flag & ST_RDONLY)) {
+    return Errno(EROFS);
+  }
+  // An immutable folder answers EPERM here already; root passes unless the mount is read-only.
+  if (faccessat(AT_FDCWD, folder.c_str(), W_OK | X_OK, AT_EACCESS) != 0) {
+    return Errno(errno);
+  }
+  // In a sticky folder only the owner of the entry or of the folder (or root) may move it.
+  const uid_t user = geteuid();
+  if ((parent.st_mode & S_ISVTX) && user != 0 && entry.st_uid != user && parent.st_uid != user) {
+    return Errno(EPERM);
+  }
+  if (RenameForbiddenByFlags(folder.c_str(), parent) ||
+      RenameForbiddenByFlags(path.c_str(), entry)) {
+    return Errno(EPERM);
+  }
+  return {};
 }
 
 }  // namespace varnex

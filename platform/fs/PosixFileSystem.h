@@ -15,6 +15,8 @@ class PosixFileSystem final : public FileSystem {
   void SetCurrentDirectory(const std::string& path) override;
   std::string CurrentDirectory() override;
   std::error_code RenameNoReplace(const std::string& from, const std::string& to) override;
+  bool SameEntry(const std::string& first, const std::string& second) override;
+  std::error_code RenameRefusal(const std::string& path) override;
 };
 
 }  // namespace varnex

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -11,7 +12,14 @@
 namespace varnex {
 
 FileLock::FileLock(const std::string& path, int milliseconds) {
-  fd_ = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+  // Never through a link, which could make us create or open a file anywhere; never anything but
+  // a regular file, which could block or act when opened.
+  fd_ = open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0600);
+  struct stat status;
+  if (fd_ >= 0 && (fstat(fd_, &status) != 0 || !S_ISREG(status.st_mode))) {
+    close(fd_);
+    fd_ = -1;
+  }
   if (fd_ < 0) {
     state_ = State::NotPermitted;
     return;

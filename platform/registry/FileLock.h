@@ -10,7 +10,8 @@ class FileLock {
  public:
   enum class State { Locked, Busy, NotPermitted };
 
-  // Waits up to `milliseconds` for the lock. NotPermitted when the lock file cannot be made.
+  // Waits up to `milliseconds` for the lock. NotPermitted when the lock file cannot be made, or
+  // when a link or anything but a regular file has its name.
   FileLock(const std::string& path, int milliseconds);
   FileLock(const FileLock&) = delete;
   FileLock& operator=(const FileLock&) = delete;

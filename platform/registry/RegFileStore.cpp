@@ -4,16 +4,12 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <algorithm>
-#include <cerrno>
-#include <cstdio>
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
 
 #include "FileLock.h"
 #include "RegeditFormat.h"
+#include "SettingsFile.h"
 
 namespace varnex {
 
@@ -29,17 +25,26 @@ QString QPath(const std::string& path) {
 class RegFileKey final : public RegistryKey {
  public:
   RegFileKey(std::string filePath, std::string keyPath, std::unique_ptr<FileLock> lock)
-      : filePath_(std::move(filePath)), keyPath_(std::move(keyPath)), lock_(std::move(lock)) {}
+      : filePath_(std::move(filePath)),
+        file_(filePath_),
+        keyPath_(std::move(keyPath)),
+        lock_(std::move(lock)) {}
 
   // Reads the file; false when it exists but cannot be read at all.
   bool Load() {
-    std::ifstream file(filePath_, std::ios::binary);
-    if (!file) {
-      return errno == ENOENT;
+    std::string text;
+    switch (file_.Read(text)) {
+      case SettingsFile::State::Missing:
+        return true;
+      case SettingsFile::State::Unreadable:
+        return false;
+      case SettingsFile::State::NotRegular:
+        unparsable_ = true;
+        return true;
+      case SettingsFile::State::Read:
+        break;
     }
-    std::ostringstream text;
-    text << file.rdbuf();
-    if (auto parsed = ParseRegedit(text.str())) {
+    if (auto parsed = ParseRegedit(text)) {
       content_ = std::move(*parsed);
     } else {
       unparsable_ = true;
@@ -107,22 +112,18 @@ class RegFileKey final : public RegistryKey {
     }
     if (unparsable_) {
       // Kept for the user to look at; the new file replaces only what could not be read.
-      if (std::rename(filePath_.c_str(), (filePath_ + ".bad").c_str()) != 0) {
+      if (!file_.KeepAside()) {
         throw ERegistryException("Cannot keep the unreadable settings file aside");
       }
       unparsable_ = false;
     }
-    QSaveFile file(QPath(filePath_));
-    const std::string text = FormatRegedit(content_);
-    if (!file.open(QIODevice::WriteOnly) || fchmod(file.handle(), 0600) != 0 ||
-        file.write(text.data(), static_cast<qint64>(text.size())) !=
-            static_cast<qint64>(text.size()) ||
-        !file.commit()) {
+    if (!file_.Replace(FormatRegedit(content_))) {
       throw ERegistryException("Cannot write the settings file");
     }
   }
 
   std::string filePath_;
+  SettingsFile file_;
   std::string keyPath_;
   std::unique_ptr<FileLock> lock_;
   RegeditContent content_;

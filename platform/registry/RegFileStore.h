@@ -10,8 +10,11 @@ namespace varnex {
 // into a Windows registry. A key holds the file's lock while it is open, so the values one program
 // writes between opening and closing its key land together; every write replaces the file in one
 // step (a new file renamed over the old), so a crash leaves the old or the new file, never half of
-// one. A file that cannot be parsed reads as empty and is kept beside as ".bad" before it is
-// replaced. A file without its owner's write permission is never replaced.
+// one; a write that fails for any reason (a full disk too) leaves the previous file whole. A file
+// that cannot be parsed, or anything at its name but a regular file, reads as empty and is kept
+// beside as ".bad" (".bad.1", ".bad.2" ... when that is taken) before it is replaced. A file
+// without its owner's write permission is never replaced. When the file is a link, the link
+// stays and what it points to is replaced.
 class RegFileStore final : public RegistryStore {
  public:
   explicit RegFileStore(std::string filePath);

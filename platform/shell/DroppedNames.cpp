@@ -19,7 +19,8 @@ std::vector<std::string> DroppedLocalNames(const QMimeData& data) {
     }
     const QByteArray path =
         QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1());
-    if (!path.isEmpty()) {
+    // A path cannot hold a NUL: cut there, it would name another file or folder.
+    if (!path.isEmpty() && !path.contains('\0')) {
       names.emplace_back(path.constData(), static_cast<std::size_t>(path.size()));
     }
   }

@@ -1,13 +1,20 @@
 // varnex-convert run as a user runs it, on real folders.
 #include <gtest/gtest.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <set>
 #include <sstream>
 
+#include "convert/ConvertCommand.h"
+#include "platform/fs/PosixFileSystem.h"
 #include "tests/support/AsAnotherUser.h"
 #include "tests/support/TempFolder.h"
 
@@ -16,6 +23,7 @@ namespace {
 
 using test::AnotherUser;
 using test::ReadFile;
+using test::RunsAsNobody;
 using test::TempFolder;
 
 struct Result {
@@ -159,6 +167,227 @@ TEST(ConvertCommand, OddNamesArePrintedEscapedAndRenamedByteForByte) {
   EXPECT_EQ(run.status, 0);
   EXPECT_NE(run.out.find("caf\\xE9\\\\x.mp3 -> caf\\xE9\\\\x.iad"), std::string::npos) << run.out;
   EXPECT_EQ(ReadFile(folder / "caf\xE9\\x.iad"), "odd");
+}
+
+TEST(ConvertCommand, TwoNamesOfOneFileAreToldApartFromATakenName) {
+  TempFolder folder;
+  folder.File("a.mp3", "one file");
+  ASSERT_EQ(link((folder / "a.mp3").c_str(), (folder / "a.iad").c_str()), 0);
+  folder.File("b.mp3", "B");
+  folder.File("b.iad", "other");
+  const std::string target = ShellQuoted(folder.Path());
+
+  const Result plan = RunConvert("--dry-run " + target);
+  EXPECT_NE(plan.out.find("skip " + folder / "a.mp3: same file as a.iad\n"), std::string::npos)
+      << plan.out;
+  EXPECT_NE(plan.out.find("skip " + folder / "b.mp3: b.iad exists\n"), std::string::npos)
+      << plan.out;
+  const Result run = RunConvert(target);
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.err.find(folder / "a.mp3: not renamed: same file as a.iad\n"), std::string::npos)
+      << run.err;
+  EXPECT_NE(run.err.find(folder / "b.mp3: not renamed: b.iad exists\n"), std::string::npos)
+      << run.err;
+  EXPECT_EQ(Names(folder.Path()), (std::set<std::string>{"a.mp3", "a.iad", "b.mp3", "b.iad"}));
+  EXPECT_EQ(ReadFile(folder / "a.iad"), "one file");
+}
+
+// A report that cannot be written never stops the pass: every entry is renamed all the same,
+// and the exit status says that the person was not told.
+TEST(ConvertCommand, ClosedPipeOrFullDiskStopsTheReportNotThePass) {
+  TempFolder folder;
+  const std::string music = folder.Folder("music");
+  for (int i = 0; i < 1500; ++i) {
+    folder.File("music/a track with a long enough name, number " + std::to_string(i) + ".mp3");
+  }
+  const std::string target = ShellQuoted(music);
+  const std::string command = std::string(VARNEX_CONVERT_BINARY) + " --verbose " + target + " 2>" +
+                              folder / "err" + " | head -1 >/dev/null; echo " +
+                              "\"${PIPESTATUS[0]}\" >" + folder / "status";
+  std::system(("bash -c " + ShellQuoted(command)).c_str());
+  EXPECT_EQ(ReadFile(folder / "status"), "3\n");
+  EXPECT_NE(ReadFile(folder / "err").find("varnex-convert: the report could not be written\n"),
+            std::string::npos);
+  std::set<std::string> names = Names(music);
+  EXPECT_EQ(names.size(), 1500u);
+  EXPECT_TRUE(std::all_of(names.begin(), names.end(),
+                          [](const std::string& name) { return name.ends_with(".iad"); }));
+
+  for (const std::string& arguments : {"--to mp3 " + target, "--dry-run " + target}) {
+    const int status = std::system(
+        (std::string(VARNEX_CONVERT_BINARY) + " " + arguments + " >/dev/full 2>/dev/null").c_str());
+    EXPECT_EQ(WEXITSTATUS(status), 3) << arguments;
+  }
+  names = Names(music);
+  EXPECT_TRUE(std::all_of(names.begin(), names.end(),
+                          [](const std::string& name) { return name.ends_with(".mp3"); }));
+}
+
+TEST(ConvertCommand, AfterTwoDashesEveryArgumentIsAFolder) {
+  TempFolder folder;
+  for (const char* name : {"--help", "--version", "-n"}) {
+    folder.Folder(name);
+  }
+  folder.File("--help/a.mp3");
+  folder.File("--version/b.mp3");
+  folder.File("-n/c.mp3");
+  const std::string command = "cd " + ShellQuoted(folder.Path()) + " && " + VARNEX_CONVERT_BINARY +
+                              " --verbose -- --help --version -n >" + folder / "out";
+  const int status = std::system(command.c_str());
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  EXPECT_EQ(ReadFile(folder / "out"),
+            "--help/a.mp3 -> a.iad\n--version/b.mp3 -> b.iad\n-n/c.mp3 -> c.iad\n"
+            "3 renamed, 0 skipped\n");
+}
+
+TEST(ConvertCommand, ControlCharactersInNamesArePrintedAsTheirBytes) {
+  TempFolder folder;
+  // ESC, DEL, C1 CSI (U+009B), right-to-left override (U+202E), first strong isolate (U+2068)
+  folder.File("a\x1B[31m\x7F\xC2\x9B\xE2\x80\xAE\xE2\x81\xA8z.mp3");
+  folder.File("\xC3\xA9t\xC3\xA9.mp3");  // printable: shown as it is
+  const Result run = RunConvert("--verbose " + ShellQuoted(folder.Path()));
+  EXPECT_NE(run.out.find("a\\x1B[31m\\x7F\\xC2\\x9B\\xE2\\x80\\xAE\\xE2\\x81\\xA8z.mp3 -> "
+                         "a\\x1B[31m\\x7F\\xC2\\x9B\\xE2\\x80\\xAE\\xE2\\x81\\xA8z.iad\n"),
+            std::string::npos)
+      << run.out;
+  EXPECT_NE(run.out.find("\xC3\xA9t\xC3\xA9.mp3 -> \xC3\xA9t\xC3\xA9.iad\n"), std::string::npos);
+  EXPECT_EQ(EscapedName("\xE2\x80\xA9\xE2\x80\xAA\xE2\x80\xAF\xE2\x81\xA5\xE2\x81\xA6\xE2\x81\xA9"
+                        "\xE2\x81\xAA\xC2\xA0\xC2\x80"),
+            "\xE2\x80\xA9\\xE2\\x80\\xAA\xE2\x80\xAF\xE2\x81\xA5\\xE2\\x81\\xA6\\xE2\\x81\\xA9"
+            "\xE2\x81\xAA\xC2\xA0\\xC2\\x80");
+}
+
+// The command run in this process, so that it can run as another user from any checkout.
+Result RunHere(const std::vector<std::string>& arguments) {
+  PosixFileSystem fs;
+  std::ostringstream out, err;
+  const int status = RunConvertCommand(fs, arguments, false, out, err);
+  return {status, out.str(), err.str()};
+}
+
+// "PATH: REASON" of every entry the dry run skips, and of every entry the real pass skips.
+std::multiset<std::string> PlannedSkips(const Result& plan) {
+  std::multiset<std::string> skips;
+  for (const std::string& line : LinesContaining(plan.out, "skip ")) {
+    skips.insert(line.substr(5));
+  }
+  return skips;
+}
+std::multiset<std::string> ActualSkips(const Result& run) {
+  std::multiset<std::string> skips;
+  for (std::string line : LinesContaining(run.err, ": not renamed: ")) {
+    line = line.substr(std::string("varnex-convert: ").size());
+    skips.insert(line.replace(line.find(": not renamed: "), 15, ": "));
+  }
+  return skips;
+}
+
+// The dry run and the real pass on one folder: they must skip the same entries for the same
+// reasons, and rename the same ones. Gives the reasons the real pass skipped with.
+std::multiset<std::string> PlanThenRun(const std::string& folder) {
+  const Result plan = RunHere({"--dry-run", folder});
+  const Result run = RunHere({"--verbose", folder});
+  EXPECT_EQ(PlannedSkips(plan), ActualSkips(run)) << plan.out << run.err;
+  EXPECT_EQ(LinesContaining(plan.out, " -> "), LinesContaining(run.out, " -> "));
+  return ActualSkips(run);
+}
+
+TEST(ConvertCommand, DryRunForeseesAnImmutableOrAppendOnlyFile) {
+  TempFolder folder;
+  const std::string frozen = folder.File("frozen.mp3");
+  const std::string growing = folder.File("growing.mp3");
+  folder.File("free.mp3");
+  if (std::system(("chattr +i " + ShellQuoted(frozen) + " 2>/dev/null").c_str()) != 0 ||
+      std::system(("chattr +a " + ShellQuoted(growing) + " 2>/dev/null").c_str()) != 0) {
+    std::system(("chattr -i " + ShellQuoted(frozen) + " 2>/dev/null").c_str());
+    GTEST_SKIP() << "the file system here has no immutable files, or chattr is not allowed";
+  }
+  const std::multiset<std::string> skips = PlanThenRun(folder.Path());
+  std::system(("chattr -i " + ShellQuoted(frozen) + " -a " + ShellQuoted(growing)).c_str());
+  EXPECT_EQ(skips, (std::multiset<std::string>{frozen + ": Operation not permitted",
+                                               growing + ": Operation not permitted"}));
+  EXPECT_EQ(Names(folder.Path()), (std::set<std::string>{"frozen.mp3", "growing.mp3", "free.iad"}));
+}
+
+TEST(ConvertCommand, DryRunForeseesAReadOnlyMount) {
+  TempFolder folder;
+  const std::string disk = folder.Folder("disk");
+  if (mount("tmpfs", disk.c_str(), "tmpfs", 0, "size=64k") != 0) {
+    GTEST_SKIP() << "this machine does not let the test mount a tmpfs: " << std::strerror(errno);
+  }
+  folder.File("disk/a.mp3");
+  folder.File("disk/b.mp3");
+  folder.File("disk/b.iad");
+  const bool readOnly =
+      mount("none", disk.c_str(), nullptr, MS_REMOUNT | MS_RDONLY, "size=64k") == 0;
+  const std::multiset<std::string> skips =
+      readOnly ? PlanThenRun(disk) : std::multiset<std::string>{};
+  const std::set<std::string> names = Names(disk);
+  umount2(disk.c_str(), MNT_DETACH);
+  ASSERT_TRUE(readOnly);
+  EXPECT_EQ(skips, (std::multiset<std::string>{disk + "/a.mp3: Read-only file system",
+                                               disk + "/b.mp3: Read-only file system"}));
+  EXPECT_EQ(names, (std::set<std::string>{"a.mp3", "b.mp3", "b.iad"}));
+}
+
+// In a sticky folder (like /tmp) a user may rename only what is his own.
+TEST(ConvertCommand, DryRunForeseesAnotherOwnersFileInAStickyFolder) {
+  if (geteuid() != 0) {
+    GTEST_SKIP() << "needs root, to make files of two owners";
+  }
+  TempFolder folder;
+  const std::string shared = folder.Folder("shared");
+  chmod(shared.c_str(), 01777);
+  const std::string theirs = folder.File("shared/theirs.mp3");
+  ASSERT_EQ(chown(folder.File("shared/mine.mp3").c_str(), 65534, 65534), 0);
+  EXPECT_TRUE(RunsAsNobody([&] {
+    const std::multiset<std::string> skips = PlanThenRun(shared);
+    return !testing::Test::HasFailure() &&
+           skips == std::multiset<std::string>{theirs + ": Operation not permitted"};
+  }));
+  EXPECT_EQ(Names(shared), (std::set<std::string>{"theirs.mp3", "mine.iad"}));
+}
+
+// A search that fails after some entries, as a folder on a failing disk or a vanished network
+// share does.
+class FailingListing final : public FileSystem {
+ public:
+  class Search final : public FileSearch {
+   public:
+    std::optional<FoundEntry> Next() override {
+      if (given_ < 2) {
+        return FoundEntry{std::to_string(given_++) + ".mp3", faArchive};
+      }
+      SetError(std::make_error_code(std::errc::io_error));
+      return std::nullopt;
+    }
+
+   private:
+    int given_ = 0;
+  };
+
+  std::unique_ptr<FileSearch> Find(const std::string&, std::uint32_t) override {
+    return std::make_unique<Search>();
+  }
+  std::optional<std::uint32_t> Attributes(const std::string&) override { return faDirectory; }
+  void SetCurrentDirectory(const std::string&) override {}
+  std::string CurrentDirectory() override { return "/"; }
+  std::error_code RenameNoReplace(const std::string&, const std::string&) override {
+    ++renames;
+    return {};
+  }
+
+  int renames = 0;
+};
+
+TEST(ConvertCommand, ListingThatFailsPartWayIsAFailure) {
+  for (const char* mode : {"--dry-run", "--verbose"}) {
+    FailingListing fs;
+    std::ostringstream out, err;
+    EXPECT_EQ(RunConvertCommand(fs, {mode, "/music"}, false, out, err), 2);
+    EXPECT_EQ(err.str(), "varnex-convert: /music: cannot read: Input/output error\n");
+    EXPECT_EQ(fs.renames, 0);
+  }
 }
 
 }  // namespace

@@ -1,14 +1,20 @@
-// The conversion for real on file systems that refuse the no-replace flag: NTFS and exFAT through
-// FUSE, on images the test makes and mounts itself.
+// The conversion for real on file systems that refuse the no-replace flag (NTFS and exFAT through
+// FUSE) and on those that know it (ext4, tmpfs), on images the test makes and mounts itself.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <array>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 #include <memory>
+#include <set>
+#include <sstream>
 
 #include "app/ConvertFolder.h"
 #include "platform/fs/NoReplaceRename.h"
@@ -56,15 +62,20 @@ class MountedImage {
 
  private:
   void Mount(const TempFolder& work, const std::string& kind) {
-    const std::string image = work / "disk.img";
-    Run("truncate -s 32M " + image);
-    if (kind == "ntfs") {
-      Run("mkntfs -F -Q -q " + image);
-      Run("ntfs-3g " + image + " " + mountPoint_);
+    if (kind == "tmpfs") {
+      Run("mount -t tmpfs -o size=32M tmpfs " + mountPoint_);
     } else {
-      Run("mkfs.exfat " + image);
-      loopDevice_ = Run("losetup -f --show " + image);  // exfat-fuse as root wants a block device
-      Run("mount.exfat-fuse " + loopDevice_ + " " + mountPoint_);
+      const std::string image = work / "disk.img";
+      Run("truncate -s 32M " + image);
+      if (kind == "ntfs") {
+        Run("mkntfs -F -Q -q " + image);
+        Run("ntfs-3g " + image + " " + mountPoint_);
+      } else {
+        Run((kind == "ext4" ? "mkfs.ext4 -q -F " : "mkfs.exfat ") + image);
+        // exfat-fuse as root wants a block device
+        loopDevice_ = Run("losetup -f --show " + image);
+        Run((kind == "ext4" ? "mount " : "mount.exfat-fuse ") + loopDevice_ + " " + mountPoint_);
+      }
     }
     struct stat mounted, parent;
     if (stat(mountPoint_.c_str(), &mounted) != 0 || stat(work.Path().c_str(), &parent) != 0 ||
@@ -88,10 +99,14 @@ std::string SkipReason(const std::string& kind) {
   if (geteuid() != 0) {
     return "mounting images needs root";
   }
-  if (access("/dev/fuse", R_OK | W_OK) != 0) {
+  const bool fuse = kind == "ntfs" || kind == "exfat";
+  if (fuse && access("/dev/fuse", R_OK | W_OK) != 0) {
     return "/dev/fuse is missing here";
   }
-  const char* tools = kind == "ntfs" ? "mkntfs ntfs-3g" : "mkfs.exfat mount.exfat-fuse losetup";
+  const char* tools = kind == "ntfs"    ? "mkntfs ntfs-3g"
+                      : kind == "exfat" ? "mkfs.exfat mount.exfat-fuse losetup"
+                      : kind == "ext4"  ? "mkfs.ext4 losetup mount"
+                                        : "mount";
   if (std::system((std::string("command -v ") + tools + " >/dev/null 2>&1").c_str()) != 0) {
     return std::string("missing ") + tools;
   }
@@ -161,8 +176,8 @@ TEST_P(FuseConversionTest, SaysWhichWayItRenames) {
   EXPECT_FALSE(folder.error);
   EXPECT_EQ(taken.error, std::errc::file_exists);
   EXPECT_EQ(file.method,
-            kind == "ntfs" ? RenameMethod::LinkThenUnlink : RenameMethod::CheckThenRename);
-  EXPECT_EQ(folder.method, RenameMethod::CheckThenRename);
+            kind == "ntfs" ? RenameMethod::LinkThenUnlink : RenameMethod::ReserveThenRename);
+  EXPECT_EQ(folder.method, RenameMethod::ReserveThenRename);
   EXPECT_EQ(ReadFile(root + "/x.iad"), "taken");
   if (kind == "exfat") {
     Write(root + "/Y.IAD", "taken");
@@ -174,6 +189,196 @@ TEST_P(FuseConversionTest, SaysWhichWayItRenames) {
 }
 
 INSTANTIATE_TEST_SUITE_P(FileSystems, FuseConversionTest, testing::Values("ntfs", "exfat"));
+
+// A folder whose listing fails part way, for real: the NTFS-3G process serving it dies after the
+// first read of the folder. The search must say so, not end as if the folder had ended.
+TEST(FuseListing, ListingThatFailsPartWayIsAFailure) {
+  if (const std::string reason = SkipReason("ntfs"); !reason.empty()) {
+    GTEST_SKIP() << reason;
+  }
+  TempFolder work;
+  const std::string image = work / "disk.img";
+  const std::string mountPoint = work.Folder("mnt");
+  try {
+    varnex::Run("truncate -s 32M " + image);
+    varnex::Run("mkntfs -F -Q -q " + image);
+  } catch (const std::runtime_error& refused) {
+    GTEST_SKIP() << refused.what();
+  }
+  const pid_t server = fork();
+  if (server == 0) {
+    const int quiet = open("/dev/null", O_WRONLY);
+    dup2(quiet, STDOUT_FILENO);
+    dup2(quiet, STDERR_FILENO);
+    execlp("ntfs-3g", "ntfs-3g", "-o", "no_detach", image.c_str(), mountPoint.c_str(), nullptr);
+    _exit(127);
+  }
+  struct stat mounted {
+  }, parent{};
+  stat(work.Path().c_str(), &parent);
+  for (int wait = 0; wait < 500; ++wait) {
+    if (stat(mountPoint.c_str(), &mounted) == 0 && mounted.st_dev != parent.st_dev) {
+      break;
+    }
+    usleep(10000);
+  }
+  const bool isMounted = mounted.st_dev != parent.st_dev;
+  if (isMounted) {
+    for (int i = 0; i < 3000; ++i) {
+      Write(mountPoint + "/track number " + std::to_string(i) + ".mp3", "");
+    }
+  }
+  PosixFileSystem fs;
+  const auto search = fs.Find(mountPoint + "/*.mp3", 63);
+  const bool first = isMounted && search->Next().has_value();
+  kill(server, SIGKILL);
+  waitpid(server, nullptr, 0);
+  int listed = 1;
+  while (first && search->Next()) {
+    ++listed;
+  }
+  std::system(("umount -l " + mountPoint + " 2>/dev/null").c_str());
+  if (!isMounted) {
+    GTEST_SKIP() << "this machine does not let the test mount an image";
+  }
+  ASSERT_TRUE(first);
+  ASSERT_LT(listed, 3000) << "listed whole in one read";
+  EXPECT_EQ(search->Error(), std::errc::not_connected);
+}
+
+// Another program creates the names the conversion renames to, files and folders, while it runs.
+// Whatever that program made must still be there afterwards, and so must every entry we renamed.
+class RacingWriterTest : public FuseConversionTest {
+ protected:
+  static constexpr int kRuns = 100;
+  static constexpr int kEntries = 24;  // per run; every other one a folder
+
+  // The writer: tries names "<k>.iad" in a random order, as a file or a folder, until stopped,
+  // and sends "f k" or "d k" down `report` for each one it made.
+  [[noreturn]] static void Writer(const std::string& folder, int report, unsigned seed) {
+    static volatile sig_atomic_t stopped = 0;
+    signal(SIGTERM, [](int) { stopped = 1; });
+    sigset_t term;
+    sigemptyset(&term);
+    sigaddset(&term, SIGTERM);
+    sigprocmask(SIG_UNBLOCK, &term, nullptr);  // blocked until the handler is in place
+    if (write(report, "r", 1) != 1) {          // started: the conversion may begin
+      _exit(1);
+    }
+    for (unsigned round = seed; !stopped; ++round) {
+      const int k = static_cast<int>((round * 2654435761u) >> 7) % kEntries;
+      const bool asFolder = (round >> 3) % 2 == 0;
+      const std::string name = folder + "/" + std::to_string(k) + ".iad";
+      bool made = false;
+      if (asFolder) {
+        made = mkdir(name.c_str(), 0755) == 0;
+      } else if (const int fd = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0644); fd >= 0) {
+        made = write(fd, "writer", 6) == 6;
+        close(fd);
+      }
+      if (made) {
+        const std::string line = std::string(asFolder ? "d " : "f ") + std::to_string(k) + "\n";
+        if (write(report, line.data(), line.size()) != static_cast<ssize_t>(line.size())) {
+          _exit(1);
+        }
+      }
+    }
+    _exit(0);
+  }
+
+  struct Tally {
+    int created = 0;   // entries the writer made
+    int replaced = 0;  // of those, taken over by a renamed entry
+    int lost = 0;      // entries of ours found under neither name
+    int leftover = 0;  // names held by an entry that neither we nor the writer made
+  };
+
+  // One run in a fresh folder: our entries "<k>.mp3", each marked "ours <k>" (a folder holds a
+  // file with that text), then the conversion with the writer racing it.
+  void RunOnce(const std::string& folder, unsigned seed, Tally& tally) {
+    std::filesystem::create_directory(folder);
+    for (int k = 0; k < kEntries; ++k) {
+      const std::string path = folder + "/" + std::to_string(k) + ".mp3";
+      if (k % 2 == 0) {
+        std::filesystem::create_directory(path);
+        Write(path + "/mark", "ours " + std::to_string(k));
+      } else {
+        Write(path, "ours " + std::to_string(k));
+      }
+    }
+    int report[2];
+    ASSERT_EQ(pipe(report), 0);
+    sigset_t term, before;
+    sigemptyset(&term);
+    sigaddset(&term, SIGTERM);
+    sigprocmask(SIG_BLOCK, &term, &before);
+    const pid_t writer = fork();
+    if (writer == 0) {
+      close(report[0]);
+      Writer(folder, report[1], seed);
+    }
+    sigprocmask(SIG_SETMASK, &before, nullptr);
+    close(report[1]);
+    char started = 0;
+    ASSERT_EQ(read(report[0], &started, 1), 1);
+    PosixFileSystem fs;
+    ConvertFolder(fs, folder, "mp3", "iad");
+    kill(writer, SIGTERM);
+    int status = 0;
+    waitpid(writer, &status, 0);
+    std::string lines;
+    char buffer[512];
+    for (ssize_t n; (n = read(report[0], buffer, sizeof buffer)) > 0;) {
+      lines.append(buffer, static_cast<std::size_t>(n));
+    }
+    close(report[0]);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+
+    std::set<int> madeByWriter;
+    std::istringstream made(lines);
+    for (std::string type; made >> type;) {
+      int k = 0;
+      made >> k;
+      madeByWriter.insert(k);
+      ++tally.created;
+    }
+    const auto mark = [](const std::string& path) {
+      return ReadFile(std::filesystem::is_directory(path) ? path + "/mark" : path);
+    };
+    for (int k = 0; k < kEntries; ++k) {
+      const std::string ours = "ours " + std::to_string(k);
+      const std::string mp3 = folder + "/" + std::to_string(k) + ".mp3";
+      const std::string iad = folder + "/" + std::to_string(k) + ".iad";
+      const std::string atIad = mark(iad);
+      if (mark(mp3) != ours && atIad != ours) {
+        ++tally.lost;
+      }
+      if (madeByWriter.count(k) != 0) {
+        tally.replaced += atIad == ours;
+      } else if (std::filesystem::exists(iad) && atIad != ours) {
+        ++tally.leftover;
+      }
+    }
+  }
+};
+
+TEST_P(RacingWriterTest, NothingTheWriterMadeIsReplaced) {
+  Tally tally;
+  for (int run = 0; run < kRuns; ++run) {
+    RunOnce(disk->Path() + "/run" + std::to_string(run), static_cast<unsigned>(run) * 7919u, tally);
+    ASSERT_FALSE(HasFatalFailure());
+  }
+  std::cout << kind << ": " << kRuns << " runs, the writer made " << tally.created << " entries, "
+            << tally.replaced << " replaced, " << tally.lost << " lost, " << tally.leftover
+            << " left behind\n";
+  EXPECT_GT(tally.created, 0);
+  EXPECT_EQ(tally.replaced, 0);
+  EXPECT_EQ(tally.lost, 0);
+  EXPECT_EQ(tally.leftover, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(FileSystems, RacingWriterTest,
+                         testing::Values("ntfs", "exfat", "ext4", "tmpfs"));
 
 }  // namespace
 }  // namespace varnex

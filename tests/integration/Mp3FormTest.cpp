@@ -240,8 +240,9 @@ TEST_F(Mp3FormTest, TabVisitsEveryControlInTheDesignOrder) {
 TEST(DroppedLocalNames, KeepsLocalFilesInOrder) {
   QMimeData data;
   data.setData(QStringLiteral("text/uri-list"),
-               "# comment\r\nfile:///a%20b/%FF\r\nsmb://server/share\r\nfile://localhost/c\r\n");
-  EXPECT_EQ(DroppedLocalNames(data), (Names{"/a b/\xFF", "/c"}));
+               "# comment\r\nfile:///a%20b/%FF\r\nsmb://server/share\r\nfile://localhost/c\r\n"
+               "file:///music%00/x\r\nfile:///100%2500\r\n");
+  EXPECT_EQ(DroppedLocalNames(data), (Names{"/a b/\xFF", "/c", "/100%00"}));
 }
 
 TEST_F(Mp3FormTest, UncaughtFailureReachesTheErrorReport) {

@@ -1,13 +1,18 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <thread>
 
 #include "platform/registry/RegFileStore.h"
@@ -103,17 +108,161 @@ TEST_F(RegFileStoreTest, HandEditedFilesAreReadAndOtherKeysKept) {
   EXPECT_EQ(other->ReadString("Keep"), "me");
 }
 
-TEST_F(RegFileStoreTest, UnreadableFileIsKeptAsideNotLost) {
+TEST_F(RegFileStoreTest, UnreadableFilesAreKeptAsideEachUnderItsOwnName) {
   const std::string garbage = "REGEDIT4\n[HKEY_CURRENT_USER\\Software\\Varnex]\n\"Top\"=dword:zz\n";
-  WriteFile(garbage);
-  {
+  for (const int round : {1, 2, 3}) {
+    WriteFile(garbage + std::to_string(round));
     const auto key = Store().CreateKey(kKey);
     ASSERT_NE(key, nullptr);
     EXPECT_EQ(key->QueryValue("Top"), std::nullopt);
-    key->WriteInteger("Top", 1);
+    key->WriteInteger("Top", round);
   }
-  EXPECT_EQ(ReadFile(Path() + ".bad"), garbage);
-  EXPECT_EQ(Store().CreateKey(kKey)->ReadInteger("Top"), 1);
+  EXPECT_EQ(ReadFile(Path() + ".bad"), garbage + "1");
+  EXPECT_EQ(ReadFile(Path() + ".bad.1"), garbage + "2");
+  EXPECT_EQ(ReadFile(Path() + ".bad.2"), garbage + "3");
+  EXPECT_EQ(Store().CreateKey(kKey)->ReadInteger("Top"), 3);
+}
+
+// Opening the store runs in a child, so that a store that blocks fails the test instead of
+// hanging it; true when the child could open the key and write a value within five seconds.
+bool OpensAndWritesInTime(const std::string& path) {
+  const pid_t child = fork();
+  if (child == 0) {
+    alarm(5);
+    const auto key = RegFileStore(path).CreateKey(kKey);
+    bool written = false;
+    if (key) {
+      try {
+        key->WriteString("Dossier", "/new");
+        written = true;
+      } catch (const ERegistryException&) {
+      }
+    }
+    _exit(written ? 0 : 1);
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+TEST_F(RegFileStoreTest, WhatIsNotARegularFileIsKeptAsideWithoutWaiting) {
+  std::filesystem::create_directories(folder / "Varnex");
+  ASSERT_EQ(mkfifo(Path().c_str(), 0600), 0);
+  ASSERT_TRUE(OpensAndWritesInTime(Path()));
+  EXPECT_TRUE(std::filesystem::is_fifo(Path() + ".bad"));
+  EXPECT_EQ(Store().CreateKey(kKey)->ReadString("Dossier"), "/new");
+
+  std::filesystem::remove(Path());
+  std::filesystem::create_directory(Path());
+  ASSERT_TRUE(OpensAndWritesInTime(Path()));
+  EXPECT_TRUE(std::filesystem::is_directory(Path() + ".bad.1"));
+  EXPECT_TRUE(std::filesystem::is_fifo(Path() + ".bad"));
+  EXPECT_EQ(Store().CreateKey(kKey)->ReadString("Dossier"), "/new");
+}
+
+TEST_F(RegFileStoreTest, LinksAreFollowedToTheSettingsButNeverToTheLock) {
+  std::filesystem::create_directories(folder / "Varnex");
+  std::filesystem::create_directories(folder / "dotfiles");
+  WriteFile("REGEDIT4\n[HKEY_CURRENT_USER\\Software\\Varnex]\n\"Dossier\"=\"/old\"\n");
+  std::filesystem::rename(Path(), folder / "dotfiles/registry.reg");
+  std::filesystem::create_symlink("../dotfiles/registry.reg", Path());
+  std::filesystem::create_symlink(folder / "planted", Path() + ".lock");
+  {
+    const auto key = Store().CreateKey(kKey);
+    ASSERT_NE(key, nullptr);
+    EXPECT_EQ(key->ReadString("Dossier"), "/old");
+    key->WriteString("Dossier", "/new");
+  }
+  EXPECT_TRUE(std::filesystem::is_symlink(Path()));
+  EXPECT_NE(ReadFile(folder / "dotfiles/registry.reg").find("\"Dossier\"=\"/new\""),
+            std::string::npos);
+  EXPECT_FALSE(std::filesystem::exists(folder / "planted"));
+  EXPECT_TRUE(std::filesystem::is_symlink(Path() + ".lock"));
+  const auto names = [](const std::string& path) {
+    std::set<std::string> found;
+    for (const auto& entry : std::filesystem::directory_iterator(path)) {
+      found.insert(entry.path().filename().string());
+    }
+    return found;
+  };
+  EXPECT_EQ(names(folder / "Varnex"), (std::set<std::string>{"registry.reg", "registry.reg.lock"}));
+  EXPECT_EQ(names(folder / "dotfiles"), std::set<std::string>{"registry.reg"});
+
+  // A link to where nothing is yet: the settings are made there.
+  std::filesystem::remove(folder / "dotfiles/registry.reg");
+  Store().CreateKey(kKey)->WriteString("Dossier", "/made");
+  EXPECT_TRUE(std::filesystem::is_symlink(Path()));
+  EXPECT_EQ(Store().CreateKey(kKey)->ReadString("Dossier"), "/made");
+  EXPECT_TRUE(std::filesystem::is_regular_file(folder / "dotfiles/registry.reg"));
+}
+
+// A tmpfs of 64 KiB mounted over a folder for one test, when this machine lets the test mount.
+class TinyDisk {
+ public:
+  explicit TinyDisk(const std::string& at) : at_(at) {
+    std::filesystem::create_directories(at);
+    if (mount("tmpfs", at.c_str(), "tmpfs", 0, "size=64k,mode=0755") == 0) {
+      mounted_ = true;
+    } else {
+      refusal_ = std::strerror(errno);
+    }
+  }
+  TinyDisk(const TinyDisk&) = delete;
+  TinyDisk& operator=(const TinyDisk&) = delete;
+  ~TinyDisk() {
+    if (mounted_) {
+      umount2(at_.c_str(), MNT_DETACH);
+    }
+  }
+
+  bool Mounted() const { return mounted_; }
+  const std::string& Refusal() const { return refusal_; }
+
+  // Fills the disk to the last byte, then gives back `spare` bytes.
+  void Fill(std::size_t spare) const {
+    const std::string filler = at_ + "/filler";
+    const int fd = open(filler.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    const std::string block(4096, 'f');
+    while (write(fd, block.data(), block.size()) > 0) {
+    }
+    while (write(fd, "f", 1) > 0) {
+    }
+    const off_t size = lseek(fd, 0, SEEK_END);
+    EXPECT_EQ(ftruncate(fd, size - static_cast<off_t>(spare)), 0);
+    close(fd);
+  }
+
+ private:
+  std::string at_;
+  bool mounted_ = false;
+  std::string refusal_;
+};
+
+// A disk with no room, or room for part of the file only: the failed save is reported to the
+// caller (who drops it silently) and the previous file stays whole, with nothing left beside it.
+TEST_F(RegFileStoreTest, FullDiskLeavesThePreviousFileWhole) {
+  TinyDisk disk(folder / "Varnex");
+  if (!disk.Mounted()) {
+    GTEST_SKIP() << "this machine does not let the test mount a tmpfs: " << disk.Refusal();
+  }
+  Store().CreateKey(kKey)->WriteString("Dossier", "/kept");
+  const std::string before = ReadFile(Path());
+  for (const std::size_t spare : {0, 4096}) {
+    disk.Fill(spare);
+    const auto key = Store().CreateKey(kKey);
+    ASSERT_NE(key, nullptr);
+    EXPECT_THROW(key->WriteString("Dossier", std::string(20000, 'x')), ERegistryException);
+    if (spare == 0) {
+      EXPECT_THROW(key->WriteInteger("Top", 1), ERegistryException);
+    }
+    EXPECT_EQ(ReadFile(Path()), before) << spare;
+    EXPECT_EQ(key->ReadString("Dossier"), "/kept");
+    std::set<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder / "Varnex")) {
+      names.insert(entry.path().filename().string());
+    }
+    EXPECT_EQ(names, (std::set<std::string>{"filler", "registry.reg", "registry.reg.lock"}));
+  }
 }
 
 TEST_F(RegFileStoreTest, ReadOnlyFileIsReadButNeverReplaced) {

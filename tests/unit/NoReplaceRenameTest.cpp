@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <deque>
+#include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -9,13 +12,18 @@
 namespace varnex {
 namespace {
 
-// What each fake system call answers (0 or an errno value), and the calls made, in order.
+using Status = std::optional<EntryStatus>;
+
+// What each fake system call answers (0 or an errno value), what lstat finds at "old" and "new"
+// call after call (the last answer repeats; nullopt is ENOENT), and the calls made, in order.
 struct Script {
   int renameNoReplace = 0;
   int link = 0;
   int unlinkFrom = 0;
-  bool targetExists = false;
+  int reserve = 0;  // the exclusive create or mkdir of "new"
   int rename = 0;
+  std::deque<Status> oldName{EntryStatus{1, 10, 5, false}};
+  std::deque<Status> newName{std::nullopt};
 };
 Script script;
 std::vector<std::string> calls;
@@ -26,6 +34,18 @@ int Answer(const std::string& call, int error) {
   return error == 0 ? 0 : -1;
 }
 
+int Lstat(const char* path, EntryStatus* status) {
+  std::deque<Status>& answers = path == std::string("old") ? script.oldName : script.newName;
+  const Status answer = answers.front();
+  if (answers.size() > 1) {
+    answers.pop_front();
+  }
+  if (answer) {
+    *status = *answer;
+  }
+  return Answer(std::string("lstat ") + path, answer ? 0 : ENOENT);
+}
+
 const RenameCalls kFakeCalls{
     [](const char*, const char*) { return Answer("renameat2", script.renameNoReplace); },
     [](const char*, const char*) { return Answer("link", script.link); },
@@ -34,7 +54,10 @@ const RenameCalls kFakeCalls{
                     path == std::string("old") ? script.unlinkFrom : 0);
     },
     [](const char*, const char*) { return Answer("rename", script.rename); },
-    [](const char*) { return Answer("lstat", script.targetExists ? 0 : ENOENT); },
+    Lstat,
+    [](const char*) { return Answer("create new", script.reserve); },
+    [](const char*) { return Answer("mkdir new", script.reserve); },
+    [](const char* path) { return Answer(std::string("rmdir ") + path, 0); },
 };
 
 struct Case {
@@ -44,6 +67,20 @@ struct Case {
   RenameMethod method;
   std::vector<std::string> calls;
 };
+
+void Check(const Case& c) {
+  script = c.script;
+  calls.clear();
+  const RenameResult result = RenameWithoutReplacing("old", "new", kFakeCalls);
+  EXPECT_EQ(result.error.value(), c.error) << c.what;
+  EXPECT_EQ(result.method, c.method) << c.what;
+  EXPECT_EQ(calls, c.calls) << c.what;
+}
+
+const EntryStatus kFile{1, 10, 5, false};
+const EntryStatus kFolder{1, 10, 4096, true};
+const EntryStatus kPlaceholder{1, 20, 0, false};
+const EntryStatus kFolderPlaceholder{1, 20, 4096, true};
 
 TEST(RenameWithoutReplacing, TakesTheSafestWayTheFileSystemOffers) {
   const Case cases[] = {
@@ -68,34 +105,123 @@ TEST(RenameWithoutReplacing, TakesTheSafestWayTheFileSystemOffers) {
        EEXIST,
        RenameMethod::LinkThenUnlink,
        {"renameat2", "link"}},
-      {"old name cannot go: the new one is taken back",
-       {.renameNoReplace = EINVAL, .unlinkFrom = EACCES},
-       EACCES,
-       RenameMethod::LinkThenUnlink,
-       {"renameat2", "link", "unlink old", "unlink new"}},
-      {"no hard links: check, then rename",
+      {"no hard links: the name is reserved, then renamed onto",
        {.renameNoReplace = ENOTSUP, .link = EPERM},
        0,
-       RenameMethod::CheckThenRename,
-       {"renameat2", "link", "lstat", "rename"}},
+       RenameMethod::ReserveThenRename,
+       {"renameat2", "link", "lstat old", "create new", "lstat new", "rename"}},
+      {"a folder is reserved with a folder",
+       {.renameNoReplace = EINVAL, .link = EPERM, .oldName = {kFolder}},
+       0,
+       RenameMethod::ReserveThenRename,
+       {"renameat2", "link", "lstat old", "mkdir new", "lstat new", "rename"}},
       {"no hard links, target exists: nothing renamed",
-       {.renameNoReplace = EINVAL, .link = EPERM, .targetExists = true},
+       {.renameNoReplace = EINVAL, .link = EPERM, .reserve = EEXIST},
        EEXIST,
-       RenameMethod::CheckThenRename,
-       {"renameat2", "link", "lstat"}},
-      {"no hard links, rename refused",
-       {.renameNoReplace = EINVAL, .link = ENOSYS, .rename = EBUSY},
-       EBUSY,
-       RenameMethod::CheckThenRename,
-       {"renameat2", "link", "lstat", "rename"}},
+       RenameMethod::ReserveThenRename,
+       {"renameat2", "link", "lstat old", "create new"}},
+      {"no hard links, the entry has gone: nothing reserved",
+       {.renameNoReplace = EINVAL, .link = ENOSYS, .oldName = {std::nullopt}},
+       ENOENT,
+       RenameMethod::ReserveThenRename,
+       {"renameat2", "link", "lstat old"}},
   };
   for (const Case& c : cases) {
-    script = c.script;
-    calls.clear();
-    const RenameResult result = RenameWithoutReplacing("old", "new", kFakeCalls);
-    EXPECT_EQ(result.error.value(), c.error) << c.what;
-    EXPECT_EQ(result.method, c.method) << c.what;
-    EXPECT_EQ(calls, c.calls) << c.what;
+    Check(c);
+  }
+}
+
+// When the last step fails, what was made on the way is taken back only while it is still ours,
+// so that no entry ever loses its last name and nobody else's entry goes.
+TEST(RenameWithoutReplacing, TakesBackOnlyWhatIsStillItsOwn) {
+  const std::vector<std::string> linkedThenRefused = {"renameat2", "link", "unlink old",
+                                                      "lstat old", "lstat new"};
+  std::vector<std::string> takenBack = linkedThenRefused;
+  takenBack.push_back("unlink new");
+  const std::vector<std::string> reservedThenRefused = {
+      "renameat2", "link", "lstat old", "create new", "lstat new", "rename", "lstat new"};
+  std::vector<std::string> placeholderRemoved = reservedThenRefused;
+  placeholderRemoved.push_back("unlink new");
+  std::vector<std::string> folderPlaceholder = reservedThenRefused;
+  folderPlaceholder[3] = "mkdir new";
+  folderPlaceholder.push_back("rmdir new");
+
+  const Case cases[] = {
+      {"old name cannot go: the new one, the same file, is taken back",
+       {.renameNoReplace = EINVAL, .unlinkFrom = EACCES, .newName = {kFile}},
+       EACCES,
+       RenameMethod::LinkThenUnlink,
+       takenBack},
+      {"the unlink failed but the old name went: the new name is the file's last",
+       {.renameNoReplace = EINVAL,
+        .unlinkFrom = EIO,
+        .oldName = {std::nullopt},
+        .newName = {kFile}},
+       EIO,
+       RenameMethod::LinkThenUnlink,
+       {"renameat2", "link", "unlink old", "lstat old"}},
+      {"the old name now holds another file: the new name stays",
+       {.renameNoReplace = EINVAL,
+        .unlinkFrom = EACCES,
+        .oldName = {EntryStatus{1, 99, 5, false}},
+        .newName = {kFile}},
+       EACCES,
+       RenameMethod::LinkThenUnlink,
+       linkedThenRefused},
+      {"the new name holds another file: it stays",
+       {.renameNoReplace = EINVAL, .unlinkFrom = EACCES, .newName = {EntryStatus{2, 10, 5, false}}},
+       EACCES,
+       RenameMethod::LinkThenUnlink,
+       linkedThenRefused},
+      {"rename refused: our empty placeholder goes",
+       {.renameNoReplace = EINVAL, .link = EPERM, .rename = EBUSY, .newName = {kPlaceholder}},
+       EBUSY,
+       RenameMethod::ReserveThenRename,
+       placeholderRemoved},
+      {"rename refused: our folder placeholder goes",
+       {.renameNoReplace = EINVAL,
+        .link = EPERM,
+        .rename = EBUSY,
+        .oldName = {kFolder},
+        .newName = {kFolderPlaceholder}},
+       EBUSY,
+       RenameMethod::ReserveThenRename,
+       folderPlaceholder},
+      {"rename refused, the placeholder was replaced meanwhile: it stays",
+       {.renameNoReplace = EINVAL,
+        .link = EPERM,
+        .rename = EBUSY,
+        .newName = {kPlaceholder, EntryStatus{1, 21, 0, false}}},
+       EBUSY,
+       RenameMethod::ReserveThenRename,
+       reservedThenRefused},
+      {"rename refused, someone wrote into the placeholder: it stays",
+       {.renameNoReplace = EINVAL,
+        .link = EPERM,
+        .rename = EBUSY,
+        .newName = {kPlaceholder, EntryStatus{1, 20, 3, false}}},
+       EBUSY,
+       RenameMethod::ReserveThenRename,
+       reservedThenRefused},
+      {"rename refused, the placeholder is now a folder: it stays",
+       {.renameNoReplace = EINVAL,
+        .link = EPERM,
+        .rename = EBUSY,
+        .newName = {kPlaceholder, EntryStatus{1, 20, 0, true}}},
+       EBUSY,
+       RenameMethod::ReserveThenRename,
+       reservedThenRefused},
+      {"rename refused, the placeholder has gone: nothing to remove",
+       {.renameNoReplace = EINVAL,
+        .link = EPERM,
+        .rename = EBUSY,
+        .newName = {kPlaceholder, std::nullopt}},
+       EBUSY,
+       RenameMethod::ReserveThenRename,
+       reservedThenRefused},
+  };
+  for (const Case& c : cases) {
+    Check(c);
   }
 }
 
