@@ -214,6 +214,20 @@ TEST_F(AboutPanelTest, LinksOpenTheirTargets) {
   EXPECT_TRUE(panel->UrlLabel1->font().underline());
 }
 
+// The library the program is built with is libjpeg-turbo, which reports the version text of the
+// old interface it offers ("6b 27-Mar-1998"); the about text names the library really used.
+TEST(JpegImage, TheAboutTextNamesTheLibraryInUse) {
+#ifndef VARNEX_JPEG_PACKAGE_VERSION
+  GTEST_SKIP() << "pkg-config knows no libjpeg package here, so there is no version to compare";
+#else
+  const std::string name = "libjpeg-turbo " VARNEX_JPEG_PACKAGE_VERSION;
+  EXPECT_EQ(JpegImage::LibraryName(), name);
+  const QString text = AboutText();
+  EXPECT_TRUE(text.contains(QString::fromStdString(name))) << text.toStdString();
+  EXPECT_FALSE(text.contains(QStringLiteral("1998"))) << text.toStdString();
+#endif
+}
+
 TEST(JpegImage, DecodesThePictureAndRefusesATruncatedOne) {
   QFile file(QStringLiteral(VARNEX_ABOUT_PICTURE));
   ASSERT_TRUE(file.open(QIODevice::ReadOnly));
