@@ -96,9 +96,7 @@ void TAproposFrame::CreateControls(LinkOpener& opener) {
     link->SetDetectMouse(true);  // first, which takes the underline off; then the underline
     face.setUnderline(true);
     link->setFont(face);
-    QPalette colors = link->palette();
-    colors.setColor(QPalette::WindowText, QColor(0, 0, 255));
-    link->setPalette(colors);
+    link->SetFontColor(QColor(0, 0, 255));
     link->adjustSize();
     link->setFixedHeight(13);
   }
