@@ -88,7 +88,7 @@ void TUrlLabel::SetFontColor(QColor color) {
 
 bool TUrlLabel::event(QEvent* event) {
   if (event->type() == QEvent::ToolTip && !showHint_) {
-    return true;  // taken, so that no hint of a parent shows instead
+    return false;  // left to the parent, as by any control that shows no hint
   }
   return QLabel::event(event);
 }

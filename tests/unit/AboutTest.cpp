@@ -155,21 +155,27 @@ TEST_F(UrlLabelTest, OnlyALeftClickOnTheLabelOpensAndOnlyOnce) {
 }
 
 // The hint follows the target, but the label shows no hint unless told to: the about panel's
-// links never do, as the window they sit on shows no hints of its own.
+// links never do, as the window they sit on shows no hints of its own. Like any control that shows
+// no hint, it leaves the pointer to its parent, whose own hint shows if it has one.
 TEST_F(UrlLabelTest, KeepsItsHintWithoutShowingIt) {
-  label.SetURL("example.org");
-  label.resize(100, 13);
-  label.show();
-  const auto hover = [this] {
+  QWidget panel;
+  panel.resize(200, 50);
+  TUrlLabel* link = new TUrlLabel(opener, &panel);
+  link->SetURL("example.org");
+  link->resize(100, 13);
+  panel.show();
+  const auto hover = [link] {
     QToolTip::hideText();
-    QHelpEvent event(QEvent::ToolTip, QPoint(5, 5), label.mapToGlobal(QPoint(5, 5)));
-    QApplication::sendEvent(&label, &event);
+    QHelpEvent event(QEvent::ToolTip, QPoint(5, 5), link->mapToGlobal(QPoint(5, 5)));
+    QApplication::sendEvent(link, &event);
     return QToolTip::isVisible() ? QToolTip::text().toStdString() : std::string();
   };
-  EXPECT_FALSE(label.ShowHint());
+  EXPECT_FALSE(link->ShowHint());
   EXPECT_EQ(hover(), "");
-  EXPECT_EQ(label.toolTip(), QStringLiteral("http://example.org"));
-  label.SetShowHint(true);
+  EXPECT_EQ(link->toolTip(), QStringLiteral("http://example.org"));
+  panel.setToolTip(QStringLiteral("the panel's own hint"));
+  EXPECT_EQ(hover(), "the panel's own hint");
+  link->SetShowHint(true);
   EXPECT_EQ(hover(), "http://example.org");
   QToolTip::hideText();
 }
