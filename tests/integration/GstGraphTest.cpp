@@ -130,6 +130,29 @@ TEST_F(GstGraphTest, RunStopStateAndANewFileAfterEmptying) {
   EXPECT_EQ(graph.GetPlayState(), psRunning);  // a graph played to its end still reports running
 }
 
+// Every pad of every element is a pin; after DisconnectAllPins none of them is linked any more.
+TEST_F(GstGraphTest, DisconnectAllPinsUnlinksEveryPad) {
+  setenv("VARNEX_AUDIO_SINK", "fakesink", 1);
+  graph.RenderMediaFile(BytesToWide(Tone()));
+  ComPtr<IFilterGraph> filters;
+  ASSERT_EQ(graph.QueryInterface(IID_IFilterGraph, filters.Out()), S_OK);
+  const auto pins = [&filters] {
+    std::vector<ComPtr<IPin>> all;
+    const TFilterList elements(filters.Get());
+    for (const ComPtr<IBaseFilter>& filter : elements.Items()) {
+      const TPinList pads(filter.Get());
+      all.insert(all.end(), pads.Items().begin(), pads.Items().end());
+    }
+    return all;
+  };
+  EXPECT_GE(pins().size(), 10u);  // source, decoder, converter, resampler, volume, sink
+  graph.Stop();
+  graph.DisconnectAllPins();
+  for (const ComPtr<IPin>& pin : pins()) {
+    EXPECT_EQ(pin->Disconnect(), S_FALSE);  // nothing left to disconnect
+  }
+}
+
 TEST_F(GstGraphTest, BadFilesFailWithTheirOwnCodeAndLeaveTheGraphUsable) {
   setenv("VARNEX_AUDIO_SINK", "fakesink", 1);
   test::TempFolder bad;
