@@ -52,10 +52,10 @@ QSize FrameExtra(const QWidget& window) {
 QString AboutText() {
   const QString paragraphs[] = {
       QStringLiteral("Varnex was written by Tomvik in C++20, with the Qt %1 toolkit for its "
-                     "window, %2 to play the songs and libjpeg %3 to show the picture. Its "
+                     "window, %2 to play the songs and %3 to show the picture. Its "
                      "links are link labels of its own.")
           .arg(QString::fromLatin1(qVersion()), QString::fromStdString(GStreamerVersion()),
-               QString::fromStdString(JpegImage::LibraryVersion()).simplified()),
+               QString::fromStdString(JpegImage::LibraryName()).simplified()),
       QStringLiteral("Last updated on 7 December 2026."),
       QStringLiteral("It lists the mp3 or iad files of one folder, plays them, and renames the "
                      "whole folder from one extension to the other without ever replacing a "
@@ -96,9 +96,7 @@ void TAproposFrame::CreateControls(LinkOpener& opener) {
     link->SetDetectMouse(true);  // first, which takes the underline off; then the underline
     face.setUnderline(true);
     link->setFont(face);
-    QPalette colors = link->palette();
-    colors.setColor(QPalette::WindowText, QColor(0, 0, 255));
-    link->setPalette(colors);
+    link->SetFontColor(QColor(0, 0, 255));
     link->adjustSize();
     link->setFixedHeight(13);
   }

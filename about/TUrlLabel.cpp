@@ -22,6 +22,9 @@ std::string ComposeUrl(TUrlType type, const std::string& customType, const std::
 }
 
 TUrlLabel::TUrlLabel(LinkOpener& opener, QWidget* parent) : QLabel(parent), opener_(opener) {
+  // Without a role of its own a label draws in the text colour of its parent's background role,
+  // the button text on a button-face window, and not in its font colour.
+  setForegroundRole(QPalette::WindowText);
   SetFontColor(inactiveColor_);
   QFont face = font();
   face.setFamily(QFontDatabase::families().contains(QStringLiteral("Verdana"))
@@ -68,7 +71,7 @@ std::string TUrlLabel::ComposedURL() const {
 }
 
 QColor TUrlLabel::FontColor() const {
-  return palette().color(QPalette::WindowText);
+  return palette().color(foregroundRole());
 }
 
 void TUrlLabel::RefreshHint() {
@@ -83,9 +86,37 @@ void TUrlLabel::SetFontColor(QColor color) {
   setPalette(colors);
 }
 
+bool TUrlLabel::event(QEvent* event) {
+  if (event->type() == QEvent::ToolTip && !showHint_) {
+    return false;  // left to the parent, as by any control that shows no hint
+  }
+  return QLabel::event(event);
+}
+
+void TUrlLabel::mousePressEvent(QMouseEvent* event) {
+  QLabel::mousePressEvent(event);
+  if (event->button() == Qt::LeftButton) {
+    pressed_ = true;
+  }
+}
+
+// The second press of a double click is no new click: the link opened at the first release.
+void TUrlLabel::mouseDoubleClickEvent(QMouseEvent* event) {
+  if (event->button() == Qt::LeftButton) {
+    pressed_ = false;
+  }
+  event->accept();
+}
+
+// A click is a press and a release of the left button, both on the label.
 void TUrlLabel::mouseReleaseEvent(QMouseEvent* event) {
   QLabel::mouseReleaseEvent(event);
-  if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint())) {
+  if (event->button() != Qt::LeftButton) {
+    return;
+  }
+  const bool clicked = pressed_ && rect().contains(event->position().toPoint());
+  pressed_ = false;
+  if (clicked) {
     opener_.Open(ComposedURL());
   }
 }

@@ -55,16 +55,26 @@ class TUrlLabel final : public QLabel {
   std::function<void(TUrlLabel* sender)> OnMouseLeave;
 
   std::string ComposedURL() const;
+
+  // The colour the caption is drawn in, whatever background the label's parent has.
   QColor FontColor() const;
+  void SetFontColor(QColor color);
+
+  // Whether the hint is shown as a tooltip; off, as on a window that shows no hints, the hint is
+  // kept (and follows the target) but never shown.
+  bool ShowHint() const { return showHint_; }
+  void SetShowHint(bool show) { showHint_ = show; }
 
  protected:
+  bool event(QEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseDoubleClickEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
   void enterEvent(QEnterEvent* event) override;
   void leaveEvent(QEvent* event) override;
 
  private:
   void RefreshHint();
-  void SetFontColor(QColor color);
   void ShowPointerLook(QColor color, bool underlined);
 
   LinkOpener& opener_;
@@ -75,6 +85,8 @@ class TUrlLabel final : public QLabel {
   std::string mailBody_;
   bool showUrlHint_ = false;
   bool detectMouse_ = true;
+  bool showHint_ = false;
+  bool pressed_ = false;  // the left button went down on the label and is not yet released
   QColor activeColor_{0, 0, 255};
   QColor inactiveColor_{0, 0, 128};
 };

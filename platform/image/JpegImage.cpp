@@ -66,10 +66,20 @@ bool JpegImage::LoadFromMemory(const std::vector<std::uint8_t>& data, std::strin
   return true;
 }
 
-std::string JpegImage::LibraryVersion() {
+// libjpeg-turbo reports the version text of the IJG release whose interface it offers ("6b" with
+// that release's date), not its own; its own version is in its configuration header.
+std::string JpegImage::LibraryName() {
+#ifdef LIBJPEG_TURBO_VERSION
+#define VARNEX_TEXT(x) #x
+#define VARNEX_EXPANDED_TEXT(x) VARNEX_TEXT(x)
+  return "libjpeg-turbo " VARNEX_EXPANDED_TEXT(LIBJPEG_TURBO_VERSION);
+#undef VARNEX_EXPANDED_TEXT
+#undef VARNEX_TEXT
+#else
   jpeg_error_mgr errors;
   jpeg_std_error(&errors);
-  return errors.jpeg_message_table[JMSG_VERSION];
+  return std::string("libjpeg ") + errors.jpeg_message_table[JMSG_VERSION];
+#endif
 }
 
 }  // namespace varnex

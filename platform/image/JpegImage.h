@@ -18,8 +18,8 @@ class JpegImage {
   // Width() * Height() pixels of red, green and blue, row after row.
   const std::vector<std::uint8_t>& Pixels() const { return pixels_; }
 
-  // The library's own version text, as it reports it while running.
-  static std::string LibraryVersion();
+  // The JPEG library this program is built with: its name and version.
+  static std::string LibraryName();
 
  private:
   int width_ = 0;

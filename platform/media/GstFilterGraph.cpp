@@ -201,6 +201,7 @@ class GstGraph final
   HRESULT Run() override {
     SettleAfterError();
     Log("Run");
+    ran_ = true;
     switch (gst_element_set_state(pipeline_.get(), GST_STATE_PLAYING)) {
       case GST_STATE_CHANGE_FAILURE:
         return Logged(E_FAIL);
@@ -245,6 +246,15 @@ class GstGraph final
     }
     const double gain = volume == -10000 ? 0.0 : std::pow(10.0, volume / 2000.0);
     g_object_set(volume_, "volume", gain, nullptr);
+    // The sink holds the first decoded audio from the preroll, already scaled by the gain of that
+    // moment, and plays it as soon as the graph runs. Until then, a new gain makes the graph
+    // preroll again from the start, so the first sample heard has the gain asked for.
+    if (!ran_ && gain != prerolledGain_) {
+      prerolledGain_ = gain;
+      gst_element_seek_simple(
+          pipeline_.get(), GST_FORMAT_TIME,
+          static_cast<GstSeekFlags>(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE), 0);
+    }
     return S_OK;
   }
 
@@ -306,6 +316,8 @@ class GstGraph final
     }
     g_signal_connect(decoder, "pad-added", G_CALLBACK(&GstGraph::OnDecodedPad), converter);
     volume_ = volume;
+    g_object_get(volume_, "volume", &prerolledGain_, nullptr);
+    ran_ = false;
     return S_OK;
   }
 
@@ -461,6 +473,8 @@ class GstGraph final
 
   GstRef<GstElement> pipeline_;
   GstElement* volume_ = nullptr;  // owned by the pipeline
+  double prerolledGain_ = 1.0;    // the gain the sink's prerolled audio went through
+  bool ran_ = false;              // whether the graph has run since the file was rendered
 
   std::mutex mutex_;
   std::condition_variable ready_;

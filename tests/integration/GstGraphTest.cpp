@@ -53,6 +53,11 @@ class GstGraphTest : public testing::Test {
 
   // Plays `file` at `level` into a WAV file and measures it.
   test::Level PlayCaptured(const std::string& file, int level) {
+    return test::MeasureWav(Capture(file, level));
+  }
+
+  // Plays `file` at `level` as the player does (render, volume, run) into a WAV file; its path.
+  std::string Capture(const std::string& file, int level) {
     const std::string wav = folder / ("out" + std::to_string(level) + ".wav");
     setenv("VARNEX_AUDIO_SINK", test::CaptureSink(wav).c_str(), 1);
     graph.SetActive(false);
@@ -62,7 +67,7 @@ class GstGraphTest : public testing::Test {
     EXPECT_TRUE(graph.Play());
     EXPECT_TRUE(PlayedToTheEnd()) << file;
     graph.SetActive(false);  // the WAV file gets its final header when the graph goes
-    return test::MeasureWav(wav);
+    return wav;
   }
 
   static TempFolder* tones_;
@@ -96,6 +101,20 @@ TEST_F(GstGraphTest, SliderLevelsAreDecibelsOfAttenuation) {
   EXPECT_EQ(silent.rmsDb, -200);
 }
 
+// The level is set after the file is rendered, and holds from the very first sample: no sound
+// of the file may slip out at the level the graph had before.
+TEST_F(GstGraphTest, TheLevelHoldsFromTheFirstSample) {
+  const std::string loud = Capture(Tone(), 10000);
+  const double full = test::MeasureWavStart(loud, 50).rmsDb;
+  ASSERT_GT(full, -20.0);  // the tone is there within its first 50 ms
+  const std::string soft = Capture(Tone(), 5000);
+  EXPECT_NEAR(test::MeasureWavStart(soft, 50).rmsDb - full, -50.0, 1.0);
+  EXPECT_EQ(test::MeasureWav(soft).samples, test::MeasureWav(loud).samples);  // none lost or twice
+  const test::Level silent = test::MeasureWavStart(Capture(Tone(), 0), 50);
+  EXPECT_GE(silent.samples, 2205u);  // 50 ms at 44.1 kHz
+  EXPECT_EQ(silent.rmsDb, -200);
+}
+
 TEST_F(GstGraphTest, RunStopStateAndANewFileAfterEmptying) {
   setenv("VARNEX_AUDIO_SINK", "fakesink sync=true", 1);
   graph.RenderMediaFile(BytesToWide(LongTone()));
@@ -109,6 +128,29 @@ TEST_F(GstGraphTest, RunStopStateAndANewFileAfterEmptying) {
   EXPECT_TRUE(graph.Play());
   EXPECT_TRUE(PlayedToTheEnd());
   EXPECT_EQ(graph.GetPlayState(), psRunning);  // a graph played to its end still reports running
+}
+
+// Every pad of every element is a pin; after DisconnectAllPins none of them is linked any more.
+TEST_F(GstGraphTest, DisconnectAllPinsUnlinksEveryPad) {
+  setenv("VARNEX_AUDIO_SINK", "fakesink", 1);
+  graph.RenderMediaFile(BytesToWide(Tone()));
+  ComPtr<IFilterGraph> filters;
+  ASSERT_EQ(graph.QueryInterface(IID_IFilterGraph, filters.Out()), S_OK);
+  const auto pins = [&filters] {
+    std::vector<ComPtr<IPin>> all;
+    const TFilterList elements(filters.Get());
+    for (const ComPtr<IBaseFilter>& filter : elements.Items()) {
+      const TPinList pads(filter.Get());
+      all.insert(all.end(), pads.Items().begin(), pads.Items().end());
+    }
+    return all;
+  };
+  EXPECT_GE(pins().size(), 10u);  // source, decoder, converter, resampler, volume, sink
+  graph.Stop();
+  graph.DisconnectAllPins();
+  for (const ComPtr<IPin>& pin : pins()) {
+    EXPECT_EQ(pin->Disconnect(), S_FALSE);  // nothing left to disconnect
+  }
 }
 
 TEST_F(GstGraphTest, BadFilesFailWithTheirOwnCodeAndLeaveTheGraphUsable) {

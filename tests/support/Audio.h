@@ -18,4 +18,7 @@ struct Level {
 // The RMS level of the middle 80 % of a captured WAV file.
 Level MeasureWav(const std::string& path);
 
+// The RMS level of the first `milliseconds` of a captured WAV file, all channels together.
+Level MeasureWavStart(const std::string& path, int milliseconds);
+
 }  // namespace varnex::test

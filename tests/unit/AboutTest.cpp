@@ -3,7 +3,10 @@
 #include <QApplication>
 #include <QEnterEvent>
 #include <QFile>
+#include <QFontDatabase>
 #include <QTest>
+#include <QToolTip>
+#include <set>
 
 #include "about/TAproposFrame.h"
 #include "about/TShadowLabel.h"
@@ -32,6 +35,20 @@ TEST(ComposeUrl, EveryKindAndTheMailParameters) {
             "mailto:me@example.org?Subject=s&Body=b");
 }
 
+// The colours of a widget's pixels, drawn over white.
+std::set<QRgb> DrawnColours(QWidget& widget) {
+  QImage image(widget.size(), QImage::Format_RGB32);
+  image.fill(Qt::white);
+  widget.render(&image, {}, {}, QWidget::DrawChildren);
+  std::set<QRgb> colours;
+  for (int y = 0; y < image.height(); ++y) {
+    for (int x = 0; x < image.width(); ++x) {
+      colours.insert(image.pixel(x, y) & 0xFFFFFF);
+    }
+  }
+  return colours;
+}
+
 class UrlLabelTest : public testing::Test {
  protected:
   test::RecordingLinkOpener opener;
@@ -43,6 +60,8 @@ TEST_F(UrlLabelTest, StartsNavyWithItsTargetAsHint) {
   EXPECT_EQ(label.URLType(), utHttp);
   EXPECT_EQ(label.toolTip(), QStringLiteral("http://"));
   EXPECT_EQ(label.cursor().shape(), Qt::PointingHandCursor);
+  const bool verdana = QFontDatabase::families().contains(QStringLiteral("Verdana"));
+  EXPECT_EQ(label.font().family(), verdana ? QStringLiteral("Verdana") : QStringLiteral("Arial"));
   EXPECT_FALSE(label.font().underline());  // the first DetectMouse is only stored
 }
 
@@ -85,6 +104,10 @@ TEST_F(UrlLabelTest, PointerChangesTheLookWhileDetectMouseIsOn) {
   label.OnMouseEnter = [&entered](TUrlLabel*) { ++entered; };
   QApplication::sendEvent(&label, &enter);
   EXPECT_EQ(entered, 1);
+  std::vector<TUrlLabel*> left;
+  label.OnMouseLeave = [&left](TUrlLabel* sender) { left.push_back(sender); };
+  QApplication::sendEvent(&label, &leave);
+  EXPECT_EQ(left, std::vector<TUrlLabel*>{&label});
 }
 
 TEST_F(UrlLabelTest, ClickHandsTheExactTargetToTheDesktop) {
@@ -95,6 +118,83 @@ TEST_F(UrlLabelTest, ClickHandsTheExactTargetToTheDesktop) {
   QTest::mouseClick(&label, Qt::LeftButton, {}, QPoint(5, 5));
   EXPECT_EQ(opener.opened, std::vector<std::string>{
                                "mailto:tomvik@example.org?Subject=About Varnex version 1.1en "});
+}
+
+// One press and one release of the left button, both on the label, open the target once; the
+// platform sends a double click as press, release, press, double click, release.
+TEST_F(UrlLabelTest, OnlyALeftClickOnTheLabelOpensAndOnlyOnce) {
+  label.SetURL("example.org");
+  label.resize(100, 13);
+  const QPoint inside(5, 5);
+  const auto send = [this, inside](QEvent::Type type, Qt::MouseButton button, QPoint at) {
+    const Qt::MouseButtons held = type == QEvent::MouseButtonRelease ? Qt::NoButton : button;
+    QMouseEvent event(type, at, label.mapToGlobal(at), button, held, Qt::NoModifier);
+    QApplication::sendEvent(&label, &event);
+  };
+  send(QEvent::MouseButtonPress, Qt::LeftButton, inside);
+  send(QEvent::MouseButtonRelease, Qt::LeftButton, inside);
+  send(QEvent::MouseButtonPress, Qt::LeftButton, inside);
+  send(QEvent::MouseButtonDblClick, Qt::LeftButton, inside);
+  send(QEvent::MouseButtonRelease, Qt::LeftButton, inside);
+  EXPECT_EQ(opener.opened, std::vector<std::string>{"http://example.org"}) << "double click";
+
+  opener.opened.clear();
+  send(QEvent::MouseButtonRelease, Qt::LeftButton, inside);  // pressed elsewhere
+  send(QEvent::MouseButtonPress, Qt::LeftButton, inside);
+  send(QEvent::MouseButtonRelease, Qt::LeftButton, QPoint(150, 5));  // let go beside it
+  send(QEvent::MouseButtonRelease, Qt::LeftButton, inside);          // no press before it
+  QTest::mouseClick(&label, Qt::RightButton, {}, inside);
+  QTest::mouseClick(&label, Qt::MiddleButton, {}, inside);
+  EXPECT_EQ(opener.opened, std::vector<std::string>{});
+
+  send(QEvent::MouseButtonPress, Qt::LeftButton, inside);
+  send(QEvent::MouseButtonPress, Qt::RightButton, inside);  // the left button is still down
+  send(QEvent::MouseButtonRelease, Qt::RightButton, inside);
+  send(QEvent::MouseButtonRelease, Qt::LeftButton, inside);
+  EXPECT_EQ(opener.opened, std::vector<std::string>{"http://example.org"});
+}
+
+// The hint follows the target, but the label shows no hint unless told to: the about panel's
+// links never do, as the window they sit on shows no hints of its own. Like any control that shows
+// no hint, it leaves the pointer to its parent, whose own hint shows if it has one.
+TEST_F(UrlLabelTest, KeepsItsHintWithoutShowingIt) {
+  QWidget panel;
+  panel.resize(200, 50);
+  TUrlLabel* link = new TUrlLabel(opener, &panel);
+  link->SetURL("example.org");
+  link->resize(100, 13);
+  panel.show();
+  const auto hover = [link] {
+    QToolTip::hideText();
+    QHelpEvent event(QEvent::ToolTip, QPoint(5, 5), link->mapToGlobal(QPoint(5, 5)));
+    QApplication::sendEvent(link, &event);
+    return QToolTip::isVisible() ? QToolTip::text().toStdString() : std::string();
+  };
+  EXPECT_FALSE(link->ShowHint());
+  EXPECT_EQ(hover(), "");
+  EXPECT_EQ(link->toolTip(), QStringLiteral("http://example.org"));
+  panel.setToolTip(QStringLiteral("the panel's own hint"));
+  EXPECT_EQ(hover(), "the panel's own hint");
+  link->SetShowHint(true);
+  EXPECT_EQ(hover(), "http://example.org");
+  QToolTip::hideText();
+}
+
+// The label's text is drawn in its font colour on any background, also on a window whose
+// background is the button face, which would otherwise give its children the button-text colour.
+TEST_F(UrlLabelTest, DrawsItsTextInItsFontColour) {
+  QWidget window;
+  window.setBackgroundRole(QPalette::Button);
+  TUrlLabel* link = new TUrlLabel(opener, &window);
+  link->setText(QStringLiteral("Homepage of Tomvik"));
+  link->SetFontColor(QColor(0, 0, 255));
+  link->SetDetectMouse(false);  // underlined: a line of whole pixels in the font colour
+  link->adjustSize();
+  EXPECT_EQ(link->FontColor(), QColor(0, 0, 255));
+  EXPECT_TRUE(DrawnColours(*link).contains(0x0000FF));
+  EXPECT_FALSE(DrawnColours(*link).contains(0x000000));
+  link->SetFontColor(QColor(0, 0, 128));
+  EXPECT_TRUE(DrawnColours(*link).contains(0x000080));
 }
 
 // The fitted size for each shadow position, against the text's own extents.
@@ -203,6 +303,27 @@ TEST_F(AboutPanelTest, CloseBeforeTheFirstShowLeavesTheWindowAlone) {
   EXPECT_EQ(window.size(), QSize(472, 352));
 }
 
+// On the window's button-face background, as in the program: blue as the panel sets them and while
+// the pointer is over them, navy without underline once it has left.
+TEST_F(AboutPanelTest, LinksAreBlueThenNavyAfterThePointerLeaves) {
+  window.setBackgroundRole(QPalette::Button);
+  panel->ShowPanel();
+  for (TUrlLabel* link : {panel->UrlLabel1, panel->UrlLabel2}) {
+    EXPECT_TRUE(DrawnColours(*link).contains(0x0000FF));
+    QEnterEvent enter(QPointF(1, 1), QPointF(1, 1), QPointF(1, 1));
+    QApplication::sendEvent(link, &enter);
+    EXPECT_TRUE(DrawnColours(*link).contains(0x0000FF));
+    EXPECT_TRUE(link->font().underline());
+    QEvent leave(QEvent::Leave);
+    QApplication::sendEvent(link, &leave);
+    EXPECT_EQ(link->FontColor(), QColor(0, 0, 128));
+    EXPECT_FALSE(link->font().underline());
+    const std::set<QRgb> navy = DrawnColours(*link);
+    EXPECT_FALSE(navy.contains(0x0000FF) || navy.contains(0x000000));
+    EXPECT_FALSE(link->ShowHint());
+  }
+}
+
 TEST_F(AboutPanelTest, LinksOpenTheirTargets) {
   panel->ShowPanel();
   QTest::mouseClick(panel->UrlLabel1, Qt::LeftButton, {}, QPoint(3, 3));
@@ -212,6 +333,20 @@ TEST_F(AboutPanelTest, LinksOpenTheirTargets) {
                                "mailto:tomvik@example.org?Subject=About Varnex version 1.1en "}));
   EXPECT_EQ(panel->UrlLabel1->FontColor(), QColor(0, 0, 255));
   EXPECT_TRUE(panel->UrlLabel1->font().underline());
+}
+
+// The library the program is built with is libjpeg-turbo, which reports the version text of the
+// old interface it offers ("6b 27-Mar-1998"); the about text names the library really used.
+TEST(JpegImage, TheAboutTextNamesTheLibraryInUse) {
+#ifndef VARNEX_JPEG_PACKAGE_VERSION
+  GTEST_SKIP() << "pkg-config knows no libjpeg package here, so there is no version to compare";
+#else
+  const std::string name = "libjpeg-turbo " VARNEX_JPEG_PACKAGE_VERSION;
+  EXPECT_EQ(JpegImage::LibraryName(), name);
+  const QString text = AboutText();
+  EXPECT_TRUE(text.contains(QString::fromStdString(name))) << text.toStdString();
+  EXPECT_FALSE(text.contains(QStringLiteral("1998"))) << text.toStdString();
+#endif
 }
 
 TEST(JpegImage, DecodesThePictureAndRefusesATruncatedOne) {
