@@ -5,6 +5,7 @@
 #include <string_view>
 #include <vector>
 
+#include "history/History.h"
 #include "platform/fs/FileSystem.h"
 
 namespace varnex {
@@ -21,9 +22,10 @@ struct ConvertOptions {
 
 enum ExitStatus { kAllRenamed = 0, kSomeSkipped = 1, kUnusable = 2 };
 
-// Runs the whole command: arguments (after the program's name) to exit status.
+// Runs the whole command: arguments (after the program's name) to exit status. With a history,
+// every pass keeps a journal, and --undo and --list work.
 int RunConvertCommand(FileSystem& fs, const std::vector<std::string>& arguments, bool showProgress,
-                      std::ostream& out, std::ostream& err);
+                      std::ostream& out, std::ostream& err, History* history = nullptr);
 
 // A name as it may be printed: bytes that are not printable UTF-8 as \xNN, and "\" as "\\".
 std::string EscapedName(std::string_view name);
