@@ -33,7 +33,9 @@ std::string ShellQuoted(const std::string& text) {
 Result RunConvert(const std::string& arguments, const std::string& asUser = "") {
   TempFolder outputs;
   chmod(outputs.Path().c_str(), 0777);  // so that another user's run can write its output there
-  const std::string command = std::string(VARNEX_CONVERT_BINARY) + " " + arguments + " >" +
+  // Journals go to the run's own folder, not to the user's state folder.
+  const std::string command = "XDG_STATE_HOME=" + outputs / "state" + " " +
+                              std::string(VARNEX_CONVERT_BINARY) + " " + arguments + " >" +
                               outputs / "out" + " 2>" + outputs / "err";
   const std::string wrapped = asUser.empty() ? command
                                              : "setpriv --reuid=" + asUser + " --regid=" + asUser +
