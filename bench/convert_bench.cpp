@@ -1,7 +1,9 @@
-// How long converting a folder takes, in the window's code and through varnex-convert, beside a
-// bare C loop of readdir + renameat2 over the same folder, the Debian `rename` tool (perl) and
-// `mmv` doing the same job. Every run converts the
-// whole folder, alternately mp3 -> iad and back. Usage: convert_bench [N...]
+// How long converting a folder takes, in the window's code (without and with the journal that
+// makes it undoable) and through varnex-convert, beside a bare C loop of readdir + renameat2 over
+// the same folder, the Debian `rename` tool (perl) and `mmv` doing the same job. Every run
+// converts the whole folder, alternately mp3 -> iad and back. Then an undo of a whole pass beside
+// that pass with its journal. Journals go to a state folder on the same disk as the music.
+// Usage: convert_bench [N...]
 #include <dirent.h>
 #include <fcntl.h>
 #include <strings.h>
@@ -14,7 +16,10 @@
 
 #include "app/ConvertFolder.h"
 #include "bench/BenchSupport.h"
+#include "history/PassRecorder.h"
+#include "history/Undo.h"
 #include "platform/fs/PosixFileSystem.h"
+#include "platform/fs/PosixJournalStorage.h"
 
 namespace {
 
@@ -55,17 +60,48 @@ struct Contender {
   std::function<void(const std::string& folder, const char* from, const char* to)> convert;
 };
 
-void Measure(int count) {
+// The median time of a pass with its journal and of the undo of that same pass, in turns.
+void MeasureUndo(FileSystem& fs, History& history, const std::string& folder, int runs) {
+  PassRecorder recorder(fs, history);
+  std::vector<double> passes;
+  std::vector<double> undos;
+  for (int i = 0; i < runs; ++i) {
+    passes.push_back(
+        MedianMilliseconds(1, [&] { ConvertFolder(fs, folder, "mp3", "iad", &recorder); }));
+    std::size_t restored = 0;
+    undos.push_back(MedianMilliseconds(
+        1, [&] { restored = UndoNewestPass(fs, history, folder, false)->report.restored; }));
+    if (restored == 0 || CountEnding(folder, ".iad") != 0) {
+      std::fprintf(stderr, "the undo left the folder half converted\n");
+      std::exit(1);
+    }
+  }
+  std::sort(passes.begin(), passes.end());
+  std::sort(undos.begin(), undos.end());
+  const double pass = passes[passes.size() / 2];
+  const double undo = undos[undos.size() / 2];
+  std::printf("%7s        pass with journal %.0f ms, undo of that pass %.0f ms (%.2fx the pass)\n",
+              "", pass, undo, undo / pass);
+}
+
+void Measure(int count, const std::string& stateHome) {
   const std::string folder = MakeFolder("varnex-bench-convert");
   for (int i = 0; i < count; ++i) {
     std::fclose(std::fopen(
         (folder + "/track " + std::to_string(i * 7919 % 1000003) + ".mp3").c_str(), "w"));
   }
   PosixFileSystem fs;
+  PosixJournalStorage storage;
+  History history(storage, stateHome + "/varnex");
+  PassRecorder recorder(fs, history);
   const Contender contenders[] = {
       {"bare loop", BareLoop},
       {"varnex", [&fs](const std::string& f, const char* from,
                        const char* to) { ConvertFolder(fs, f, from, to); }},
+      {"varnex + journal",
+       [&fs, &recorder](const std::string& f, const char* from, const char* to) {
+         ConvertFolder(fs, f, from, to, &recorder);
+       }},
       {"varnex-convert",
        [](const std::string& f, const char*, const char* to) {
          RunShell(std::string(VARNEX_CONVERT_BINARY) + " --to " + to + " " + Quoted(f));
@@ -99,6 +135,7 @@ void Measure(int count) {
     std::printf("  %s %.0f ms (%.2fx)", contenders[i].name, medians[i], medians[i] / medians[0]);
   }
   std::printf("\n");
+  MeasureUndo(fs, history, folder, runs);
   RemoveFolder(folder);
 }
 
@@ -112,9 +149,13 @@ int main(int argc, char** argv) {
   if (sizes.empty()) {
     sizes = {10000, 100000};
   }
+  // varnex-convert keeps its journals there too, not in the user's state folder.
+  const std::string stateHome = MakeFolder("varnex-bench-state");
+  setenv("XDG_STATE_HOME", stateHome.c_str(), 1);
   std::printf("median wall time of one whole-folder conversion; ratios to the bare loop\n");
   for (const int count : sizes) {
-    Measure(count);
+    Measure(count, stateHome);
   }
+  RemoveFolder(stateHome);
   return 0;
 }
