@@ -212,7 +212,8 @@ void TMp3Form::AttachHistory(History* history) {
 
 // Silent like the conversion: with nothing to undo nothing happens.
 void TMp3Form::UndoLastConversion() {
-  if (history_ == nullptr) {
+  // An empty field shows no folder, so there is nothing of it to undo.
+  if (history_ == nullptr || DirectoryEdit1->Text().empty()) {
     return;
   }
   const BusyCursor cursor;
