@@ -53,7 +53,8 @@ std::optional<JournalName> ParseName(std::string_view name) {
     return std::nullopt;
   }
   if (!ReadNumber(name, parsed.folder.device) || !ReadNumber(name, parsed.folder.inode) ||
-      !ReadNumber(name, parsed.time) || name.empty()) {
+      !ReadNumber(name, parsed.time) || name.size() != 8 ||
+      name.find_first_not_of("0123456789abcdef") != std::string_view::npos) {
     return std::nullopt;
   }
   return parsed;

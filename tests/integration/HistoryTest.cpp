@@ -324,8 +324,19 @@ TEST_F(HistoryTest, OnlyTheLastTwentyPassesOfAFolderAndNothingOlderThanNinetyDay
     Convert(i % 2 ? "iad" : "mp3", i % 2 ? "mp3" : "iad");
   }
   work.File("state/varnex/1-2-0000000000000000001-00000000.journal.part", "a writer that died");
+  // Files that are not journals are nobody's business here, however old they look.
+  const std::vector<std::string> foreign{
+      "notes.txt", "1-2-0000000000000000001-00000000.journal.bak",
+      "1-2-0000000000000000001-0000000g.journal", "1-2-0000000000000000001-000000000.journal"};
+  for (const std::string& name : foreign) {
+    work.File("state/varnex/" + name);
+  }
   times.push_back(now + 1000);
   Convert("iad", "mp3");
+  for (const std::string& name : foreign) {
+    EXPECT_TRUE(std::filesystem::exists(state + "/" + name)) << name;
+  }
+  EXPECT_FALSE(std::filesystem::exists(state + "/1-2-0000000000000000001-00000000.journal.part"));
 
   const auto passes = PassesOfMusic();
   ASSERT_EQ(passes.size(), History::kPassesKept);
@@ -335,7 +346,7 @@ TEST_F(HistoryTest, OnlyTheLastTwentyPassesOfAFolderAndNothingOlderThanNinetyDay
   const auto ofOther = history.Passes(*storage.FolderIdentity(other));
   ASSERT_EQ(ofOther.size(), 1u);
   EXPECT_EQ(history.Load(ofOther.front())->toExtension, "mp3");
-  EXPECT_EQ(Journals().size(), History::kPassesKept + 1);
+  EXPECT_EQ(Journals().size(), History::kPassesKept + 1 + foreign.size());
 }
 
 TEST(StateFolder, FollowsXdgStateHomeThenHome) {

@@ -129,5 +129,16 @@ TEST_F(UndoInWindowTest, CtrlZTakesTheFolderShownNotTheOneConverted) {
   ExpectChoice(0);
 }
 
+TEST_F(UndoInWindowTest, AnEmptyFieldHasNothingToUndo) {
+  // A pass in the folder the program was started in, which an empty field would resolve to.
+  work.File("start.mp3", "s");
+  PassRecorder recorder(fs, history);
+  ConvertFolder(fs, work.Path(), "mp3", "iad", &recorder);
+  form->DirectoryEdit1->SetText("");
+  PressCtrlZ(form->FileListBox1);
+  EXPECT_TRUE(std::filesystem::exists(work / "start.iad"));
+  ExpectChoice(0);
+}
+
 }  // namespace
 }  // namespace varnex
