@@ -7,7 +7,7 @@ namespace {
 
 PassRecord OddPass() {
   PassRecord pass;
-  pass.folder = std::string("/music/a \\b\n\xff", 15);
+  pass.folder = "/music/a \\b\n\xff";
   pass.folderIdentity = {2049, 18446744073709551615ull};
   pass.fromExtension = "mp3";
   pass.toExtension = "iad";
