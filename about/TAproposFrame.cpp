@@ -59,7 +59,7 @@ QString AboutText() {
       QStringLiteral("Last updated on 7 December 2026."),
       QStringLiteral("It lists the mp3 or iad files of one folder, plays them, and renames the "
                      "whole folder from one extension to the other without ever replacing a "
-                     "file."),
+                     "file; Ctrl+Z puts the names back exactly."),
       QStringLiteral("Have a look at my website for my other programs."),
       QStringLiteral("If you use this program, or have any suggestions, please send me an "
                      "e-mail."),

@@ -27,7 +27,7 @@ ConversionPlan PlanConversion(FileSystem& fs, const std::string& folder,
   while (auto entry = search->Next()) {
     std::string from = base + entry->name;
     std::string to = ReplaceExtension(from, "." + toExtension);
-    plan.steps.push_back({std::move(from), std::move(to), {}});
+    plan.steps.push_back({std::move(from), std::move(to), {}, entry->inode});
   }
   plan.folderError = search->Error();
   return plan;
@@ -40,9 +40,16 @@ void CarryOut(FileSystem& fs, ConversionPlan& plan) {
 }
 
 ConversionPlan ConvertFolder(FileSystem& fs, const std::string& folder,
-                             const std::string& fromExtension, const std::string& toExtension) {
+                             const std::string& fromExtension, const std::string& toExtension,
+                             PassObserver* observer) {
   ConversionPlan plan = PlanConversion(fs, folder, fromExtension, toExtension);
+  if (observer != nullptr) {
+    observer->BeforeRenaming(folder, fromExtension, toExtension, plan);
+  }
   CarryOut(fs, plan);
+  if (observer != nullptr) {
+    observer->AfterRenaming(plan);
+  }
   return plan;
 }
 

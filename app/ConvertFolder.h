@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -12,6 +13,7 @@ struct ConversionStep {
   std::string from;  // full path of the entry found
   std::string to;    // the same path with the other extension
   std::error_code error;
+  std::uint64_t inode = 0;  // the entry's inode number as the folder listing gave it
 };
 
 struct ConversionPlan {
@@ -32,8 +34,20 @@ ConversionPlan PlanConversion(FileSystem& fs, const std::string& folder,
 // plan's order, and keeps the outcome of each. An entry that cannot keeps its name.
 void CarryOut(FileSystem& fs, ConversionPlan& plan);
 
+// Told about a pass around its renames, so that it can be undone later.
+class PassObserver {
+ public:
+  virtual ~PassObserver() = default;
+  // Before the first rename, with every planned one.
+  virtual void BeforeRenaming(const std::string& folder, const std::string& fromExtension,
+                              const std::string& toExtension, const ConversionPlan& plan) = 0;
+  // After the last rename, with the outcome of each.
+  virtual void AfterRenaming(const ConversionPlan& plan) = 0;
+};
+
 // The whole pass: plan, then rename. An empty folder text converts nothing.
 ConversionPlan ConvertFolder(FileSystem& fs, const std::string& folder,
-                             const std::string& fromExtension, const std::string& toExtension);
+                             const std::string& fromExtension, const std::string& toExtension,
+                             PassObserver* observer = nullptr);
 
 }  // namespace varnex

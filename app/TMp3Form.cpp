@@ -7,9 +7,11 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QScreen>
+#include <QShortcut>
 #include <QStyle>
 
 #include "app/ConvertFolder.h"
+#include "history/Undo.h"
 #include "platform/fs/PathRules.h"
 #include "platform/media/WideText.h"
 #include "platform/shell/DroppedNames.h"
@@ -156,6 +158,8 @@ void TMp3Form::BindEvents() {
     ReportingFailures([this] { DirectoryEdit1Change(); });
   };
   rg->OnClick = [this](QObject*) { ReportingFailures([this] { rgClick(); }); };
+  connect(new QShortcut(QKeySequence::Undo, this), &QShortcut::activated, this,
+          [this] { ReportingFailures([this] { UndoLastConversion(); }); });
 }
 
 void TMp3Form::FormCreate() {
@@ -193,12 +197,38 @@ void TMp3Form::convertirBtnClick() {
   // A relative folder is the one the program was started in, whatever the list has entered since.
   const std::string folder = AbsolutePath(DirectoryEdit1->Text(), startDirectory_);
   if (rg->ItemIndex() == 0) {
-    ConvertFolder(fs_, folder, "mp3", "iad");
+    ConvertFolder(fs_, folder, "mp3", "iad", recorder_.get());
   } else {
-    ConvertFolder(fs_, folder, "iad", "mp3");
+    ConvertFolder(fs_, folder, "iad", "mp3", recorder_.get());
   }
   rg->SetItemIndex(1 - rg->ItemIndex());
   rgClick();
+}
+
+void TMp3Form::AttachHistory(History* history) {
+  history_ = history;
+  recorder_ = history ? std::make_unique<PassRecorder>(fs_, *history) : nullptr;
+}
+
+// Silent like the conversion: with nothing to undo nothing happens.
+void TMp3Form::UndoLastConversion() {
+  // An empty field shows no folder, so there is nothing of it to undo.
+  if (history_ == nullptr || DirectoryEdit1->Text().empty()) {
+    return;
+  }
+  const BusyCursor cursor;
+  const std::string folder = AbsolutePath(DirectoryEdit1->Text(), startDirectory_);
+  const auto undone = UndoNewestPass(fs_, *history_, folder, false);
+  if (!undone) {
+    return;
+  }
+  const int index = undone->pass.fromExtension == "mp3" ? 0 : 1;
+  const bool sameMask = rg->ItemIndex() == index;
+  rg->SetItemIndex(index);
+  rgClick();
+  if (sameMask) {
+    FileListBox1->RefillList();  // the mask did not change, so rgClick read nothing anew
+  }
 }
 
 // Plays the selected file, or stops the one that plays. Every failure on the way ends it quietly.

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "about/TAproposFrame.h"
+#include "history/PassRecorder.h"
 #include "platform/fs/FileSystem.h"
 #include "platform/registry/RegistryStore.h"
 #include "platform/shell/FolderDialog.h"
@@ -44,6 +45,8 @@ class TMp3Form final : public QWidget {
   void AProposBtnClick();
   // The media module comes after the window; until then the player's handlers do nothing.
   void AttachMediaModule(Tdm* dm) { dm_ = dm; }
+  // With a history, every conversion keeps a journal and Ctrl+Z undoes the newest pass.
+  void AttachHistory(History* history);
 
   void QuitterBtnClick();
   void FormCreate();
@@ -56,6 +59,8 @@ class TMp3Form final : public QWidget {
   void DirectoryEdit1Change();
   void rgClick();
   bool FormCloseQuery();
+  // Ctrl+Z: undoes the newest conversion of the folder shown, then shows what it converted from.
+  void UndoLastConversion();
 
   // The first dropped name, when it exists and is neither hidden nor system, becomes the folder.
   void WMDROPFILES(const std::vector<std::string>& droppedNames);
@@ -84,6 +89,8 @@ class TMp3Form final : public QWidget {
   std::string startDirectory_;
   std::vector<std::string> arguments_;
   Tdm* dm_ = nullptr;
+  History* history_ = nullptr;
+  std::unique_ptr<PassRecorder> recorder_;
 };
 
 }  // namespace varnex

@@ -4,7 +4,9 @@
 #include "app/Application.h"
 #include "app/TMp3Form.h"
 #include "desktop/MprisService.h"
+#include "history/History.h"
 #include "platform/fs/PosixFileSystem.h"
+#include "platform/fs/PosixJournalStorage.h"
 #include "platform/media/GstFilterGraph.h"
 #include "platform/media/MediaTags.h"
 #include "platform/registry/RegFileStore.h"
@@ -23,7 +25,10 @@ int main(int argc, char** argv) {
   varnex::ComRuntime media;
   varnex::RegisterGStreamerGraph(media);
   varnex::DesktopLinkOpener linkOpener;
+  varnex::PosixJournalStorage journals;
+  varnex::History history(journals, journals.StateFolder());
   varnex::TMp3Form form(fs, settings, folderDialog, linkOpener, fs.CurrentDirectory(), arguments);
+  form.AttachHistory(&history);
   // Made after the window and destroyed before it, as the window's handlers use it.
   varnex::Tdm dm(media, [](const std::exception& error) { varnex::ShowErrorReport(error); });
   form.AttachMediaModule(&dm);

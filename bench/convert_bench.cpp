@@ -1,8 +1,10 @@
-// How long converting a folder takes, in the window's code and through varnex-convert, beside a
-// bare C loop of readdir + renameat2 over the same folder, the Debian `rename` tool (perl) and
-// `mmv` doing the same job. Every run converts the whole folder, alternately mp3 -> iad and back,
-// and is checked to have done so; a tool that is missing or fails is reported as such, never with
-// a time. Each contender gets a fresh folder. Usage: convert_bench [N...]
+// How long converting a folder takes, in the window's code (without and with the journal that
+// makes it undoable) and through varnex-convert, beside a bare C loop of readdir + renameat2 over
+// the same folder, the Debian `rename` tool (perl) and `mmv` doing the same job. Every run
+// converts the whole folder, alternately mp3 -> iad and back, and is checked to have done so; a
+// tool that is missing or fails is reported as such, never with a time. Each contender gets a
+// fresh folder. Then an undo of a whole pass beside that pass with its journal. Journals go to a
+// state folder on the same disk as the music. Usage: convert_bench [N...]
 #include <dirent.h>
 #include <fcntl.h>
 #include <strings.h>
@@ -16,7 +18,10 @@
 
 #include "app/ConvertFolder.h"
 #include "bench/BenchSupport.h"
+#include "history/PassRecorder.h"
+#include "history/Undo.h"
 #include "platform/fs/PosixFileSystem.h"
+#include "platform/fs/PosixJournalStorage.h"
 
 namespace {
 
@@ -110,9 +115,39 @@ Outcome Measure(const Contender& contender, const std::string& folder, int count
   return {times[times.size() / 2], {}};
 }
 
+// The median time of a pass with its journal and of the undo of that same pass, in turns.
+void MeasureUndo(FileSystem& fs, History& history, int count, int runs) {
+  const std::string folder = MakeFolder("varnex-bench-convert");
+  Fill(folder, count);
+  PassRecorder recorder(fs, history);
+  std::vector<double> passes;
+  std::vector<double> undos;
+  for (int i = 0; i < runs; ++i) {
+    passes.push_back(
+        MedianMilliseconds(1, [&] { ConvertFolder(fs, folder, "mp3", "iad", &recorder); }));
+    std::size_t restored = 0;
+    undos.push_back(MedianMilliseconds(
+        1, [&] { restored = UndoNewestPass(fs, history, folder, false)->report.restored; }));
+    if (restored == 0 || CountEnding(folder, ".iad") != 0) {
+      std::fprintf(stderr, "the undo left the folder half converted\n");
+      std::exit(1);
+    }
+  }
+  RemoveFolder(folder);
+  std::sort(passes.begin(), passes.end());
+  std::sort(undos.begin(), undos.end());
+  const double pass = passes[passes.size() / 2];
+  const double undo = undos[undos.size() / 2];
+  std::printf("  pass with journal %.1f ms, undo of that pass %.1f ms (%.2fx the pass)\n", pass,
+              undo, undo / pass);
+}
+
 // Prints one line per contender; false when one of ours failed.
-bool MeasureAll(int count) {
+bool MeasureAll(int count, const std::string& stateHome) {
   PosixFileSystem fs;
+  PosixJournalStorage storage;
+  History history(storage, stateHome + "/varnex");
+  PassRecorder recorder(fs, history);
   const Contender contenders[] = {
       {"bare loop", nullptr,
        [](const std::string& f, const char* from, const char* to) {
@@ -122,6 +157,11 @@ bool MeasureAll(int count) {
       {"varnex", nullptr,
        [&fs](const std::string& f, const char* from, const char* to) {
          ConvertFolder(fs, f, from, to);
+         return 0;
+       }},
+      {"varnex + journal", nullptr,
+       [&fs, &recorder](const std::string& f, const char* from, const char* to) {
+         ConvertFolder(fs, f, from, to, &recorder);
          return 0;
        }},
       {"varnex-convert", nullptr,
@@ -163,6 +203,7 @@ bool MeasureAll(int count) {
     }
     std::printf("\n");
   }
+  MeasureUndo(fs, history, count, runs / 2);
   return oursWorked;
 }
 
@@ -176,10 +217,14 @@ int main(int argc, char** argv) {
   if (sizes.empty()) {
     sizes = {10000, 100000};
   }
+  // varnex-convert keeps its journals there too, not in the user's state folder.
+  const std::string stateHome = MakeFolder("varnex-bench-state");
+  setenv("XDG_STATE_HOME", stateHome.c_str(), 1);
   std::printf("median wall time of one whole-folder conversion; ratios to the bare loop\n");
   bool oursWorked = true;
   for (const int count : sizes) {
-    oursWorked = MeasureAll(count) && oursWorked;
+    oursWorked = MeasureAll(count, stateHome) && oursWorked;
   }
+  RemoveFolder(stateHome);
   return oursWorked ? 0 : 1;
 }

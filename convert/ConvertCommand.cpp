@@ -8,6 +8,8 @@
 #include <ostream>
 
 #include "app/ConvertFolder.h"
+#include "convert/UndoCommand.h"
+#include "history/PassRecorder.h"
 #include "platform/Utf8.h"
 
 namespace varnex {
@@ -16,6 +18,8 @@ namespace {
 
 constexpr std::string_view kUsage =
     "Usage: varnex-convert [--to iad|mp3] [--dry-run] [--verbose] [--] FOLDER...\n"
+    "       varnex-convert --undo [--dry-run] [--verbose] FOLDER\n"
+    "       varnex-convert --list FOLDER\n"
     "Renames every entry of each FOLDER whose name ends in .mp3 (any letter case) to end in .iad,\n"
     "or the other way with --to mp3, exactly as the Varnex window converts. A name that is taken\n"
     "is never replaced: that entry keeps its name and is reported.\n"
@@ -24,11 +28,17 @@ constexpr std::string_view kUsage =
     "  --dry-run    print what would be renamed or skipped, and change nothing\n"
     "  --verbose    print every rename, not only the entries that were skipped\n"
     "  --           every argument after it is a folder\n"
+    "  --undo       undo the newest pass made in FOLDER, here or in the window (Ctrl+Z there):\n"
+    "               every entry it renamed that is still there goes back to its old name,\n"
+    "               unless that name is taken now\n"
+    "  --list       list the passes made in FOLDER that can be undone, newest first\n"
     "  --help       print this help\n"
     "  --version    print the version\n"
     "\n"
     "Exit status: 0 everything renamed, 1 some entries skipped, 2 unusable arguments or a folder\n"
-    "that cannot be read, 3 the pass went through but its report could not be written.\n";
+    "that cannot be read, 3 the pass went through but its report could not be written.\n"
+    "For --undo: 0 everything restored, 1 some entries kept, 2 nothing to undo or a folder that\n"
+    "cannot be read.\n";
 
 // Parses the arguments; a message when they are unusable.
 std::optional<std::string> ParseArguments(const std::vector<std::string>& arguments,
@@ -194,6 +204,25 @@ int Finished(std::ostream& out, std::ostream& err, int status) {
   return status;
 }
 
+// The pass with its journal, so that --undo or Ctrl+Z can take it back; a pass whose journal
+// cannot be written still runs, with a warning.
+void JournaledConvert(FileSystem& fs, History* history, const std::string& folder,
+                      ConversionPlan& plan, const ConvertOptions& options, std::ostream& out,
+                      std::ostream& err, Tally& tally) {
+  if (history == nullptr) {
+    Convert(fs, plan, options, out, err, tally);
+    return;
+  }
+  PassRecorder journal(fs, *history);
+  journal.BeforeRenaming(folder, options.fromExtension, options.toExtension, plan);
+  if (journal.Error()) {
+    err << "varnex-convert: " << EscapedName(folder)
+        << ": cannot keep the journal to undo this pass: " << journal.Error().message() << "\n";
+  }
+  Convert(fs, plan, options, out, err, tally);
+  journal.AfterRenaming(plan);
+}
+
 }  // namespace
 
 std::string EscapedName(std::string_view name) {
@@ -219,7 +248,7 @@ std::string EscapedName(std::string_view name) {
 }
 
 int RunConvertCommand(FileSystem& fs, const std::vector<std::string>& arguments, bool showProgress,
-                      std::ostream& out, std::ostream& err) {
+                      std::ostream& out, std::ostream& err, History* history) {
   // Help wins over anything else on the line, but only where it is an option: after "--" and as
   // the value of --to it is a folder's or an extension's name.
   for (std::size_t i = 0; i < arguments.size() && arguments[i] != "--"; ++i) {
@@ -233,6 +262,9 @@ int RunConvertCommand(FileSystem& fs, const std::vector<std::string>& arguments,
       return Finished(out, err, kAllRenamed);
     }
     i += argument == "--to" ? 1 : 0;
+  }
+  if (const auto status = RunHistoryCommand(fs, history, arguments, out, err)) {
+    return Finished(out, err, *status);
   }
   ConvertOptions options;
   options.showProgress = showProgress;
@@ -257,7 +289,7 @@ int RunConvertCommand(FileSystem& fs, const std::vector<std::string>& arguments,
     if (options.dryRun) {
       ShowPlan(fs, plan, out, tally);
     } else {
-      Convert(fs, plan, options, out, err, tally);
+      JournaledConvert(fs, history, folder, plan, options, out, err, tally);
     }
   }
   out << (options.dryRun ? "dry run, nothing changed: " : "") << tally.renamed << " renamed, "

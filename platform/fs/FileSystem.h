@@ -21,6 +21,7 @@ enum FileAttribute : std::uint32_t {
 struct FoundEntry {
   std::string name;  // the bytes the file system stores
   std::uint32_t attributes = 0;
+  std::uint64_t inode = 0;  // the entry's own inode number (a link's, not its target's); 0 unknown
 };
 
 // Entries whose attributes share a bit with this word are skipped by a search asked for

@@ -92,8 +92,10 @@ class Varnex:
     def __init__(self, *args, cwd=None, config_home=None, env=None):
         self.config_home = config_home or tempfile.mkdtemp(prefix="varnex-e2e-config-")
         inherited = {k: v for k, v in os.environ.items() if k != "QT_SCALE_FACTOR"}
-        env = dict(inherited, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1",
-                   XDG_CONFIG_HOME=self.config_home, QT_QPA_PLATFORM="xcb", **(env or {}))
+        # Journals of conversions go beside the settings, never to the user's own state folder.
+        env = dict(inherited, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", XDG_CONFIG_HOME=self.config_home,
+                   QT_QPA_PLATFORM="xcb", **dict({"XDG_STATE_HOME": os.path.join(self.config_home, "state")},
+                                                 **(env or {})))
         self.process = subprocess.Popen([BINARY, *args], cwd=cwd, env=env)
 
     def __enter__(self):

@@ -50,8 +50,10 @@ std::string WithOutputs(const std::string& command, const std::string& outputs) 
 
 Result RunConvert(const std::string& arguments) {
   TempFolder outputs;
-  const int status = std::system(
-      WithOutputs(ShellQuoted(VARNEX_CONVERT_BINARY) + " " + arguments, outputs.Path()).c_str());
+  // Journals go to the run's own folder, not to the user's state folder.
+  const std::string command = "XDG_STATE_HOME=" + ShellQuoted(outputs / "state") + " " +
+                              ShellQuoted(VARNEX_CONVERT_BINARY) + " " + arguments;
+  const int status = std::system(WithOutputs(command, outputs.Path()).c_str());
   return Outcome(WIFEXITED(status) ? WEXITSTATUS(status) : -1, outputs.Path());
 }
 

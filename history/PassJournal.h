@@ -1,0 +1,41 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/fs/JournalStorage.h"
+
+namespace varnex {
+
+// One rename a pass planned, by the entry's names in its folder.
+struct RecordedRename {
+  std::uint64_t inode = 0;  // the entry's inode number when the pass listed it
+  std::string oldName;      // bytes: anything but "/" and NUL, newlines included
+  std::string newName;
+
+  friend bool operator==(const RecordedRename&, const RecordedRename&) = default;
+};
+
+// What is needed to undo one conversion pass.
+struct PassRecord {
+  std::string folder;  // the folder's absolute path when the pass ran
+  FileIdentity folderIdentity;
+  std::string fromExtension;
+  std::string toExtension;
+  std::int64_t time = 0;  // nanoseconds since 1970 when the pass began
+  std::vector<RecordedRename> renames;
+
+  friend bool operator==(const PassRecord&, const PassRecord&) = default;
+};
+
+// The journal text of a pass. A line per field and per rename; every name and path is written as
+// its length, ":" and its bytes, so no byte of a name can be taken for a separator.
+std::string EncodeJournal(const PassRecord& pass);
+
+// The pass a journal text records; nullopt for anything that is not one whole journal.
+std::optional<PassRecord> DecodeJournal(std::string_view text);
+
+}  // namespace varnex

@@ -1,0 +1,85 @@
+#include "Undo.h"
+
+#include "app/ConvertFolder.h"
+
+namespace varnex {
+
+namespace {
+
+KeptBecause WhyNotThere(JournalStorage& storage, const UndoStep& step, const RecordedRename& rename,
+                        const std::optional<FileIdentity>& atNew) {
+  if (atNew) {
+    return KeptBecause::kOtherEntry;
+  }
+  const auto atOld = storage.EntryIdentity(step.oldPath);
+  return atOld && atOld->inode == rename.inode ? KeptBecause::kNotRenamed : KeptBecause::kGone;
+}
+
+// The new name is the recorded entry; puts it back under its old name unless that is taken.
+void Restore(FileSystem& fs, JournalStorage& storage, FileIdentity atNew, bool dryRun,
+             UndoStep& step) {
+  if (dryRun) {
+    if (const auto atOld = storage.EntryIdentity(step.oldPath); atOld && *atOld != atNew) {
+      step.kept = KeptBecause::kOldNameTaken;
+    }
+    return;
+  }
+  step.error = fs.RenameNoReplace(step.newPath, step.oldPath);
+  if (step.error != std::errc::file_exists) {
+    step.kept = step.error ? KeptBecause::kRefused : KeptBecause::kNone;
+    return;
+  }
+  // Both names on the same entry: a link was made and the old name never unlinked.
+  if (storage.EntryIdentity(step.oldPath) == atNew) {
+    step.error = storage.Remove(step.newPath);
+    step.kept = step.error ? KeptBecause::kRefused : KeptBecause::kNone;
+    return;
+  }
+  step.error.clear();
+  step.kept = KeptBecause::kOldNameTaken;
+}
+
+}  // namespace
+
+UndoReport UndoPass(FileSystem& fs, JournalStorage& storage, const std::string& folder,
+                    const PassRecord& pass, bool dryRun) {
+  UndoReport report;
+  report.steps.reserve(pass.renames.size());
+  const std::string base = ConversionBase(folder);
+  for (auto rename = pass.renames.rbegin(); rename != pass.renames.rend(); ++rename) {
+    UndoStep& step = report.steps.emplace_back();
+    step.newPath = base + rename->newName;
+    step.oldPath = base + rename->oldName;
+    const auto atNew = storage.EntryIdentity(step.newPath);
+    if (atNew && atNew->inode == rename->inode) {
+      Restore(fs, storage, *atNew, dryRun, step);
+    } else {
+      step.kept = WhyNotThere(storage, step, *rename, atNew);
+    }
+    ++(step.kept == KeptBecause::kNone ? report.restored : report.kept);
+  }
+  return report;
+}
+
+std::optional<UndonePass> UndoNewestPass(FileSystem& fs, History& history,
+                                         const std::string& folder, bool dryRun) {
+  const auto identity = history.Storage().FolderIdentity(folder);
+  if (!identity) {
+    return std::nullopt;
+  }
+  for (const std::string& journal : history.Passes(*identity)) {
+    auto pass = history.Load(journal);
+    if (!pass) {
+      continue;  // damaged: the pass before it can still be undone
+    }
+    UndonePass undone{std::move(*pass), {}};
+    undone.report = UndoPass(fs, history.Storage(), folder, undone.pass, dryRun);
+    if (!dryRun) {
+      history.Forget(journal);
+    }
+    return undone;
+  }
+  return std::nullopt;
+}
+
+}  // namespace varnex

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <system_error>
+#include <vector>
+
+namespace varnex {
+
+// Where an entry lives: its device and the inode number the file system gives it.
+struct FileIdentity {
+  std::uint64_t device = 0;
+  std::uint64_t inode = 0;
+
+  friend bool operator==(const FileIdentity&, const FileIdentity&) = default;
+};
+
+// What a journal of conversion passes needs beyond FileSystem: private files that are either
+// whole on disk or absent, and the identities of folders and entries. Paths are bytes.
+class JournalStorage {
+ public:
+  virtual ~JournalStorage() = default;
+
+  // The program's state folder: $XDG_STATE_HOME/varnex, or ~/.local/state/varnex when that is
+  // unset or not absolute; empty when no home is known either.
+  virtual std::string StateFolder() = 0;
+
+  // Creates the folder and its missing parents, for the user alone (mode 0700).
+  virtual std::error_code MakePrivateFolder(const std::string& path) = 0;
+
+  // Makes `path` a file of `content`, mode 0600, that a crash leaves whole or absent: written under
+  // a temporary name, flushed to disk, renamed into place, and the folder flushed.
+  virtual std::error_code WriteDurably(const std::string& path, std::string_view content) = 0;
+
+  // The content of a regular file; nullopt when there is none or it cannot be read.
+  virtual std::optional<std::string> Read(const std::string& path) = 0;
+
+  // The names in a folder, without "." and ".."; empty when it cannot be read.
+  virtual std::vector<std::string> Names(const std::string& folder) = 0;
+
+  // Removes one name of a file.
+  virtual std::error_code Remove(const std::string& path) = 0;
+
+  // The identity of a folder, links followed; nullopt when the path is not a folder.
+  virtual std::optional<FileIdentity> FolderIdentity(const std::string& path) = 0;
+
+  // The identity of the entry itself (a link is not followed); nullopt when nothing is there.
+  virtual std::optional<FileIdentity> EntryIdentity(const std::string& path) = 0;
+};
+
+}  // namespace varnex

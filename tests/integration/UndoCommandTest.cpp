@@ -1,0 +1,169 @@
+// varnex-convert --undo and --list as a user runs them, on real folders.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <set>
+
+#include "tests/support/InterruptedPass.h"
+#include "tests/support/TempFolder.h"
+
+namespace varnex {
+namespace {
+
+using test::ReadFile;
+using test::TempFolder;
+
+struct Result {
+  int status;
+  std::string out;
+  std::string err;
+};
+
+std::string ShellQuoted(const std::string& text) {
+  std::string quoted = "'";
+  for (const char c : text) {
+    quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  }
+  return quoted + "'";
+}
+
+std::set<std::string> Names(const std::string& folder) {
+  std::set<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    names.insert(entry.path().filename().string());
+  }
+  return names;
+}
+
+class UndoCommandTest : public testing::Test {
+ protected:
+  Result Run(const std::string& arguments) {
+    const std::string command = "XDG_STATE_HOME=" + ShellQuoted(state) + " " +
+                                VARNEX_CONVERT_BINARY + " " + arguments + " >" + work / "out" +
+                                " 2>" + work / "err";
+    const int status = std::system(command.c_str());
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadFile(work / "out"),
+            ReadFile(work / "err")};
+  }
+
+  TempFolder work;
+  std::string music = work.Folder("music");
+  std::string quoted = ShellQuoted(music);
+  std::string state = work / "state";
+};
+
+TEST_F(UndoCommandTest, ReportsLikeTheForwardPassAndNeverReplaces) {
+  const std::string odd("odd\n\xff.mp3");
+  for (const std::string& name : {std::string("a.mp3"), std::string("b.mp3"), odd}) {
+    work.File("music/" + name, name);
+  }
+  const std::set<std::string> start = Names(music);
+  ASSERT_EQ(Run(quoted).status, 0);
+  work.File("music/b.mp3", "made after the pass");
+
+  const Result plan = Run("--undo --dry-run " + quoted);
+  EXPECT_EQ(plan.status, 1);
+  EXPECT_NE(plan.out.find("keep " + music + "/b.iad: b.mp3 exists\n"), std::string::npos)
+      << plan.out;
+  EXPECT_NE(plan.out.find(music + "/odd\\x0A\\xFF.iad -> odd\\x0A\\xFF.mp3\n"), std::string::npos)
+      << plan.out;
+  EXPECT_TRUE(std::regex_search(plan.out, std::regex("\ndry run, nothing changed: undo of mp3 => "
+                                                     "iad from [-0-9: ]+: 2 restored, 1 kept\n$")))
+      << plan.out;
+  EXPECT_EQ(Names(music), (std::set<std::string>{"a.iad", "b.iad", "b.mp3", "odd\n\xff.iad"}));
+
+  const Result undo = Run("--undo --verbose " + quoted);
+  EXPECT_EQ(undo.status, 1);
+  EXPECT_EQ(undo.err, "varnex-convert: " + music + "/b.iad: not restored: b.mp3 exists\n");
+  EXPECT_NE(undo.out.find(music + "/a.iad -> a.mp3\n"), std::string::npos) << undo.out;
+  EXPECT_NE(undo.out.find(": 2 restored, 1 kept\n"), std::string::npos) << undo.out;
+  EXPECT_EQ(Names(music), (std::set<std::string>{"a.mp3", "b.iad", "b.mp3", odd}));
+  EXPECT_EQ(ReadFile(music + "/b.iad"), "b.mp3");
+  EXPECT_EQ(ReadFile(music + "/b.mp3"), "made after the pass");
+
+  const Result again = Run("--undo " + quoted);
+  EXPECT_EQ(again.status, 2);
+  EXPECT_EQ(again.err, "varnex-convert: " + music + ": nothing to undo\n");
+  EXPECT_EQ(start.size(), 3u);
+}
+
+TEST_F(UndoCommandTest, ExitStatusSaysHowItWent) {
+  work.File("music/a.mp3");
+  ASSERT_EQ(Run(quoted).status, 0);
+  const Result quiet = Run("--undo " + quoted);
+  EXPECT_EQ(quiet.status, 0);
+  EXPECT_EQ(quiet.err, "");
+  EXPECT_TRUE(quiet.out.ends_with(": 1 restored, 0 kept\n")) << quiet.out;
+  EXPECT_EQ(Names(music), std::set<std::string>{"a.mp3"});
+
+  const Result missing = Run("--undo " + quoted + "/nothing");
+  EXPECT_EQ(missing.status, 2);
+  EXPECT_EQ(missing.err, "varnex-convert: " + music + "/nothing: cannot read: no such folder\n");
+  for (const std::string& unusable :
+       {"--undo " + quoted + " " + quoted, "--undo --to mp3 " + quoted, "--undo --list " + quoted,
+        "--list --dry-run " + quoted, std::string("--undo"), "--undo --what " + quoted}) {
+    EXPECT_EQ(Run(unusable).status, 2) << unusable;
+  }
+  EXPECT_EQ(Names(music), std::set<std::string>{"a.mp3"});
+}
+
+TEST_F(UndoCommandTest, ListShowsThePassesNewestFirst) {
+  work.File("music/a.mp3");
+  work.File("music/b.mp3");
+  EXPECT_EQ(Run("--list " + quoted).out, "nothing to undo in " + music + "\n");
+  ASSERT_EQ(Run(quoted).status, 0);
+  work.File("music/c.iad");
+  ASSERT_EQ(Run("--to mp3 " + quoted + "/").status, 0);  // a.iad, b.iad back; c.iad too
+  const Result list = Run("--list " + quoted);
+  EXPECT_EQ(list.status, 0);
+  EXPECT_TRUE(std::regex_match(list.out, std::regex("\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d  "
+                                                    "iad => mp3  3 renames\n"
+                                                    "\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d  "
+                                                    "mp3 => iad  2 renames\n")))
+      << list.out;
+}
+
+TEST_F(UndoCommandTest, APassWhoseJournalCannotBeWrittenStillRuns) {
+  work.File("music/a.mp3");
+  work.File("state", "a file where the state folder would go");
+  const Result pass = Run(quoted);
+  EXPECT_EQ(pass.status, 0);
+  EXPECT_NE(pass.err.find(": cannot keep the journal to undo this pass: "), std::string::npos)
+      << pass.err;
+  EXPECT_EQ(Names(music), std::set<std::string>{"a.iad"});
+  EXPECT_EQ(Run("--undo " + quoted).status, 2);
+}
+
+// Killed in the middle of a large pass, the program leaves a journal from which every entry that
+// was renamed goes back.
+TEST_F(UndoCommandTest, UndoAfterAKillInTheMiddleOfAPassRestoresEveryRenamedEntry) {
+  constexpr int kFiles = 50000;
+  for (int i = 0; i < kFiles; ++i) {
+    std::ofstream(music + "/track " + std::to_string(i) + (i % 7 ? ".mp3" : ".MP3"));
+  }
+  const std::set<std::string> start = Names(music);
+  const test::InterruptedPass pass = test::KillMidPass(VARNEX_CONVERT_BINARY, music, state);
+  ASSERT_EQ(pass.planned.renames.size(), static_cast<std::size_t>(kFiles));
+  std::size_t renamed = 0;
+  for (const std::string& name : Names(music)) {
+    renamed += name.ends_with(".iad");
+  }
+  EXPECT_TRUE(pass.killed);
+  EXPECT_GT(renamed, 0u);
+  EXPECT_LT(renamed, static_cast<std::size_t>(kFiles)) << "the pass ended before the kill";
+
+  const Result undo = Run("--undo " + quoted);
+  EXPECT_EQ(undo.status, renamed < kFiles ? 1 : 0);
+  EXPECT_NE(undo.out.find(": " + std::to_string(renamed) + " restored, " +
+                          std::to_string(kFiles - renamed) + " kept\n"),
+            std::string::npos)
+      << undo.out;
+  EXPECT_TRUE(Names(music) == start);
+}
+
+}  // namespace
+}  // namespace varnex

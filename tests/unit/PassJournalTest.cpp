@@ -1,0 +1,70 @@
+#include <gtest/gtest.h>
+
+#include "history/PassJournal.h"
+
+namespace varnex {
+namespace {
+
+PassRecord OddPass() {
+  PassRecord pass;
+  pass.folder = "/music/a \\b\n\xff";
+  pass.folderIdentity = {2049, 18446744073709551615ull};
+  pass.fromExtension = "mp3";
+  pass.toExtension = "iad";
+  pass.time = 1796640391850054725;
+  pass.renames = {
+      {7, "Song.MP3", "Song.iad"},
+      {8, "line\nbreak.mp3", "line\nbreak.iad"},
+      {9, "\xff\xfe 3:x.mp3", "\xff\xfe 3:x.iad"},  // bytes that look like a length prefix
+      {10, "end\n.mp3", "end\n.iad"},               // a name that looks like the end marker
+      {11, ".h.mp3", ".h.iad"},
+  };
+  return pass;
+}
+
+TEST(PassJournal, EveryByteOfEveryNameComesBack) {
+  const PassRecord pass = OddPass();
+  const std::string text = EncodeJournal(pass);
+  EXPECT_EQ(DecodeJournal(text), pass);
+  // The names are there as they are, behind their lengths, never split at their newlines.
+  EXPECT_NE(text.find("14:line\nbreak.mp3 14:line\nbreak.iad\n"), std::string::npos) << text;
+
+  const PassRecord empty;
+  EXPECT_EQ(DecodeJournal(EncodeJournal(empty)), empty);
+}
+
+TEST(PassJournal, AnythingButOneWholeJournalIsRefused) {
+  const std::string text = EncodeJournal(OddPass());
+  for (std::size_t length = 0; length < text.size(); ++length) {
+    EXPECT_FALSE(DecodeJournal(text.substr(0, length))) << "cut at " << length;
+  }
+  EXPECT_FALSE(DecodeJournal(text + "x"));
+  EXPECT_FALSE(DecodeJournal(text + text));
+
+  std::string other = text;
+  other.replace(other.find("renames 5"), 9, "renames 4");
+  EXPECT_FALSE(DecodeJournal(other));
+  other = text;
+  other.replace(other.find("renames 5"), 9, "renames 6");
+  EXPECT_FALSE(DecodeJournal(other));
+  other = text;
+  other.replace(other.find("varnex-journal 1"), 16, "varnex-journal 2");
+  EXPECT_FALSE(DecodeJournal(other));
+  other = text;
+  other.replace(other.find("renames 5"), 9, "renames 99999999999999999999");
+  EXPECT_FALSE(DecodeJournal(other));
+}
+
+TEST(PassJournal, NamesThatCouldLeaveTheFolderAreRefused) {
+  for (const std::string& bad :
+       std::vector<std::string>{"../x.mp3", "a/b.mp3", "..", ".", "", std::string("a\0b", 3)}) {
+    PassRecord pass;
+    pass.renames = {{1, bad, "a.iad"}};
+    EXPECT_FALSE(DecodeJournal(EncodeJournal(pass))) << bad;
+    pass.renames = {{1, "a.mp3", bad}};
+    EXPECT_FALSE(DecodeJournal(EncodeJournal(pass))) << bad;
+  }
+}
+
+}  // namespace
+}  // namespace varnex
