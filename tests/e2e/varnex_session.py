@@ -62,12 +62,12 @@ def descendants(node):
 class Varnex:
     """One running program. Settings go to a folder of the test's own."""
 
-    def __init__(self, *args, cwd=None, config_home=None, env=None):
+    def __init__(self, *args, cwd=None, config_home=None, env=None, binary=None):
         self.config_home = config_home or tempfile.mkdtemp(prefix="varnex-e2e-config-")
         inherited = {k: v for k, v in os.environ.items() if k != "QT_SCALE_FACTOR"}
         env = dict(inherited, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1",
                    XDG_CONFIG_HOME=self.config_home, QT_QPA_PLATFORM="xcb", **(env or {}))
-        self.process = subprocess.Popen([BINARY, *args], cwd=cwd, env=env)
+        self.process = subprocess.Popen([binary or BINARY, *args], cwd=cwd, env=env)
 
     def __enter__(self):
         return self

@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <QDropEvent>
+#include <QFile>
 #include <QGuiApplication>
+#include <QImage>
 #include <QMimeData>
 #include <QRadioButton>
 #include <QSignalSpy>
@@ -9,6 +11,7 @@
 #include <QUrl>
 #include <filesystem>
 
+#include "app/StartDirectory.h"
 #include "app/TMp3Form.h"
 #include "platform/fs/PosixFileSystem.h"
 #include "platform/shell/DroppedNames.h"
@@ -237,6 +240,88 @@ TEST_F(Mp3FormTest, TabVisitsEveryControlInTheDesignOrder) {
   EXPECT_EQ(visited, expected);
 }
 
+// The window carries the icon the desktop entry installs, drawn for each size rather than scaled,
+// and names that entry.
+TEST_F(Mp3FormTest, WindowCarriesTheProgramsOwnIconAndNamesItsDesktopEntry) {
+  const auto form = Start({});
+  for (const int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
+    const QImage installed(
+        QStringLiteral(VARNEX_DATA "/icons/org.example.Varnex-%1.png").arg(size));
+    ASSERT_FALSE(installed.isNull()) << size;
+    // Compared as the pixmap keeps them, with the colours weighted by their opacity.
+    const QImage shown = form->windowIcon().pixmap(QSize(size, size), 1.0).toImage();
+    EXPECT_TRUE(shown.convertToFormat(QImage::Format_ARGB32_Premultiplied) ==
+                installed.convertToFormat(QImage::Format_ARGB32_Premultiplied))
+        << size;
+  }
+  EXPECT_TRUE(QFile::exists(QStringLiteral(VARNEX_DATA "/") + QGuiApplication::desktopFileName() +
+                            QStringLiteral(".desktop")));
+}
+
+// At 16 pixels and 1x the about button's question mark must read as one: whole pixels only (no
+// blur from scaling a larger picture down), and exactly two marks, the hook and the dot below it.
+TEST_F(Mp3FormTest, HelpGlyphIsASharpQuestionMarkAtSixteenPixels) {
+  const auto form = Start({});
+  const QImage glyph = form->AProposBtn->icon()
+                           .pixmap(QSize(16, 16), 1.0)
+                           .toImage()
+                           .convertToFormat(QImage::Format_ARGB32);
+  ASSERT_EQ(glyph.size(), QSize(16, 16));
+  std::vector<int> mark(16 * 16, -1);  // component number of each opaque pixel
+  int marks = 0;
+  std::vector<int> topRow;
+  for (int y = 0; y < 16; ++y) {
+    for (int x = 0; x < 16; ++x) {
+      const int alpha = qAlpha(glyph.pixel(x, y));
+      EXPECT_TRUE(alpha == 0 || alpha == 255) << x << "," << y << ": " << alpha;
+      if (alpha != 255 || mark[y * 16 + x] >= 0) {
+        continue;
+      }
+      topRow.push_back(y);
+      std::vector<QPoint> todo{{x, y}};
+      mark[y * 16 + x] = marks;
+      while (!todo.empty()) {
+        const QPoint p = todo.back();
+        todo.pop_back();
+        for (const QPoint step : {QPoint(1, 0), QPoint(-1, 0), QPoint(0, 1), QPoint(0, -1)}) {
+          const QPoint q = p + step;
+          if (q.x() >= 0 && q.x() < 16 && q.y() >= 0 && q.y() < 16 &&
+              qAlpha(glyph.pixel(q)) == 255 && mark[q.y() * 16 + q.x()] < 0) {
+            mark[q.y() * 16 + q.x()] = marks;
+            todo.push_back(q);
+          }
+        }
+      }
+      ++marks;
+    }
+  }
+  ASSERT_EQ(marks, 2);
+  EXPECT_LT(topRow[0], topRow[1]);
+}
+
+TEST(EnterStartDirectory, DirectoryWithoutANameFallsBackToHomeThenTheRoot) {
+  TempFolder folder;
+  PosixFileSystem fs;
+  const std::string before = fs.CurrentDirectory();
+  const struct Back {
+    PosixFileSystem& fs;
+    std::string path;
+    ~Back() { fs.SetCurrentDirectory(path); }
+  } back{fs, before};
+  const std::string home = folder.Folder("home");
+
+  EXPECT_EQ(EnterStartDirectory(fs, home), before);  // a directory with a name stays
+  for (const auto& [fallback, expected] :
+       {std::pair{home, home}, std::pair{folder / "no home", std::string("/")},
+        std::pair{std::string(), std::string("/")}}) {
+    const std::string gone = folder.Folder("gone");
+    fs.SetCurrentDirectory(gone);
+    std::filesystem::remove(gone);
+    EXPECT_EQ(EnterStartDirectory(fs, fallback), expected);
+    EXPECT_EQ(fs.CurrentDirectory(), expected);
+  }
+}
+
 TEST(DroppedLocalNames, KeepsLocalFilesInOrder) {
   QMimeData data;
   data.setData(QStringLiteral("text/uri-list"),
@@ -252,7 +337,37 @@ TEST_F(Mp3FormTest, UncaughtFailureReachesTheErrorReport) {
   ASSERT_EQ(boxes.Seen().size(), 1);
   EXPECT_TRUE(boxes.Seen().front().endsWith(QStringLiteral(": File not found.")))
       << boxes.Seen().front().toStdString();
-  EXPECT_EQ(form->convertirBtn->text(), QStringLiteral("mp3 => iad"));  // the mask failed first
+}
+
+// The folder removed under the window: whatever re-reading says, the choice, the caption and the
+// list agree, and no name of the gone folder stays on show.
+TEST_F(Mp3FormTest, ChoiceCaptionAndListAgreeWhenTheFolderIsGone) {
+  const std::string doomed = folder.Folder("doomed");
+  folder.File("doomed/old.mp3");
+  folder.File("doomed/old.iad");
+  const auto form = Start({doomed});
+  ASSERT_EQ(form->FileListBox1->Entries(), Names{"old.mp3"});
+  std::filesystem::remove_all(doomed);
+
+  QTest::mouseClick(form->rg->findChildren<QRadioButton*>().at(1), Qt::LeftButton);
+  EXPECT_EQ(boxes.Seen().size(), 1);
+  EXPECT_EQ(form->rg->ItemIndex(), 1);
+  EXPECT_EQ(form->FileListBox1->Mask(), "*.iad");
+  EXPECT_EQ(form->convertirBtn->text(), QStringLiteral("iad => mp3"));
+  EXPECT_TRUE(form->FileListBox1->Entries().empty());
+  EXPECT_EQ(form->FileListBox1->SelectedFilePath(), "");
+
+  QTest::mouseClick(form->convertirBtn, Qt::LeftButton);  // converts nothing, flips back
+  EXPECT_EQ(boxes.Seen().size(), 2);
+  EXPECT_EQ(form->rg->ItemIndex(), 0);
+  EXPECT_EQ(form->convertirBtn->text(), QStringLiteral("mp3 => iad"));
+  EXPECT_TRUE(form->FileListBox1->Entries().empty());
+
+  folder.Folder("doomed");  // back again: the next choice lists it
+  folder.File("doomed/new.iad");
+  QTest::mouseClick(form->rg->findChildren<QRadioButton*>().at(1), Qt::LeftButton);
+  EXPECT_EQ(form->FileListBox1->Entries(), Names{"new.iad"});
+  EXPECT_EQ(boxes.Seen().size(), 2);
 }
 
 TEST(ErrorReport, TitleAndTextRules) {
