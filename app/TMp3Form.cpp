@@ -257,7 +257,7 @@ void TMp3Form::TrackBar1Change() {
   }
 }
 
-void TMp3Form::ApplyFolder(const std::string& folder) {
+void TMp3Form::ApplyFolder(std::string folder) {
   QCoreApplication::processEvents();
   try {
     FileListBox1->ApplyPath(folder);

@@ -208,6 +208,17 @@ TEST_F(Mp3FormTest, CursorComesBackWhenTheListCannotBeReread) {
   EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
 }
 
+// Input already queued is handled before the list is re-read: a drop that waited in the queue is
+// applied inside the new folder's application, which then has the last word in the list.
+TEST_F(Mp3FormTest, QueuedInputIsHandledBeforeTheListIsReread) {
+  const auto form = Start({folder.Path()});
+  QMetaObject::invokeMethod(
+      form.get(), [&] { form->WMDROPFILES({folder / "other"}); }, Qt::QueuedConnection);
+  form->DirectoryEdit1->SetText(folder / "start");
+  EXPECT_EQ(form->DirectoryEdit1->Text(), folder / "other");  // the drop ran in between
+  EXPECT_EQ(form->FileListBox1->FolderPath(), folder / "start");
+}
+
 TEST_F(Mp3FormTest, BrowsedFolderIsListed) {
   const auto form = Start({folder.Path()});
   folderDialog.answer = folder / "other";
@@ -302,15 +313,10 @@ TEST_F(Mp3FormTest, HelpGlyphIsASharpQuestionMarkAtSixteenPixels) {
 TEST(EnterStartDirectory, DirectoryWithoutANameFallsBackToHomeThenTheRoot) {
   TempFolder folder;
   PosixFileSystem fs;
-  const std::string before = fs.CurrentDirectory();
-  const struct Back {
-    PosixFileSystem& fs;
-    std::string path;
-    ~Back() { fs.SetCurrentDirectory(path); }
-  } back{fs, before};
+  fs.SetCurrentDirectory(folder.Path());
   const std::string home = folder.Folder("home");
 
-  EXPECT_EQ(EnterStartDirectory(fs, home), before);  // a directory with a name stays
+  EXPECT_EQ(EnterStartDirectory(fs, home), folder.Path());  // a directory with a name stays
   for (const auto& [fallback, expected] :
        {std::pair{home, home}, std::pair{folder / "no home", std::string("/")},
         std::pair{std::string(), std::string("/")}}) {
