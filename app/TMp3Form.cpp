@@ -351,11 +351,7 @@ void TMp3Form::MoveOntoAScreen(int left, int top) {
 }
 
 void TMp3Form::closeEvent(QCloseEvent* event) {
-  if (FormCloseQuery()) {
-    event->accept();
-  } else {
-    event->ignore();
-  }
+  event->setAccepted(FormCloseQuery());
 }
 
 void TMp3Form::keyPressEvent(QKeyEvent* event) {

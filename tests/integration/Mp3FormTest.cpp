@@ -118,6 +118,26 @@ TEST_F(Mp3FormTest, EnterPressesConvertUnlessAnotherButtonHasTheFocus) {
   EXPECT_EQ(converts.count(), 3);
 }
 
+// The window's ground is the button face of the desktop's colours, also where that differs from
+// the colour of other windows.
+TEST_F(Mp3FormTest, WindowIsPaintedInTheButtonFaceColour) {
+  const auto form = Start({});
+  QPalette palette = form->palette();
+  palette.setColor(QPalette::Button, QColor(200, 10, 10));
+  palette.setColor(QPalette::Window, QColor(10, 200, 10));
+  form->setPalette(palette);
+  EXPECT_EQ(form->grab().toImage().pixelColor(4, 4), QColor(200, 10, 10));
+}
+
+TEST_F(Mp3FormTest, QuitClosesTheWindowAndStoresTheFolderOnce) {
+  const auto form = Start({folder.Path()});
+  const int opensBefore = settings.opened;
+  QTest::mouseClick(form->QuitterBtn, Qt::LeftButton);
+  EXPECT_FALSE(form->isVisible());
+  EXPECT_EQ(settings.opened, opensBefore + 1);
+  EXPECT_EQ(settings.keys["Software\\Varnex"].at("Dossier").data.size(), folder.Path().size() + 1);
+}
+
 TEST_F(Mp3FormTest, FieldTakesNoTyping) {
   const auto form = Start({folder.Path()});
   QTest::keyClicks(form->DirectoryEdit1, QStringLiteral("xyz"));
