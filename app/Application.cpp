@@ -19,7 +19,10 @@ constexpr int kIconSizes[] = {16, 22, 24, 32, 48, 64, 128, 256};
 }  // namespace
 
 Application::Application(int& argc, char** argv) : QApplication(argc, argv) {
-  // Docks and task bars put the window under the launcher of this desktop entry.
+  // Docks and task bars put the window under the launcher of this desktop entry: the desktop
+  // file's name where the desktop asks for it, and a window class (the application's name, which
+  // the entry's StartupWMClass repeats) that does not change with the name the program runs under.
+  setApplicationName(QStringLiteral("varnex"));
   setDesktopFileName(QStringLiteral("org.example.Varnex"));
   setWindowIcon(ProgramIcon());
 }

@@ -39,6 +39,9 @@ RegistryValue Dword(std::int32_t number) {
 
 class SettingsTest : public testing::Test {
  protected:
+  // Each test starts in a directory that exists: the one a test before it ran in may be gone.
+  void SetUp() override { fs.SetCurrentDirectory(folder.Path()); }
+
   std::unique_ptr<TMp3Form> Start(std::vector<std::string> arguments = {}) {
     return std::make_unique<TMp3Form>(fs, store, folderDialog, links, fs.CurrentDirectory(),
                                       std::move(arguments));
