@@ -118,6 +118,19 @@ TEST_F(Mp3FormTest, EnterPressesConvertUnlessAnotherButtonHasTheFocus) {
   EXPECT_EQ(converts.count(), 3);
 }
 
+TEST_F(Mp3FormTest, ControlsLieWhereTheDesignPutsThem) {
+  const auto form = Start({});
+  const std::pair<QWidget*, QRect> design[] = {
+      {form->DirectoryEdit1, {16, 16, 441, 21}}, {form->FileListBox1, {16, 56, 441, 177}},
+      {form->SpeedButton1, {120, 240, 23, 22}},  {form->SpeedButton2, {152, 240, 23, 22}},
+      {form->TrackBar1, {200, 240, 257, 33}},    {form->rg, {24, 272, 105, 73}},
+      {form->convertirBtn, {184, 304, 97, 25}},  {form->AProposBtn, {360, 288, 75, 25}},
+      {form->QuitterBtn, {360, 320, 75, 25}}};
+  for (const auto& [control, geometry] : design) {
+    EXPECT_EQ(control->geometry(), geometry) << control->toolTip().toStdString();
+  }
+}
+
 // The window's ground is the button face of the desktop's colours, also where that differs from
 // the colour of other windows.
 TEST_F(Mp3FormTest, WindowIsPaintedInTheButtonFaceColour) {
