@@ -105,6 +105,14 @@ TEST_F(SettingsTest, PositionOffEveryScreenIsNotApplied) {
   EXPECT_EQ(Start()->pos(), kDesignPosition);
   Stored() = {{"Top", Dword(-351)}, {"Left", Dword(-471)}};  // one pixel still on the screen
   EXPECT_EQ(Start()->pos(), QPoint(-471, -351));
+  // Touching a screen's edge from outside is not on it.
+  for (const QPoint& touching : {QPoint(-472, 0), QPoint(0, -352), QPoint(screen.right() + 1, 0),
+                                 QPoint(0, screen.bottom() + 1)}) {
+    Stored() = {{"Top", Dword(touching.y())}, {"Left", Dword(touching.x())}};
+    EXPECT_EQ(Start()->pos(), kDesignPosition) << touching.x() << "," << touching.y();
+  }
+  Stored() = {{"Top", Dword(screen.bottom())}, {"Left", Dword(screen.right())}};
+  EXPECT_EQ(Start()->pos(), QPoint(screen.right(), screen.bottom()));
 }
 
 TEST_F(SettingsTest, PositionNearTheEndsOfTheRangeKeepsTheDesignPosition) {
