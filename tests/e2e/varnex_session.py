@@ -136,7 +136,10 @@ class Varnex:
     def click(self, node, times=1):
         """Clicks the middle of an accessible control with the mouse."""
         box = node.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
-        xdotool("mousemove", "--sync", str(box.x + box.width // 2), str(box.y + box.height // 2))
+        x, y = str(box.x + box.width // 2), str(box.y + box.height // 2)
+        # A synchronous move to where the pointer already is waits for a motion that never comes.
+        if xdotool("getmouselocation")[:2] != ["x:" + x, "y:" + y]:
+            xdotool("mousemove", "--sync", x, y)
         xdotool("click", "--repeat", str(times), "--delay", "80", "1")
 
     def list_item(self, name):
