@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <iterator>
 
 #include "platform/Exception.h"
 
@@ -16,7 +17,7 @@ constexpr int kSignals[] = {SIGTERM, SIGHUP};
 
 // Written by the handler, which may only make async-signal-safe calls.
 volatile sig_atomic_t g_writeEnd = -1;
-struct sigaction g_previous[sizeof kSignals / sizeof kSignals[0]];
+struct sigaction g_previous[std::size(kSignals)];
 
 extern "C" void OnTerminationSignal(int) {
   const int savedErrno = errno;

@@ -118,16 +118,27 @@ TEST_F(Mp3FormTest, EnterPressesConvertUnlessAnotherButtonHasTheFocus) {
   EXPECT_EQ(converts.count(), 3);
 }
 
-TEST_F(Mp3FormTest, ControlsLieWhereTheDesignPutsThem) {
+TEST_F(Mp3FormTest, ControlsLieWhereTheDesignPutsThemWithTheirHints) {
   const auto form = Start({});
-  const std::pair<QWidget*, QRect> design[] = {
-      {form->DirectoryEdit1, {16, 16, 441, 21}}, {form->FileListBox1, {16, 56, 441, 177}},
-      {form->SpeedButton1, {120, 240, 23, 22}},  {form->SpeedButton2, {152, 240, 23, 22}},
-      {form->TrackBar1, {200, 240, 257, 33}},    {form->rg, {24, 272, 105, 73}},
-      {form->convertirBtn, {184, 304, 97, 25}},  {form->AProposBtn, {360, 288, 75, 25}},
-      {form->QuitterBtn, {360, 320, 75, 25}}};
-  for (const auto& [control, geometry] : design) {
-    EXPECT_EQ(control->geometry(), geometry) << control->toolTip().toStdString();
+  const struct {
+    QWidget* control;
+    QRect geometry;
+    const char* hint;
+  } design[] = {
+      {form->DirectoryEdit1,
+       {16, 16, 441, 21},
+       "Selected Folder.\nClick the button on the right to change it."},
+      {form->FileListBox1, {16, 56, 441, 177}, "List of mp3 or iad files\nin the selected folder"},
+      {form->SpeedButton1, {120, 240, 23, 22}, "Play the selected file (if any)"},
+      {form->SpeedButton2, {152, 240, 23, 22}, "Stop playing the file"},
+      {form->TrackBar1, {200, 240, 257, 33}, "Volume for playing the files"},
+      {form->rg, {24, 272, 105, 73}, "Choose to select mp3 or iad files"},
+      {form->convertirBtn, {184, 304, 97, 25}, "Change extension of files"},
+      {form->AProposBtn, {360, 288, 75, 25}, "Information about the author of this program"},
+      {form->QuitterBtn, {360, 320, 75, 25}, "Quit this program"}};
+  for (const auto& [control, geometry, hint] : design) {
+    EXPECT_EQ(control->geometry(), geometry) << hint;
+    EXPECT_EQ(control->toolTip(), QString::fromUtf8(hint));
   }
 }
 
