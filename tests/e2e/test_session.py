@@ -140,7 +140,7 @@ class SessionTest(unittest.TestCase):
 
     def test_desktop_knows_the_window(self):
         entry = desktop_entry()
-        with Varnex(self.folder("music")) as program:
+        with Varnex(self.folder("music"), config_home=os.path.join(self.scratch, "config")) as program:
             window = program.window()
             wm_class = subprocess.run(["xprop", "-id", window, "WM_CLASS"], check=True,
                                       capture_output=True, text=True).stdout
