@@ -9,6 +9,7 @@
 #include <QScreen>
 #include <QShortcut>
 #include <QStyle>
+#include <cstdint>
 
 #include "app/ConvertFolder.h"
 #include "history/Undo.h"
@@ -17,6 +18,7 @@
 #include "platform/shell/DroppedNames.h"
 #include "widgets/BusyCursor.h"
 #include "widgets/ErrorReport.h"
+#include "widgets/FileListModel.h"
 #include "widgets/Glyphs.h"
 
 namespace varnex {
@@ -33,10 +35,9 @@ QFont DesignFont(int pixelSize, bool bold = false) {
   return font;
 }
 
-QPushButton* BitBtn(QWidget* parent, const char* caption, QStyle::StandardPixmap glyph,
-                    QRect geometry, const char* hint) {
-  auto* button =
-      new QPushButton(parent->style()->standardIcon(glyph), QString::fromUtf8(caption), parent);
+QPushButton* BitBtn(QWidget* parent, const char* caption, const QIcon& glyph, QRect geometry,
+                    const char* hint) {
+  auto* button = new QPushButton(glyph, QString::fromUtf8(caption), parent);
   button->setGeometry(geometry);
   button->setToolTip(QString::fromUtf8(hint));
   // Enter presses a button that has the focus; otherwise it reaches the window's default button.
@@ -112,13 +113,14 @@ void TMp3Form::CreateControls() {
   rg->SetItemIndex(0);
   rg->setToolTip(QStringLiteral("Choose to select mp3 or iad files"));
 
-  convertirBtn = BitBtn(this, "Convert", QStyle::SP_DialogOkButton, {184, 304, 97, 25},
-                        "Change extension of files");
+  convertirBtn = BitBtn(this, "Convert", style()->standardIcon(QStyle::SP_DialogOkButton),
+                        {184, 304, 97, 25}, "Change extension of files");
   convertirBtn->setDefault(true);
-  AProposBtn = BitBtn(this, "About...", QStyle::SP_DialogHelpButton, {360, 288, 75, 25},
+  // The style's help icon is drawn for large sizes and blurs at 16 pixels; ours is made for them.
+  AProposBtn = BitBtn(this, "About...", HelpGlyph(), {360, 288, 75, 25},
                       "Information about the author of this program");
-  QuitterBtn =
-      BitBtn(this, "Quit", QStyle::SP_DialogCloseButton, {360, 320, 75, 25}, "Quit this program");
+  QuitterBtn = BitBtn(this, "Quit", style()->standardIcon(QStyle::SP_DialogCloseButton),
+                      {360, 320, 75, 25}, "Quit this program");
 
   AproposFrame1 = new TAproposFrame(linkOpener_, this);
 
@@ -183,13 +185,20 @@ void TMp3Form::FormCreate() {
 }
 
 void TMp3Form::rgClick() {
-  if (rg->ItemIndex() == 0) {
-    FileListBox1->SetMask("*.mp3");
-    convertirBtn->setText(QStringLiteral("mp3 => iad"));
-  } else {
-    FileListBox1->SetMask("*.iad");
-    convertirBtn->setText(QStringLiteral("iad => mp3"));
+  const bool mp3 = rg->ItemIndex() == 0;
+  const QString caption = mp3 ? QStringLiteral("mp3 => iad") : QStringLiteral("iad => mp3");
+  try {
+    FileListBox1->SetMask(mp3 ? "*.mp3" : "*.iad");
+  } catch (const std::exception&) {
+    // The folder went away under the list: the choice, the caption and the list still agree,
+    // with no names left from a folder that is gone, and the failure goes on to the report.
+    if (auto* entries = dynamic_cast<FileListModel*>(FileListBox1->model())) {
+      entries->Clear();
+    }
+    convertirBtn->setText(caption);
+    throw;
   }
+  convertirBtn->setText(caption);
 }
 
 void TMp3Form::convertirBtnClick() {
@@ -278,7 +287,7 @@ void TMp3Form::TrackBar1Change() {
   }
 }
 
-void TMp3Form::ApplyFolder(const std::string& folder) {
+void TMp3Form::ApplyFolder(std::string folder) {
   QCoreApplication::processEvents();
   try {
     FileListBox1->ApplyPath(folder);
@@ -356,11 +365,15 @@ void TMp3Form::SaveSettings() {
 }
 
 // A stored position on a monitor that is gone would start the program out of sight, so a window
-// that would lie wholly outside every screen stays where it is. Partly visible is fine.
+// that would lie wholly outside every screen stays where it is. Partly visible is fine. The far
+// edges are computed in 64 bits: a stored value near the end of the 32-bit range would overflow.
 void TMp3Form::MoveOntoAScreen(int left, int top) {
-  const QRect wanted(QPoint(left, top), size());
+  const std::int64_t right = std::int64_t{left} + width();
+  const std::int64_t bottom = std::int64_t{top} + height();
   for (const QScreen* screen : QGuiApplication::screens()) {
-    if (screen->geometry().intersects(wanted)) {
+    const QRect area = screen->geometry();
+    if (left < std::int64_t{area.x()} + area.width() && right > area.x() &&
+        top < std::int64_t{area.y()} + area.height() && bottom > area.y()) {
       move(left, top);
       return;
     }
@@ -368,11 +381,7 @@ void TMp3Form::MoveOntoAScreen(int left, int top) {
 }
 
 void TMp3Form::closeEvent(QCloseEvent* event) {
-  if (FormCloseQuery()) {
-    event->accept();
-  } else {
-    event->ignore();
-  }
+  event->setAccepted(FormCloseQuery());
 }
 
 void TMp3Form::keyPressEvent(QKeyEvent* event) {

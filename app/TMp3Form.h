@@ -65,8 +65,9 @@ class TMp3Form final : public QWidget {
   // The first dropped name, when it exists and is neither hidden nor system, becomes the folder.
   void WMDROPFILES(const std::vector<std::string>& droppedNames);
 
-  // Shows a folder text in the list; a text the list cannot use changes nothing, silently.
-  void ApplyFolder(const std::string& folder);
+  // Shows a folder text in the list; a text the list cannot use changes nothing, silently. The
+  // text is a copy: the queued input handled first may change the field it came from.
+  void ApplyFolder(std::string folder);
 
   void LoadSettings();
   void SaveSettings();

@@ -41,6 +41,37 @@ QPixmap StopGlyph() {
   });
 }
 
+// Drawn pixel by pixel, so at 16 pixels every stroke falls on whole pixels and stays sharp.
+QPixmap HelpGlyph() {
+  static const char* const kRows[] = {
+      "................",  //
+      "................",  //
+      ".....######.....",  //
+      "....########....",  //
+      "...###....###...",  //
+      "...###....###...",  //
+      "..........###...",  //
+      ".........###....",  //
+      "........###.....",  //
+      ".......###......",  //
+      ".......###......",  //
+      "................",  //
+      ".......###......",  //
+      ".......###......",  //
+      "................",  //
+      "................",  //
+  };
+  return Glyph({16, 16}, [](QPainter& painter) {
+    for (int y = 0; y < 16; ++y) {
+      for (int x = 0; x < 16; ++x) {
+        if (kRows[y][x] == '#') {
+          painter.fillRect(x, y, 1, 1, kNavy);
+        }
+      }
+    }
+  });
+}
+
 QPixmap FolderGlyph() {
   return Glyph({14, 12}, [](QPainter& painter) {
     painter.setPen(QColor(128, 128, 0));

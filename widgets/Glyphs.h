@@ -8,6 +8,9 @@ namespace varnex {
 QPixmap PlayGlyph();
 QPixmap StopGlyph();
 
+// The 16 x 16 question mark of the about button, dark blue on a transparent ground.
+QPixmap HelpGlyph();
+
 // The 14 x 12 folder on the folder field's button.
 QPixmap FolderGlyph();
 

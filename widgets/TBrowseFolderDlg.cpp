@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QTimer>
+#include <algorithm>
 
 #include "platform/fs/PathRules.h"
 
@@ -22,19 +23,24 @@ QString Shown(const std::string& path) {
   return QFile::decodeName(QByteArray::fromStdString(path));
 }
 
-// Centred on the screen, then moved back inside it where it sticks out.
 void CentreOnScreen(QWidget& dialog) {
-  const QRect screen = QGuiApplication::primaryScreen()->geometry();
-  const QSize size = dialog.frameGeometry().size();
-  QPoint corner((screen.width() - size.width()) / 2, (screen.height() - size.height()) / 2);
+  dialog.move(
+      CentredOnScreen(QGuiApplication::primaryScreen()->geometry(), dialog.frameGeometry().size()));
+}
+
+}  // namespace
+
+// The centre is taken within the screen's own rectangle, which starts where the screen does: a
+// primary screen right of another one does not start at 0.
+QPoint CentredOnScreen(const QRect& screen, const QSize& size) {
+  QPoint corner(screen.left() + (screen.width() - size.width()) / 2,
+                screen.top() + (screen.height() - size.height()) / 2);
   corner.setX(std::clamp(corner.x(), screen.left(),
                          std::max(screen.left(), screen.right() + 1 - size.width())));
   corner.setY(std::clamp(corner.y(), screen.top(),
                          std::max(screen.top(), screen.bottom() + 1 - size.height())));
-  dialog.move(corner);
+  return corner;
 }
-
-}  // namespace
 
 bool TBrowseFolderDlg::Execute(const std::string& dialogText, std::string& folderName) {
   const QPointer<QWidget> active = QApplication::activeWindow();

@@ -1,5 +1,9 @@
 #pragma once
 
+#include <QPoint>
+#include <QRect>
+#include <QSize>
+
 #include "platform/fs/FileSystem.h"
 #include "platform/shell/FolderDialog.h"
 
@@ -17,5 +21,8 @@ class TBrowseFolderDlg final : public FolderDialog {
  private:
   FileSystem& fs_;
 };
+
+// Where a dialog of `size` goes on `screen`: centred, then moved back inside where it sticks out.
+QPoint CentredOnScreen(const QRect& screen, const QSize& size);
 
 }  // namespace varnex

@@ -89,14 +89,14 @@ def descendants(node):
 class Varnex:
     """One running program. Settings go to a folder of the test's own."""
 
-    def __init__(self, *args, cwd=None, config_home=None, env=None):
+    def __init__(self, *args, cwd=None, config_home=None, env=None, binary=None):
         self.config_home = config_home or tempfile.mkdtemp(prefix="varnex-e2e-config-")
         inherited = {k: v for k, v in os.environ.items() if k != "QT_SCALE_FACTOR"}
         # Journals of conversions go beside the settings, never to the user's own state folder.
         env = dict(inherited, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", XDG_CONFIG_HOME=self.config_home,
                    QT_QPA_PLATFORM="xcb", **dict({"XDG_STATE_HOME": os.path.join(self.config_home, "state")},
                                                  **(env or {})))
-        self.process = subprocess.Popen([BINARY, *args], cwd=cwd, env=env)
+        self.process = subprocess.Popen([binary or BINARY, *args], cwd=cwd, env=env)
 
     def __enter__(self):
         return self
@@ -165,7 +165,10 @@ class Varnex:
     def click(self, node, times=1):
         """Clicks the middle of an accessible control with the mouse."""
         box = node.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
-        xdotool("mousemove", "--sync", str(box.x + box.width // 2), str(box.y + box.height // 2))
+        x, y = str(box.x + box.width // 2), str(box.y + box.height // 2)
+        # A synchronous move to where the pointer already is waits for a motion that never comes.
+        if xdotool("getmouselocation")[:2] != ["x:" + x, "y:" + y]:
+            xdotool("mousemove", "--sync", x, y)
         xdotool("click", "--repeat", str(times), "--delay", "80", "1")
 
     def list_item(self, name):

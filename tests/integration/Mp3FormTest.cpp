@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <QDropEvent>
+#include <QFile>
 #include <QGuiApplication>
+#include <QImage>
 #include <QMimeData>
 #include <QRadioButton>
 #include <QSignalSpy>
@@ -9,6 +11,7 @@
 #include <QUrl>
 #include <filesystem>
 
+#include "app/StartDirectory.h"
 #include "app/TMp3Form.h"
 #include "platform/fs/PosixFileSystem.h"
 #include "platform/shell/DroppedNames.h"
@@ -115,6 +118,50 @@ TEST_F(Mp3FormTest, EnterPressesConvertUnlessAnotherButtonHasTheFocus) {
   EXPECT_EQ(converts.count(), 3);
 }
 
+TEST_F(Mp3FormTest, ControlsLieWhereTheDesignPutsThemWithTheirHints) {
+  const auto form = Start({});
+  const struct {
+    QWidget* control;
+    QRect geometry;
+    const char* hint;
+  } design[] = {
+      {form->DirectoryEdit1,
+       {16, 16, 441, 21},
+       "Selected Folder.\nClick the button on the right to change it."},
+      {form->FileListBox1, {16, 56, 441, 177}, "List of mp3 or iad files\nin the selected folder"},
+      {form->SpeedButton1, {120, 240, 23, 22}, "Play the selected file (if any)"},
+      {form->SpeedButton2, {152, 240, 23, 22}, "Stop playing the file"},
+      {form->TrackBar1, {200, 240, 257, 33}, "Volume for playing the files"},
+      {form->rg, {24, 272, 105, 73}, "Choose to select mp3 or iad files"},
+      {form->convertirBtn, {184, 304, 97, 25}, "Change extension of files"},
+      {form->AProposBtn, {360, 288, 75, 25}, "Information about the author of this program"},
+      {form->QuitterBtn, {360, 320, 75, 25}, "Quit this program"}};
+  for (const auto& [control, geometry, hint] : design) {
+    EXPECT_EQ(control->geometry(), geometry) << hint;
+    EXPECT_EQ(control->toolTip(), QString::fromUtf8(hint));
+  }
+}
+
+// The window's ground is the button face of the desktop's colours, also where that differs from
+// the colour of other windows.
+TEST_F(Mp3FormTest, WindowIsPaintedInTheButtonFaceColour) {
+  const auto form = Start({});
+  QPalette palette = form->palette();
+  palette.setColor(QPalette::Button, QColor(200, 10, 10));
+  palette.setColor(QPalette::Window, QColor(10, 200, 10));
+  form->setPalette(palette);
+  EXPECT_EQ(form->grab().toImage().pixelColor(4, 4), QColor(200, 10, 10));
+}
+
+TEST_F(Mp3FormTest, QuitClosesTheWindowAndStoresTheFolderOnce) {
+  const auto form = Start({folder.Path()});
+  const int opensBefore = settings.opened;
+  QTest::mouseClick(form->QuitterBtn, Qt::LeftButton);
+  EXPECT_FALSE(form->isVisible());
+  EXPECT_EQ(settings.opened, opensBefore + 1);
+  EXPECT_EQ(settings.keys["Software\\Varnex"].at("Dossier").data.size(), folder.Path().size() + 1);
+}
+
 TEST_F(Mp3FormTest, FieldTakesNoTyping) {
   const auto form = Start({folder.Path()});
   QTest::keyClicks(form->DirectoryEdit1, QStringLiteral("xyz"));
@@ -205,6 +252,17 @@ TEST_F(Mp3FormTest, CursorComesBackWhenTheListCannotBeReread) {
   EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
 }
 
+// Input already queued is handled before the list is re-read: a drop that waited in the queue is
+// applied inside the new folder's application, which then has the last word in the list.
+TEST_F(Mp3FormTest, QueuedInputIsHandledBeforeTheListIsReread) {
+  const auto form = Start({folder.Path()});
+  QMetaObject::invokeMethod(
+      form.get(), [&] { form->WMDROPFILES({folder / "other"}); }, Qt::QueuedConnection);
+  form->DirectoryEdit1->SetText(folder / "start");
+  EXPECT_EQ(form->DirectoryEdit1->Text(), folder / "other");  // the drop ran in between
+  EXPECT_EQ(form->FileListBox1->FolderPath(), folder / "start");
+}
+
 TEST_F(Mp3FormTest, BrowsedFolderIsListed) {
   const auto form = Start({folder.Path()});
   folderDialog.answer = folder / "other";
@@ -237,6 +295,83 @@ TEST_F(Mp3FormTest, TabVisitsEveryControlInTheDesignOrder) {
   EXPECT_EQ(visited, expected);
 }
 
+// The window carries the icon the desktop entry installs, drawn for each size rather than scaled,
+// and names that entry.
+TEST_F(Mp3FormTest, WindowCarriesTheProgramsOwnIconAndNamesItsDesktopEntry) {
+  const auto form = Start({});
+  for (const int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
+    const QImage installed(
+        QStringLiteral(VARNEX_DATA "/icons/org.example.Varnex-%1.png").arg(size));
+    ASSERT_FALSE(installed.isNull()) << size;
+    // Compared as the pixmap keeps them, with the colours weighted by their opacity.
+    const QImage shown = form->windowIcon().pixmap(QSize(size, size), 1.0).toImage();
+    EXPECT_TRUE(shown.convertToFormat(QImage::Format_ARGB32_Premultiplied) ==
+                installed.convertToFormat(QImage::Format_ARGB32_Premultiplied))
+        << size;
+  }
+  EXPECT_TRUE(QFile::exists(QStringLiteral(VARNEX_DATA "/") + QGuiApplication::desktopFileName() +
+                            QStringLiteral(".desktop")));
+}
+
+// At 16 pixels and 1x the about button's question mark must read as one: whole pixels only (no
+// blur from scaling a larger picture down), and exactly two marks, the hook and the dot below it.
+TEST_F(Mp3FormTest, HelpGlyphIsASharpQuestionMarkAtSixteenPixels) {
+  const auto form = Start({});
+  const QImage glyph = form->AProposBtn->icon()
+                           .pixmap(QSize(16, 16), 1.0)
+                           .toImage()
+                           .convertToFormat(QImage::Format_ARGB32);
+  ASSERT_EQ(glyph.size(), QSize(16, 16));
+  std::vector<int> mark(16 * 16, -1);  // component number of each opaque pixel
+  int marks = 0;
+  std::vector<int> topRow;
+  for (int y = 0; y < 16; ++y) {
+    for (int x = 0; x < 16; ++x) {
+      const int alpha = qAlpha(glyph.pixel(x, y));
+      EXPECT_TRUE(alpha == 0 || alpha == 255) << x << "," << y << ": " << alpha;
+      if (alpha != 255 || mark[y * 16 + x] >= 0) {
+        continue;
+      }
+      topRow.push_back(y);
+      std::vector<QPoint> todo{{x, y}};
+      mark[y * 16 + x] = marks;
+      while (!todo.empty()) {
+        const QPoint p = todo.back();
+        todo.pop_back();
+        for (const QPoint step : {QPoint(1, 0), QPoint(-1, 0), QPoint(0, 1), QPoint(0, -1)}) {
+          const QPoint q = p + step;
+          if (q.x() >= 0 && q.x() < 16 && q.y() >= 0 && q.y() < 16 &&
+              qAlpha(glyph.pixel(q)) == 255 && mark[q.y() * 16 + q.x()] < 0) {
+            mark[q.y() * 16 + q.x()] = marks;
+            todo.push_back(q);
+          }
+        }
+      }
+      ++marks;
+    }
+  }
+  ASSERT_EQ(marks, 2);
+  EXPECT_LT(topRow[0], topRow[1]);
+}
+
+TEST(EnterStartDirectory, DirectoryWithoutANameFallsBackToHomeThenTheRoot) {
+  TempFolder folder;
+  PosixFileSystem fs;
+  fs.SetCurrentDirectory(folder.Path());
+  const std::string home = folder.Folder("home");
+
+  EXPECT_EQ(EnterStartDirectory(fs, home), folder.Path());  // a directory with a name stays
+  for (const auto& [fallback, expected] :
+       {std::pair{home, home}, std::pair{folder / "no home", std::string("/")},
+        std::pair{std::string(), std::string("/")}}) {
+    const std::string gone = folder.Folder("gone");
+    fs.SetCurrentDirectory(gone);
+    std::filesystem::remove(gone);
+    EXPECT_EQ(EnterStartDirectory(fs, fallback), expected);
+    EXPECT_EQ(fs.CurrentDirectory(), expected);
+  }
+}
+
 TEST(DroppedLocalNames, KeepsLocalFilesInOrder) {
   QMimeData data;
   data.setData(QStringLiteral("text/uri-list"),
@@ -253,7 +388,37 @@ TEST_F(Mp3FormTest, UncaughtFailureReachesTheErrorReport) {
   ASSERT_EQ(boxes.Seen().size(), 1);
   EXPECT_TRUE(boxes.Seen().front().endsWith(QStringLiteral(": File not found.")))
       << boxes.Seen().front().toStdString();
-  EXPECT_EQ(form->convertirBtn->text(), QStringLiteral("mp3 => iad"));  // the mask failed first
+}
+
+// The folder removed under the window: whatever re-reading says, the choice, the caption and the
+// list agree, and no name of the gone folder stays on show.
+TEST_F(Mp3FormTest, ChoiceCaptionAndListAgreeWhenTheFolderIsGone) {
+  const std::string doomed = folder.Folder("doomed");
+  folder.File("doomed/old.mp3");
+  folder.File("doomed/old.iad");
+  const auto form = Start({doomed});
+  ASSERT_EQ(form->FileListBox1->Entries(), Names{"old.mp3"});
+  std::filesystem::remove_all(doomed);
+
+  QTest::mouseClick(form->rg->findChildren<QRadioButton*>().at(1), Qt::LeftButton);
+  EXPECT_EQ(boxes.Seen().size(), 1);
+  EXPECT_EQ(form->rg->ItemIndex(), 1);
+  EXPECT_EQ(form->FileListBox1->Mask(), "*.iad");
+  EXPECT_EQ(form->convertirBtn->text(), QStringLiteral("iad => mp3"));
+  EXPECT_TRUE(form->FileListBox1->Entries().empty());
+  EXPECT_EQ(form->FileListBox1->SelectedFilePath(), "");
+
+  QTest::mouseClick(form->convertirBtn, Qt::LeftButton);  // converts nothing, flips back
+  EXPECT_EQ(boxes.Seen().size(), 2);
+  EXPECT_EQ(form->rg->ItemIndex(), 0);
+  EXPECT_EQ(form->convertirBtn->text(), QStringLiteral("mp3 => iad"));
+  EXPECT_TRUE(form->FileListBox1->Entries().empty());
+
+  folder.Folder("doomed");  // back again: the next choice lists it
+  folder.File("doomed/new.iad");
+  QTest::mouseClick(form->rg->findChildren<QRadioButton*>().at(1), Qt::LeftButton);
+  EXPECT_EQ(form->FileListBox1->Entries(), Names{"new.iad"});
+  EXPECT_EQ(boxes.Seen().size(), 2);
 }
 
 TEST(ErrorReport, TitleAndTextRules) {

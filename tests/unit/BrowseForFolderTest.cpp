@@ -7,6 +7,7 @@
 #include "platform/shell/ErrorMode.h"
 #include "tests/support/FakeFolderDialog.h"
 #include "tests/support/TempFolder.h"
+#include "widgets/TBrowseFolderDlg.h"
 #include "widgets/TDirectoryEdit.h"
 
 namespace varnex {
@@ -103,6 +104,18 @@ TEST_F(BrowseForFolderTest, ButtonAndAltDownBrowse) {
   QTest::keyClick(&field, Qt::Key_Down);
   EXPECT_EQ(dialog.fake.calls.size(), 2u);
   EXPECT_EQ(field.Button()->width(), TEditButton::kWidth);
+}
+
+// Screens of a desktop with several monitors start where they lie: the one right of a 1920-pixel
+// monitor starts at x 1920, and one above the first has a negative y.
+TEST(CentredOnScreen, CentresWithinTheScreenWhereverItStarts) {
+  const QSize dialog(400, 300);
+  EXPECT_EQ(CentredOnScreen({0, 0, 1280, 1024}, dialog), QPoint(440, 362));
+  EXPECT_EQ(CentredOnScreen({1920, 0, 1280, 1024}, dialog), QPoint(2360, 362));
+  EXPECT_EQ(CentredOnScreen({-1280, -1024, 1280, 1024}, dialog), QPoint(-840, -662));
+  EXPECT_EQ(CentredOnScreen({1920, 200, 1281, 1025}, dialog), QPoint(2360, 562));
+  // Larger than the screen: its top left corner stays on the screen.
+  EXPECT_EQ(CentredOnScreen({1920, 100, 300, 200}, dialog), QPoint(1920, 100));
 }
 
 TEST(TrimTrailingBackslash, DropsOneSlashButNeverTheRoot) {

@@ -1,8 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <QDeadlineTimer>
 #include <QGuiApplication>
 #include <QScreen>
+#include <csignal>
+#include <cstdint>
+#include <limits>
 
+#include "app/SessionEnd.h"
 #include "app/TMp3Form.h"
 #include "platform/fs/PosixFileSystem.h"
 #include "tests/support/FakeFolderDialog.h"
@@ -34,6 +39,9 @@ RegistryValue Dword(std::int32_t number) {
 
 class SettingsTest : public testing::Test {
  protected:
+  // Each test starts in a directory that exists: the one a test before it ran in may be gone.
+  void SetUp() override { fs.SetCurrentDirectory(folder.Path()); }
+
   std::unique_ptr<TMp3Form> Start(std::vector<std::string> arguments = {}) {
     return std::make_unique<TMp3Form>(fs, store, folderDialog, links, fs.CurrentDirectory(),
                                       std::move(arguments));
@@ -97,6 +105,48 @@ TEST_F(SettingsTest, PositionOffEveryScreenIsNotApplied) {
   EXPECT_EQ(Start()->pos(), kDesignPosition);
   Stored() = {{"Top", Dword(-351)}, {"Left", Dword(-471)}};  // one pixel still on the screen
   EXPECT_EQ(Start()->pos(), QPoint(-471, -351));
+  // Touching a screen's edge from outside is not on it.
+  for (const QPoint& touching : {QPoint(-472, 0), QPoint(0, -352), QPoint(screen.right() + 1, 0),
+                                 QPoint(0, screen.bottom() + 1)}) {
+    Stored() = {{"Top", Dword(touching.y())}, {"Left", Dword(touching.x())}};
+    EXPECT_EQ(Start()->pos(), kDesignPosition) << touching.x() << "," << touching.y();
+  }
+  Stored() = {{"Top", Dword(screen.bottom())}, {"Left", Dword(screen.right())}};
+  EXPECT_EQ(Start()->pos(), QPoint(screen.right(), screen.bottom()));
+}
+
+TEST_F(SettingsTest, PositionNearTheEndsOfTheRangeKeepsTheDesignPosition) {
+  constexpr std::int32_t kMax = std::numeric_limits<std::int32_t>::max();
+  constexpr std::int32_t kMin = std::numeric_limits<std::int32_t>::min();
+  const std::pair<std::int32_t, std::int32_t> positions[] = {
+      {kMax, kMax},    {kMax, 0},    {0, kMax}, {kMax - 100, 0},
+      {0, kMax - 300}, {kMin, kMin}, {kMin, 0}};
+  for (const auto& [top, left] : positions) {
+    Stored() = {{"Top", Dword(top)}, {"Left", Dword(left)}};
+    EXPECT_EQ(Start()->pos(), kDesignPosition) << "top " << top << ", left " << left;
+  }
+}
+
+// What a desktop session sends at logout, and a closed terminal: the window closes as by Quit.
+TEST_F(SettingsTest, TerminationSignalStoresTheSettingsAndClosesTheWindow) {
+  for (const int signal : {SIGTERM, SIGHUP}) {
+    store.keys.clear();
+    const std::string shown = folder.Folder("shown" + std::to_string(signal));
+    TerminationSignal termination;
+    const auto form = Start({shown});
+    form->show();
+    form->move(60, 70);
+    const SessionEnd sessionEnd(termination, *form);
+    ASSERT_EQ(std::raise(signal), 0);
+    const QDeadlineTimer deadline(5000);
+    while (form->isVisible() && !deadline.hasExpired()) {
+      QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    }
+    EXPECT_FALSE(form->isVisible());
+    EXPECT_EQ(Stored()["Dossier"], Text(REG_SZ, shown));
+    EXPECT_EQ(Stored()["Top"], Dword(form->y()));
+    EXPECT_EQ(Stored()["Left"], Dword(form->x()));
+  }
 }
 
 TEST_F(SettingsTest, ExpandableTextIsNotExpanded) {
