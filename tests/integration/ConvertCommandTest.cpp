@@ -23,7 +23,6 @@ namespace {
 
 using test::AnotherUser;
 using test::ReadFile;
-using test::RunsAsNobody;
 using test::TempFolder;
 
 struct Result {
@@ -332,15 +331,16 @@ TEST(ConvertCommand, DryRunForeseesAReadOnlyMount) {
 
 // In a sticky folder (like /tmp) a user may rename only what is his own.
 TEST(ConvertCommand, DryRunForeseesAnotherOwnersFileInAStickyFolder) {
-  if (geteuid() != 0) {
-    GTEST_SKIP() << "needs root, to make files of two owners";
+  AnotherUser other;  // to whom "mine" belongs; root owns "theirs"
+  if (!other.Available()) {
+    GTEST_SKIP() << other.WhyNot();
   }
-  TempFolder folder;
+  const TempFolder& folder = other.Scratch();
   const std::string shared = folder.Folder("shared");
   chmod(shared.c_str(), 01777);
   const std::string theirs = folder.File("shared/theirs.mp3");
-  ASSERT_EQ(chown(folder.File("shared/mine.mp3").c_str(), 65534, 65534), 0);
-  EXPECT_TRUE(RunsAsNobody([&] {
+  ASSERT_EQ(chown(folder.File("shared/mine.mp3").c_str(), AnotherUser::kUid, AnotherUser::kGid), 0);
+  EXPECT_TRUE(other.Runs([&] {
     const std::multiset<std::string> skips = PlanThenRun(shared);
     return !testing::Test::HasFailure() &&
            skips == std::multiset<std::string>{theirs + ": Operation not permitted"};
