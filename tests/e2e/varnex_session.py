@@ -24,6 +24,10 @@ os.environ["TMPDIR"] = _scratch
 os.environ["XDG_RUNTIME_DIR"] = os.path.join(_scratch, "runtime")
 os.mkdir(os.environ["XDG_RUNTIME_DIR"], 0o700)
 _services = []
+# The X server puts its socket in this folder and makes it when it is missing; made by this run,
+# it is removed again at the end unless another server still has its socket there.
+_X_SOCKETS = "/tmp/.X11-unix"
+_made_x_sockets = not os.path.exists(_X_SOCKETS)
 
 
 def _clean_up():
@@ -36,6 +40,11 @@ def _clean_up():
             service.kill()
             service.wait()
     shutil.rmtree(_scratch, ignore_errors=True)
+    if _made_x_sockets:
+        try:
+            os.rmdir(_X_SOCKETS)
+        except OSError:  # gone already, or in use by another server
+            pass
 
 
 atexit.register(_clean_up)

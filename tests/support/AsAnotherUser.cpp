@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <stdexcept>
 #include <vector>
 
@@ -164,27 +165,55 @@ void MakeReadable(const fs::path& path) {
   }
 }
 
+// Why the user cannot enter `scratch` or run a program copied into `own` (a file system mounted
+// noexec, as /tmp or /var/tmp often are); empty when it can do both.
+std::string WhyTheUserCannotUse(const std::string& scratch, const std::string& own) {
+  if (!RunAsUser([&scratch] { return access(scratch.c_str(), R_OK | X_OK) == 0; }, "")) {
+    return "cannot enter it";
+  }
+  const std::string probe = own + "/runs";
+  {
+    std::ofstream script(probe);
+    script << "#!/bin/sh\nexit 0\n";
+    if (!script.flush()) {
+      return "cannot write there";
+    }
+  }
+  chmod(probe.c_str(), 0755);
+  // Tried rather than read off the mount options, so that whatever else forbids it counts too.
+  const bool runs = RunAsUser(
+      [&probe] {
+        execl(probe.c_str(), probe.c_str(), static_cast<char*>(nullptr));
+        return false;
+      },
+      "");
+  unlink(probe.c_str());
+  return runs ? "" : "cannot run programs there";
+}
+
 }  // namespace
 
 AnotherUser::AnotherUser() : whyNot_(WhyNoOtherUser()) {
   if (whyNot_.empty()) {
     std::string tried;
     for (const std::string& parent : Candidates()) {
+      std::string refusal = "cannot make a folder there";
       try {
         auto folder = std::make_unique<TempFolder>(parent);
-        const std::string path = folder->Path();
-        if (RunAsUser([&path] { return access(path.c_str(), R_OK | X_OK) == 0; }, "")) {
+        auto own = std::make_unique<TempFolder>(parent);
+        refusal = WhyTheUserCannotUse(folder->Path(), own->Path());
+        if (refusal.empty()) {
           scratch_ = std::move(folder);
-          own_ = std::make_unique<TempFolder>(parent);
+          own_ = std::move(own);
           break;
         }
-      } catch (const std::runtime_error&) {
+      } catch (const std::exception&) {
       }
-      tried += (tried.empty() ? "" : ", ") + parent;
+      tried += (tried.empty() ? "" : ", ") + parent + " (" + refusal + ")";
     }
     if (!scratch_) {
       whyNot_ = "user " + std::to_string(kUid) +
-                " can reach none of the folders a test may make its scratch folder in: " + tried;
+                " can use none of the folders a test may make its scratch folder in: " + tried;
     }
   }
   if (!scratch_) {
@@ -280,16 +309,6 @@ int AnotherUser::Shell(const std::string& command) const {
     execle("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr), environment.data());
     return 127;
   });
-}
-
-bool RunsAsNobody(const std::function<bool()>& check) {
-  const AnotherUser other;
-  if (!other.Available()) {
-    GTEST_MESSAGE_(("cannot act as another user: " + other.WhyNot()).c_str(),
-                   testing::TestPartResult::kSkip);
-    return true;
-  }
-  return other.Runs(check);
 }
 
 }  // namespace varnex::test

@@ -12,8 +12,10 @@ namespace varnex::test {
 
 // Another user (nobody, 65534) for tests of what permissions refuse: tests run as root in CI,
 // where nothing is refused. That user may not reach the checkout (a clone in a private folder),
-// so whatever it must run or read is copied into a scratch folder that it can reach, made here and
-// removed with everything in it at the end. Where that cannot be done, the test skips and says why:
+// so whatever it must run or read is copied where it can reach it: a scratch folder and, beside
+// it, a folder of the copied programs and its home, both made in a temporary folder where the user
+// may run programs (not one mounted noexec) and removed with everything in them at the end. Where
+// that cannot be done, the test skips and says why:
 //
 //   AnotherUser other;
 //   if (!other.Available()) GTEST_SKIP() << other.WhyNot();
@@ -31,17 +33,17 @@ class AnotherUser {
   ~AnotherUser();
 
   bool Available() const { return whyNot_.empty(); }
-  // Why this run cannot act as another user (not root, no folder that user can reach); empty
-  // when it can.
+  // Why this run cannot act as another user (not root, no folder that user can reach and run
+  // programs in); empty when it can.
   const std::string& WhyNot() const { return whyNot_; }
 
   // The test's own folder, open to the user (mode 0755): what a test makes in it is the user's to
   // reach as its modes allow. A plain temporary folder when the user is not available.
   const TempFolder& Scratch() const { return *scratch_; }
 
-  // Copies the program at `path` into the scratch folder, with every library it loads that the
-  // user could not read; returns the copy's path, for Shell. Throws std::runtime_error when the
-  // copy cannot be made.
+  // Copies the program at `path`, with every library it loads that the user could not read, into
+  // the folder of programs beside the scratch folder; returns the copy's path, for Shell. Throws
+  // std::runtime_error when the copy cannot be made.
   std::string Program(const std::string& path);
 
   // Copies the file or folder at `path` into the scratch folder as `name` (which may hold "/"),
@@ -62,10 +64,5 @@ class AnotherUser {
   std::string whyNot_;
   std::string libraries_;  // the folder of copied libraries, once there are any
 };
-
-// The older form: runs `check` as the other user, true when it passed. Where no other user is
-// available, the test is marked skipped with the reason and this gives true. What the check
-// reads must be reachable by that user; new tests make it in AnotherUser::Scratch().
-bool RunsAsNobody(const std::function<bool()>& check);
 
 }  // namespace varnex::test
