@@ -461,16 +461,16 @@ TEST_F(MprisTest, QuitClosesTheWindowAndStoresTheSettings) {
 TEST_F(MprisTest, QuitWhileADialogIsOpenClosesItAndTheWindow) {
   Start();
   settings.keys.clear();
-  QDialog dialog(form.get());
+  QDialog open(form.get());
   bool leftOpen = false;
-  QTimer::singleShot(5000, &dialog, [&] {
+  QTimer::singleShot(5000, &open, [&] {
     leftOpen = true;
-    dialog.reject();
+    open.reject();
   });
-  QTimer::singleShot(0, &dialog, [&] {
+  QTimer::singleShot(0, &open, [&] {
     client->asyncCall(QDBusMessage::createMethodCall(kName, kPath, kRoot, QStringLiteral("Quit")));
   });
-  dialog.exec();
+  open.exec();
   EXPECT_FALSE(leftOpen) << "the dialog outlived Quit, and the program with it";
   EXPECT_TRUE(QTest::qWaitFor([&] { return !form->isVisible(); }, 5000));
   EXPECT_EQ(settings.keys["Software\\Varnex"].count("Dossier"), 1u);
