@@ -1,6 +1,7 @@
 #include "MprisService.h"
 
 #include <QAbstractItemModel>
+#include <QApplication>
 #include <QCoreApplication>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
@@ -59,6 +60,8 @@ MprisService::MprisService(QDBusConnection bus, TMp3Form& form, Tdm& dm, MediaTa
     graphFile_ = form_.FileListBox1->SelectedFilePath();
     newGraph_ = true;
     finished_ = false;
+    // Once the play that made the graph is over: a graph that does not run failed to play.
+    QTimer::singleShot(0, this, [this] { SettleNewGraph(); });
   };
   graph.OnDSEvent = [this](TFilterGraph*, std::int32_t code, LONG_PTR param1, LONG_PTR) {
     if (code == EC_COMPLETE) {
@@ -71,7 +74,7 @@ MprisService::MprisService(QDBusConnection bus, TMp3Form& form, Tdm& dm, MediaTa
   connect(form_.TrackBar1, &QSlider::valueChanged, this, [this] { Refresh(); });
   WatchSelection();
 
-  canPlay_ = !form_.FileListBox1->SelectedFilePath().empty();
+  canPlay_ = CanPlay();
   volume_ = form_.TrackBar1->value();
 }
 
@@ -102,10 +105,21 @@ void MprisService::Raise() {
   form_.activateWindow();
 }
 
-// Closes as the Quit button does, so the settings are stored; after the reply has gone out.
+// Closes as the Quit button does, so the settings are stored; after the reply has gone out. A
+// dialog open on the window (the folder dialog, a message) is closed first: while it shows, the
+// program would outlive its window.
 void MprisService::Quit() {
-  QTimer::singleShot(0, &form_,
-                     [form = &form_] { ReportingFailures([form] { form->QuitterBtnClick(); }); });
+  QTimer::singleShot(0, &form_, [form = &form_] {
+    QWidget* closed = nullptr;
+    for (QWidget* modal = QApplication::activeModalWidget(); modal != nullptr && modal != closed;
+         modal = QApplication::activeModalWidget()) {
+      if (!modal->close()) {
+        break;
+      }
+      closed = modal;
+    }
+    ReportingFailures([form] { form->QuitterBtnClick(); });
+  });
 }
 
 bool MprisService::Playing() {
@@ -115,7 +129,7 @@ bool MprisService::Playing() {
 // The play button plays the selected file when nothing runs. A graph that has played to its end
 // still runs, and the button would only stop it, so it is stopped first.
 void MprisService::Play() {
-  if (Playing() || !CanPlay()) {
+  if (Playing() || !Selected()) {
     return;
   }
   ReportingFailures([this] {
@@ -145,8 +159,14 @@ QString MprisService::PlaybackStatus() {
   return status_;
 }
 
-bool MprisService::CanPlay() {
+bool MprisService::Selected() {
   return !form_.FileListBox1->SelectedFilePath().empty();
+}
+
+// Desktops offer their controls, stop included, only while this is true: it stays true while a
+// file plays, also when the list has lost its selection meanwhile.
+bool MprisService::CanPlay() {
+  return Selected() || Playing();
 }
 
 QVariantMap MprisService::Metadata() {
@@ -169,6 +189,18 @@ void MprisService::SetVolume(double volume) {
   const double position = std::clamp(volume, 0.0, 1.0);
   slider.setValue(slider.minimum() +
                   static_cast<int>(std::lround(position * (slider.maximum() - slider.minimum()))));
+}
+
+// A play that failed leaves no track; the one played before must not be shown as current.
+void MprisService::SettleNewGraph() {
+  if (newGraph_ && !Playing()) {
+    newGraph_ = false;
+    if (!metadata_.isEmpty()) {
+      metadata_.clear();
+      Announce({{QStringLiteral("Metadata"), metadata_}});
+    }
+  }
+  Refresh();
 }
 
 void MprisService::Refresh() {

@@ -56,6 +56,8 @@ class MprisService final : public QObject {
   MprisService(QDBusConnection bus, TMp3Form& form, Tdm& dm, MediaTagReader& tags);
 
   bool Playing();
+  bool Selected();
+  void SettleNewGraph();
   // Brings the published state up to the player's, announcing every property that changed.
   void Refresh();
   void Announce(const QVariantMap& changed);

@@ -92,16 +92,10 @@ std::vector<std::string> DecodableAudioTypes() {
     const char* mime;
     std::initializer_list<const char*> caps;
   };
-  // Each desktop MIME type with the stream types its files hold, container first.
+  // Each desktop MIME type with the stream types its files hold, container first. Only MP3: the
+  // player plays its list's mp3 and iad entries and opens nothing else.
   static const Type kTypes[] = {
       {"audio/mpeg", {"audio/mpeg, mpegversion=(int)1, layer=(int)3"}},
-      {"audio/x-wav", {"audio/x-wav"}},
-      {"audio/flac", {"audio/x-flac"}},
-      {"audio/ogg", {"application/ogg", "audio/x-vorbis"}},
-      {"audio/x-vorbis+ogg", {"application/ogg", "audio/x-vorbis"}},
-      {"audio/x-opus+ogg", {"application/ogg", "audio/x-opus"}},
-      {"audio/aac", {"audio/mpeg, mpegversion=(int)4, stream-format=(string)adts"}},
-      {"audio/mp4", {"audio/x-m4a", "audio/mpeg, mpegversion=(int)4"}},
   };
   GList* factories = gst_element_factory_list_get_elements(
       GST_ELEMENT_FACTORY_TYPE_DECODER | GST_ELEMENT_FACTORY_TYPE_DEMUXER, GST_RANK_MARGINAL);

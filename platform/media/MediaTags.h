@@ -34,8 +34,7 @@ class GstMediaTagReader final : public MediaTagReader {
 // percent-encoded, so a name that is not UTF-8 keeps its bytes.
 std::string FileUri(const std::string& path);
 
-// The MIME types of audio that the installed GStreamer plugins can decode, of those a person
-// would ask a music player for.
+// The MIME types of audio this player plays (MP3) that the installed GStreamer plugins can decode.
 std::vector<std::string> DecodableAudioTypes();
 
 }  // namespace varnex

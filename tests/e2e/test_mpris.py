@@ -1,11 +1,13 @@
 """The desktop's media controls drive the running program through playerctl: play, status,
 metadata, volume, stop and quit, with the sound captured through VARNEX_AUDIO_SINK and measured.
-Without a session bus the program runs as before and says nothing about it."""
+Without a working session bus the program runs as before and says nothing about it."""
 
 import os
 import shutil
+import socket
 import subprocess
 import tempfile
+import threading
 import time
 import unittest
 
@@ -13,9 +15,45 @@ from test_play import levels, make_mp3, samples
 from varnex_session import BINARY, TITLE, Varnex, wait_for, xdotool
 
 
+DIALOG_TEXT = "Select a directory with songs to convert"
+
+
 def playerctl(*args):
     return subprocess.run(["playerctl", "-p", "varnex", *args], capture_output=True, text=True,
                           timeout=20).stdout.strip()
+
+
+def capture_sink(wav):
+    return ("audioconvert ! audio/x-raw,format=S16LE,rate=44100,channels=1 ! wavenc ! "
+            f"filesink sync=true location={wav}")
+
+
+def quit_over_the_bus():
+    subprocess.run(["gdbus", "call", "--session", "--dest", "org.mpris.MediaPlayer2.varnex",
+                    "--object-path", "/org/mpris/MediaPlayer2",
+                    "--method", "org.mpris.MediaPlayer2.Quit"], check=True,
+                   capture_output=True, timeout=20)
+
+
+class DeadBus:
+    """A socket where a bus should be, which hangs up on every connection."""
+
+    def __init__(self, path):
+        self.server = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
+        self.server.bind(path)
+        self.server.listen()
+        threading.Thread(target=self._serve, daemon=True).start()
+
+    def _serve(self):
+        while True:
+            try:
+                connection, _ = self.server.accept()
+            except OSError:
+                return
+            connection.close()
+
+    def close(self):
+        self.server.close()
 
 
 class MprisTest(unittest.TestCase):
@@ -26,8 +64,7 @@ class MprisTest(unittest.TestCase):
     def test_playerctl_plays_reads_and_stops(self):
         make_mp3(os.path.join(self.folder, "tone.mp3"), 8)
         wav = os.path.join(self.folder, "captured.wav")
-        sink = ("audioconvert ! audio/x-raw,format=S16LE,rate=44100,channels=1 ! wavenc ! "
-                f"filesink sync=true location={wav}")
+        sink = capture_sink(wav)
         config = os.path.join(self.folder, "config")
         with Varnex(self.folder, config_home=config, env={"VARNEX_AUDIO_SINK": sink}) as program:
             wait_for(lambda: program.list_items() == ["tone.mp3"], "the file")
@@ -57,27 +94,65 @@ class MprisTest(unittest.TestCase):
             self.assertEqual(len(samples(wav)), stopped_at, "sound went on after the stop")
             self.assertGreater(levels(samples(wav))[5], -12)  # the tone at full volume
 
-            subprocess.run(["gdbus", "call", "--session", "--dest", "org.mpris.MediaPlayer2.varnex",
-                            "--object-path", "/org/mpris/MediaPlayer2",
-                            "--method", "org.mpris.MediaPlayer2.Quit"], check=True,
-                           capture_output=True, timeout=20)
+            quit_over_the_bus()
             self.assertEqual(program.wait_until_closed(), 0)
         with open(os.path.join(config, "Varnex", "registry.reg"), encoding="utf-8") as f:
             stored = f.read()
         self.assertIn('"Dossier"="' + self.folder + '"', stored)
 
-    def test_without_a_session_bus_it_runs_as_before_and_silently(self):
-        make_mp3(os.path.join(self.folder, "tone.mp3"), 1)
+    def test_playerctl_stops_a_file_the_list_no_longer_shows(self):
+        make_mp3(os.path.join(self.folder, "tone.mp3"), 8)
+        wav = os.path.join(self.folder, "captured.wav")
+        with Varnex(self.folder, config_home=os.path.join(self.folder, "config"),
+                    env={"VARNEX_AUDIO_SINK": capture_sink(wav)}) as program:
+            program.click(program.list_item("tone.mp3"), times=2)  # plays it
+            wait_for(lambda: len(samples(wav)) > 44100, "a second of sound")
+            # Converting while it plays reads the list anew, without a selection.
+            program.click(program.button("mp3 => iad"))
+            wait_for(lambda: program.list_items() == ["tone.iad"], "the converted list")
+            self.assertEqual(playerctl("status"), "Playing")
+            self.assertEqual(playerctl("metadata", "title"), "tone")
+
+            stop = subprocess.run(["playerctl", "-p", "varnex", "stop"], capture_output=True,
+                                  text=True, timeout=20)
+            self.assertEqual(stop.returncode, 0, stop.stderr)
+            wait_for(lambda: playerctl("status") == "Stopped", "Stopped")
+            stopped_at = len(samples(wav))
+            time.sleep(0.5)
+            self.assertEqual(len(samples(wav)), stopped_at, "sound went on after the stop")
+
+    def test_quit_with_the_folder_dialog_open_ends_the_program(self):
         config = os.path.join(self.folder, "config")
+        with Varnex(self.folder, config_home=config) as program:
+            program.click(program.find("text"))
+            program.press("alt+Down")
+            program.window(DIALOG_TEXT)
+            wait_for(lambda: playerctl("status") == "Stopped", "the player on the bus")
+            quit_over_the_bus()
+            self.assertEqual(program.wait_until_closed(), 0)
+        with open(os.path.join(config, "Varnex", "registry.reg"), encoding="utf-8") as f:
+            self.assertIn('"Dossier"="' + self.folder + '"', f.read())
+
+    def test_without_a_working_session_bus_it_runs_as_before_and_silently(self):
+        make_mp3(os.path.join(self.folder, "tone.mp3"), 1)
+        missing = "unix:path=" + os.path.join(self.folder, "no-bus")
+        hangs_up = os.path.join(self.folder, "hangs-up")
+        self.addCleanup(DeadBus(hangs_up).close)
+        for address in [missing, "unix:path=" + hangs_up]:
+            with self.subTest(address=address):
+                self.runs_silently_on(address)
+
+    def runs_silently_on(self, address):
+        config = tempfile.mkdtemp(prefix="config-", dir=self.folder)
         env = dict(os.environ, XDG_CONFIG_HOME=config, QT_QPA_PLATFORM="xcb",
-                   VARNEX_AUDIO_SINK="fakesink",
-                   DBUS_SESSION_BUS_ADDRESS="unix:path=" + os.path.join(self.folder, "no-bus"))
+                   VARNEX_AUDIO_SINK="fakesink", DBUS_SESSION_BUS_ADDRESS=address)
+        env.pop("QT_LINUX_ACCESSIBILITY_ALWAYS_ON", None)
         program = subprocess.Popen([BINARY, self.folder], env=env, stderr=subprocess.PIPE, text=True)
         try:
             window = wait_for(lambda: xdotool("search", "--onlyvisible", "--pid", str(program.pid),
                                               "--name", "^" + TITLE + "$"), "the window")[0]
-            self.assertNotIn("varnex", subprocess.run(["playerctl", "-l"], capture_output=True,
-                                                      text=True).stdout)
+            time.sleep(1)
+            self.assertIsNone(program.poll(), "the program ended by itself")
             xdotool("mousemove", "--window", window, "--sync", "397", "332")  # the Quit button
             xdotool("click", "1")
             self.assertEqual(program.wait(15), 0)

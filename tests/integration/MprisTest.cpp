@@ -8,7 +8,9 @@
 #include <QDBusMetaType>
 #include <QDBusObjectPath>
 #include <QDBusVariant>
+#include <QDialog>
 #include <QTest>
+#include <QTimer>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -228,9 +230,9 @@ TEST_F(MprisTest, BothInterfacesAreIntrospectedAndDescribeThePlayer) {
       << entry.toStdString();
   EXPECT_EQ(Get(kRoot, QStringLiteral("SupportedUriSchemes")).toStringList(),
             QStringList{QStringLiteral("file")});
-  EXPECT_TRUE(Get(kRoot, QStringLiteral("SupportedMimeTypes"))
-                  .toStringList()
-                  .contains(QStringLiteral("audio/mpeg")));
+  // Only what the list holds and plays: MP3, whose decoder these tests play through.
+  EXPECT_EQ(Get(kRoot, QStringLiteral("SupportedMimeTypes")).toStringList(),
+            QStringList{QStringLiteral("audio/mpeg")});
   for (const char* yes : {"CanQuit", "CanRaise"}) {
     EXPECT_TRUE(Get(kRoot, QString::fromLatin1(yes)).toBool()) << yes;
   }
@@ -246,7 +248,7 @@ TEST_F(MprisTest, BothInterfacesAreIntrospectedAndDescribeThePlayer) {
   EXPECT_TRUE(Metadata().isEmpty());  // nothing has played yet
 }
 
-TEST_F(MprisTest, CanPlayFollowsTheSelectionAndPlayWithoutOneDoesNothing) {
+TEST_F(MprisTest, CanPlayFollowsTheSelectionOrAPlayingFileAndPlayWithoutOneDoesNothing) {
   Start();
   EXPECT_FALSE(Get(kPlayer, QStringLiteral("CanPlay")).toBool());
   Player("Play");
@@ -263,10 +265,28 @@ TEST_F(MprisTest, CanPlayFollowsTheSelectionAndPlayWithoutOneDoesNothing) {
   // A list read anew has no selection.
   form->FileListBox1->SelectByName("short.mp3");
   EXPECT_TRUE(recorder->WaitFor(QStringLiteral("CanPlay=true"), 1));
-  const qsizetype from = recorder->announced.size();
+  qsizetype from = recorder->announced.size();
   form->rg->SetItemIndex(1);
   form->rgClick();
   EXPECT_TRUE(recorder->WaitFor(QStringLiteral("CanPlay=false"), from));
+
+  // A playing file keeps it true, so desktops still offer stop once the list read anew while it
+  // plays has lost its selection; the end of playing is announced.
+  form->rg->SetItemIndex(0);
+  form->rgClick();
+  PlayOverTheBus("long.mp3");
+  from = recorder->announced.size();
+  form->rg->SetItemIndex(1);
+  form->rgClick();
+  ASSERT_TRUE(form->FileListBox1->SelectedFilePath().empty());
+  EXPECT_TRUE(Get(kPlayer, QStringLiteral("CanPlay")).toBool());
+  EXPECT_EQ(Status(), QStringLiteral("Playing"));
+  Player("Stop");
+  EXPECT_TRUE(recorder->WaitFor(QStringLiteral("PlaybackStatus=Stopped"), from));
+  EXPECT_EQ(dm->fg.GetPlayState(), psStopped);
+  EXPECT_TRUE(recorder->WaitFor(QStringLiteral("CanPlay=false"), from));
+  EXPECT_FALSE(recorder->announced.mid(from).contains(QStringLiteral("CanPlay=true")));
+  EXPECT_FALSE(Get(kPlayer, QStringLiteral("CanPlay")).toBool());
 }
 
 TEST_F(MprisTest, PlayPauseSoundsTheSelectedFileAndStopsIt) {
@@ -338,6 +358,26 @@ TEST_F(MprisTest, StatusFollowsTheWindowsButtonsStopPauseAndTheEndOfAFile) {
   const QVariant second = AsMap(recorder->last.value(QStringLiteral("Metadata")))
                               .value(QStringLiteral("mpris:trackid"));
   EXPECT_NE(first.value<QDBusObjectPath>().path(), second.value<QDBusObjectPath>().path());
+}
+
+TEST_F(MprisTest, AFailedPlayLeavesNoTrackBehind) {
+  std::ofstream(folder / "noise.mp3", std::ios::binary) << std::string(50000, '\x5A');
+  Start();
+  PlayOverTheBus("long.mp3");
+  ASSERT_TRUE(Metadata().contains(QStringLiteral("mpris:trackid")));
+  const qsizetype from = recorder->announced.size();
+  form->FileListBox1->SelectByName("noise.mp3");
+  form->SpeedButton1->click();  // stops the good file
+  form->SpeedButton1->click();  // and cannot play this one
+  EXPECT_TRUE(recorder->WaitFor(QStringLiteral("PlaybackStatus=Stopped"), from));
+  EXPECT_TRUE(QTest::qWaitFor(
+      [&] { return AsMap(recorder->last.value(QStringLiteral("Metadata"))).isEmpty(); }, 5000))
+      << "the failed play was not announced";
+  EXPECT_TRUE(Metadata().isEmpty());
+  EXPECT_EQ(Status(), QStringLiteral("Stopped"));
+
+  PlayOverTheBus("short.mp3");  // a good file after it is described again
+  EXPECT_EQ(Metadata().value(QStringLiteral("xesam:title")).toString(), QStringLiteral("short"));
 }
 
 TEST_F(MprisTest, MetadataOfATaggedFile) {
@@ -418,6 +458,24 @@ TEST_F(MprisTest, QuitClosesTheWindowAndStoresTheSettings) {
   EXPECT_EQ(stored.count("Left"), 1u);
 }
 
+TEST_F(MprisTest, QuitWhileADialogIsOpenClosesItAndTheWindow) {
+  Start();
+  settings.keys.clear();
+  QDialog open(form.get());
+  bool leftOpen = false;
+  QTimer::singleShot(5000, &open, [&] {
+    leftOpen = true;
+    open.reject();
+  });
+  QTimer::singleShot(0, &open, [&] {
+    client->asyncCall(QDBusMessage::createMethodCall(kName, kPath, kRoot, QStringLiteral("Quit")));
+  });
+  open.exec();
+  EXPECT_FALSE(leftOpen) << "the dialog outlived Quit, and the program with it";
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !form->isVisible(); }, 5000));
+  EXPECT_EQ(settings.keys["Software\\Varnex"].count("Dossier"), 1u);
+}
+
 TEST_F(MprisTest, RaiseBringsBackAMinimisedWindow) {
   Start();
   form->showMinimized();
@@ -431,12 +489,21 @@ TEST_F(MprisTest, WithoutABusNothingIsPublishedAndThePlayerIsUntouched) {
                                     std::vector<std::string>{folder.Path()});
   dm = std::make_unique<Tdm>(runtime, nullptr);
   form->AttachMediaModule(dm.get());
+  // The window's own handlers, which a published player would replace.
+  int activated = 0;
+  int events = 0;
+  dm->fg.OnActivate = [&](TFilterGraph*) { ++activated; };
+  dm->fg.OnDSEvent = [&](TFilterGraph*, std::int32_t, LONG_PTR, LONG_PTR) { ++events; };
   const QDBusConnection none = QDBusConnection::connectToBus(
       QStringLiteral("unix:path=/nonexistent/bus"), QStringLiteral("none"));
   EXPECT_EQ(MprisService::Publish(none, *form, *dm, tags), nullptr);
   QDBusConnection::disconnectFromBus(QStringLiteral("none"));
-  EXPECT_FALSE(dm->fg.OnActivate);
-  EXPECT_FALSE(dm->fg.OnDSEvent);
+  ASSERT_TRUE(dm->fg.OnActivate);
+  ASSERT_TRUE(dm->fg.OnDSEvent);
+  dm->fg.OnActivate(&dm->fg);
+  dm->fg.OnDSEvent(&dm->fg, EC_COMPLETE, 0, 0);
+  EXPECT_EQ(activated, 1);
+  EXPECT_EQ(events, 1);
 }
 
 TEST_F(MprisTest, WhenBothNamesAreTakenNothingStaysPublished) {
