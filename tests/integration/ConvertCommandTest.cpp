@@ -366,7 +366,7 @@ TEST(ConvertCommand, EmptyEntryAtTheNewNameIsSaidToBeEmpty) {
   folder.Folder("909.iad");
   folder.File("910.iad", "data");
   folder.Folder("911.iad");
-  folder.File("911.iad/inside", "");  // empty, but the folder is not
+  folder.File("911.iad/inside", "");              // empty, but the folder is not
   folder.Symlink("912.iad", folder / "908.iad");  // a link is no placeholder, whatever it shows
   const std::multiset<std::string> skips = PlanThenRun(folder.Path());
   EXPECT_EQ(skips,
