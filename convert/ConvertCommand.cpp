@@ -89,6 +89,11 @@ std::string Taken(FileSystem& fs, const ConversionStep& step) {
   if (fs.SameEntry(step.from, step.to)) {
     return "same file as " + EscapedName(NameOf(step.to));
   }
+  // An empty file or folder is most likely the placeholder of a pass that was killed, not a
+  // person's data; saying so keeps the wrong one from being deleted.
+  if (fs.IsEmptyEntry(step.to)) {
+    return EscapedName(NameOf(step.to)) + " exists and is empty";
+  }
   return EscapedName(NameOf(step.to)) + " exists";
 }
 
@@ -186,11 +191,13 @@ void Convert(FileSystem& fs, ConversionPlan& plan, const ConvertOptions& options
   }
 }
 
-// Characters a terminal acts on instead of showing: C0 and C1 controls and DEL, and the
-// bidirectional controls, which reorder what follows on the line.
+// Characters a terminal acts on instead of showing: C0 and C1 controls and DEL; the
+// bidirectional controls and marks, which reorder what follows on the line; and the line and
+// paragraph separators, which some terminals break the line at.
 bool IsControl(char32_t codePoint) {
-  return codePoint < 0x20 || (codePoint >= 0x7F && codePoint <= 0x9F) ||
-         (codePoint >= 0x202A && codePoint <= 0x202E) ||
+  return codePoint < 0x20 || (codePoint >= 0x7F && codePoint <= 0x9F) || codePoint == 0x061C ||
+         codePoint == 0x200E || codePoint == 0x200F ||
+         (codePoint >= 0x2028 && codePoint <= 0x202E) ||
          (codePoint >= 0x2066 && codePoint <= 0x2069);
 }
 

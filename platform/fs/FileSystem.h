@@ -79,9 +79,13 @@ class FileSystem {
     return false;
   }
 
+  // Whether a path is itself (not through a link) an empty regular file or an empty folder.
+  virtual bool IsEmptyEntry(const std::string& /*path*/) { return false; }
+
   // Why renaming an entry within its folder would be refused, as far as the system can tell
   // beforehand (a read-only mount, a folder the user may not write, another owner's entry in a
-  // sticky folder, an immutable or append-only entry or folder); empty when nothing is seen.
+  // sticky folder, an immutable or append-only entry or folder, a mount point); empty when nothing
+  // is seen.
   virtual std::error_code RenameRefusal(const std::string& /*path*/) { return {}; }
 };
 

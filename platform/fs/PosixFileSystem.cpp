@@ -218,6 +218,30 @@ bool PosixFileSystem::SameEntry(const std::string& first, const std::string& sec
          a.st_ino == b.st_ino;
 }
 
+bool PosixFileSystem::IsEmptyEntry(const std::string& path) {
+  struct stat status;
+  if (lstat(path.c_str(), &status) != 0) {
+    return false;
+  }
+  if (S_ISREG(status.st_mode)) {
+    return status.st_size == 0;
+  }
+  if (!S_ISDIR(status.st_mode)) {
+    return false;
+  }
+  const std::unique_ptr<DIR, DirectoryCloser> directory(opendir(path.c_str()));
+  if (!directory) {
+    return false;  // what cannot be read is not known to be empty
+  }
+  errno = 0;
+  while (const dirent* entry = readdir(directory.get())) {
+    if (!IsDotOrDotDot(entry->d_name)) {
+      return false;
+    }
+  }
+  return errno == 0;
+}
+
 namespace {
 
 std::error_code Errno(int error) {
@@ -238,6 +262,17 @@ bool RenameForbiddenByFlags(const char* path, const struct stat& status) {
   const bool known = ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
   close(fd);
   return known && (flags & (FS_IMMUTABLE_FL | FS_APPEND_FL)) != 0;
+}
+
+// Asked of the kernel where it can tell (a bind mount within one file system too, and never a
+// btrfs subvolume, which has a device of its own but moves like a folder); else by the device.
+bool IsMountPoint(const char* path, const struct stat& entry, const struct stat& parent) {
+  struct statx status;
+  if (statx(AT_FDCWD, path, AT_SYMLINK_NOFOLLOW, 0, &status) == 0 &&
+      (status.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT)) {
+    return (status.stx_attributes & STATX_ATTR_MOUNT_ROOT) != 0;
+  }
+  return entry.st_dev != parent.st_dev;
 }
 
 }  // namespace
@@ -265,8 +300,15 @@ std::error_code PosixFileSystem::RenameRefusal(const std::string& path) {
   if ((parent.st_mode & S_ISVTX) && user != 0 && entry.st_uid != user && parent.st_uid != user) {
     return Errno(EPERM);
   }
-  if (RenameForbiddenByFlags(folder.c_str(), parent) ||
-      RenameForbiddenByFlags(path.c_str(), entry)) {
+  if (RenameForbiddenByFlags(folder.c_str(), parent)) {
+    return Errno(EPERM);
+  }
+  // Something is mounted on the entry: it cannot move, whatever its own flags (and opening the
+  // path would only show those of what is mounted there).
+  if (IsMountPoint(path.c_str(), entry, parent)) {
+    return Errno(EBUSY);
+  }
+  if (RenameForbiddenByFlags(path.c_str(), entry)) {
     return Errno(EPERM);
   }
   return {};

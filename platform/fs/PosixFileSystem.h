@@ -16,6 +16,7 @@ class PosixFileSystem final : public FileSystem {
   std::string CurrentDirectory() override;
   std::error_code RenameNoReplace(const std::string& from, const std::string& to) override;
   bool SameEntry(const std::string& first, const std::string& second) override;
+  bool IsEmptyEntry(const std::string& path) override;
   std::error_code RenameRefusal(const std::string& path) override;
 };
 

@@ -30,6 +30,8 @@ class RegFileKey final : public RegistryKey {
         keyPath_(std::move(keyPath)),
         lock_(std::move(lock)) {}
 
+  bool Locked() const { return lock_->state() == FileLock::State::Locked; }
+
   // Reads the file; false when it exists but cannot be read at all.
   bool Load() {
     std::string text;
@@ -58,6 +60,9 @@ class RegFileKey final : public RegistryKey {
       return true;
     }
     content_.push_back({keyPath_, {}});
+    if (!Locked()) {
+      return true;  // read only: the key exists here alone, and reads as empty
+    }
     try {
       Save();
       return true;
@@ -106,6 +111,11 @@ class RegFileKey final : public RegistryKey {
   }
 
   void Save() {
+    // Writing unlocked could undo what another instance writes at the same moment; and the lock
+    // must not be turned off by whatever someone plants at its name.
+    if (!Locked()) {
+      throw ERegistryException("The settings file cannot be locked");
+    }
     struct stat status;
     if (stat(filePath_.c_str(), &status) == 0 && !(status.st_mode & S_IWUSR)) {
       throw ERegistryException("The settings file is read-only");
@@ -152,7 +162,8 @@ std::unique_ptr<RegistryKey> RegFileStore::CreateKey(const std::string& path) {
   if (lock->state() == FileLock::State::Busy) {
     return nullptr;  // another program holds the settings for too long
   }
-  // Without permission to lock, nobody may write here either; reading needs no lock then.
+  // Without a lock (no permission, or something planted at its name) the key can be read, but
+  // every write fails.
   auto key = std::make_unique<RegFileKey>(filePath_, kRoot + path, std::move(lock));
   if (!key->Load() || !key->EnsureKey()) {
     return nullptr;

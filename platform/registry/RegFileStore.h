@@ -14,7 +14,8 @@ namespace varnex {
 // that cannot be parsed, or anything at its name but a regular file, reads as empty and is kept
 // beside as ".bad" (".bad.1", ".bad.2" ... when that is taken) before it is replaced. A file
 // without its owner's write permission is never replaced. When the file is a link, the link
-// stays and what it points to is replaced.
+// stays and what it points to is replaced. When the lock cannot be taken at all (no permission,
+// or anything but a regular file at its name), the key is read as usual but every write fails.
 class RegFileStore final : public RegistryStore {
  public:
   explicit RegFileStore(std::string filePath);

@@ -115,9 +115,19 @@ bool SettingsFile::Replace(std::string_view text) const {
 }
 
 bool SettingsFile::KeepAside() const {
+  // A link to a regular file (a dotfile manager's) stays a link: what it points to is kept aside
+  // beside itself, and the new contents then go where it points. A link to anything else (a FIFO,
+  // a device such as /dev/null, a folder) is moved aside itself: renaming what it points to
+  // could move a system's device or someone else's entry, and writing there is no use.
+  std::string kept = path_;
+  struct stat entry, target;
+  if (lstat(path_.c_str(), &entry) == 0 && S_ISLNK(entry.st_mode) &&
+      stat(path_.c_str(), &target) == 0 && S_ISREG(target.st_mode)) {
+    kept = FollowLinks(path_);
+  }
   for (int number = 0; number < kMostKeptAside; ++number) {
-    const std::string aside = path_ + ".bad" + (number == 0 ? "" : "." + std::to_string(number));
-    const std::error_code error = RenameWithoutReplacing(path_, aside).error;
+    const std::string aside = kept + ".bad" + (number == 0 ? "" : "." + std::to_string(number));
+    const std::error_code error = RenameWithoutReplacing(kept, aside).error;
     if (error != std::errc::file_exists) {
       return !error;
     }

@@ -25,8 +25,9 @@ class SettingsFile {
   // the link stays. False when any step fails; the previous file is then whole and in place.
   bool Replace(std::string_view text) const;
 
-  // Moves what has the file's name (a link itself, not what it points to) aside, to the first free
-  // name of ".bad", ".bad.1", ".bad.2" ... after it; an earlier one is never replaced.
+  // Moves the file aside, to the first free name of ".bad", ".bad.1", ".bad.2" ... after it; an
+  // earlier one is never replaced. When the path is a link to a regular file, that file is moved
+  // aside beside itself and the link stays; a link to anything else is moved aside itself.
   bool KeepAside() const;
 
  private:

@@ -17,10 +17,11 @@ std::vector<std::string> DroppedLocalNames(const QMimeData& data) {
     if (!local) {
       continue;
     }
-    const QByteArray path =
-        QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1());
-    // A path cannot hold a NUL: cut there, it would name another file or folder.
-    if (!path.isEmpty() && !path.contains('\0')) {
+    const QByteArray encoded = url.path(QUrl::FullyEncoded).toLatin1();
+    const QByteArray path = QByteArray::fromPercentEncoding(encoded);
+    // A name cannot hold a NUL nor a "/": cut at the one or split at the other, the path would
+    // name another file or folder, so such a name is refused.
+    if (!path.isEmpty() && !path.contains('\0') && !encoded.toUpper().contains("%2F")) {
       names.emplace_back(path.constData(), static_cast<std::size_t>(path.size()));
     }
   }

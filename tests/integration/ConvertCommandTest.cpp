@@ -252,10 +252,16 @@ TEST(ConvertCommand, ControlCharactersInNamesArePrintedAsTheirBytes) {
             std::string::npos)
       << run.out;
   EXPECT_NE(run.out.find("\xC3\xA9t\xC3\xA9.mp3 -> \xC3\xA9t\xC3\xA9.iad\n"), std::string::npos);
-  EXPECT_EQ(EscapedName("\xE2\x80\xA9\xE2\x80\xAA\xE2\x80\xAF\xE2\x81\xA5\xE2\x81\xA6\xE2\x81\xA9"
+  EXPECT_EQ(EscapedName("\xE2\x80\xA7\xE2\x80\xAA\xE2\x80\xAF\xE2\x81\xA5\xE2\x81\xA6\xE2\x81\xA9"
                         "\xE2\x81\xAA\xC2\xA0\xC2\x80"),
-            "\xE2\x80\xA9\\xE2\\x80\\xAA\xE2\x80\xAF\xE2\x81\xA5\\xE2\\x81\\xA6\\xE2\\x81\\xA9"
+            "\xE2\x80\xA7\\xE2\\x80\\xAA\xE2\x80\xAF\xE2\x81\xA5\\xE2\\x81\\xA6\\xE2\\x81\\xA9"
             "\xE2\x81\xAA\xC2\xA0\\xC2\\x80");
+  // Marks that reorder the line (U+200E, U+200F, U+061C) and the line and paragraph separators
+  // (U+2028, U+2029), with their printable neighbours (U+200D, U+202F, U+061B, U+061D) kept.
+  EXPECT_EQ(EscapedName("a\xE2\x80\x8E\xE2\x80\x8F\xD8\x9C\xE2\x80\xA8\xE2\x80\xA9"
+                        "\xE2\x80\x8D\xD8\x9B\xD8\x9Dz"),
+            "a\\xE2\\x80\\x8E\\xE2\\x80\\x8F\\xD8\\x9C\\xE2\\x80\\xA8\\xE2\\x80\\xA9"
+            "\xE2\x80\x8D\xD8\x9B\xD8\x9Dz");
 }
 
 // The command run in this process, so that it can run as another user from any checkout.
@@ -332,6 +338,42 @@ TEST(ConvertCommand, DryRunForeseesAReadOnlyMount) {
   EXPECT_EQ(skips, (std::multiset<std::string>{disk + "/a.mp3: Read-only file system",
                                                disk + "/b.mp3: Read-only file system"}));
   EXPECT_EQ(names, (std::set<std::string>{"a.mp3", "b.mp3", "b.iad"}));
+}
+
+// A folder with something mounted on it cannot be renamed; the dry run says so as the pass does.
+TEST(ConvertCommand, DryRunForeseesAMountPoint) {
+  TempFolder folder;
+  const std::string mounted = folder.Folder("x.mp3");
+  folder.File("y.mp3");
+  if (mount("tmpfs", mounted.c_str(), "tmpfs", 0, "size=64k") != 0) {
+    GTEST_SKIP() << "this machine does not let the test mount a tmpfs: " << std::strerror(errno);
+  }
+  const std::multiset<std::string> skips = PlanThenRun(folder.Path());
+  const std::set<std::string> names = Names(folder.Path());
+  umount2(mounted.c_str(), MNT_DETACH);
+  EXPECT_EQ(skips, (std::multiset<std::string>{mounted + ": Device or resource busy"}));
+  EXPECT_EQ(names, (std::set<std::string>{"x.mp3", "y.iad"}));
+}
+
+// An empty file or folder at the new name (the placeholder of a killed pass, most likely) is
+// told apart from a taken name that holds data, in the dry run and in the pass alike.
+TEST(ConvertCommand, EmptyEntryAtTheNewNameIsSaidToBeEmpty) {
+  TempFolder folder;
+  for (const char* name : {"908.mp3", "909.mp3", "910.mp3", "911.mp3", "912.mp3"}) {
+    folder.File(name);
+  }
+  folder.File("908.iad", "");
+  folder.Folder("909.iad");
+  folder.File("910.iad", "data");
+  folder.Folder("911.iad");
+  folder.File("911.iad/inside", "");              // empty, but the folder is not
+  folder.Symlink("912.iad", folder / "908.iad");  // a link is no placeholder, whatever it shows
+  const std::multiset<std::string> skips = PlanThenRun(folder.Path());
+  EXPECT_EQ(skips,
+            (std::multiset<std::string>{
+                folder / "908.mp3: 908.iad exists and is empty",
+                folder / "909.mp3: 909.iad exists and is empty", folder / "910.mp3: 910.iad exists",
+                folder / "911.mp3: 911.iad exists", folder / "912.mp3: 912.iad exists"}));
 }
 
 // In a sticky folder (like /tmp) a user may rename only what is his own.

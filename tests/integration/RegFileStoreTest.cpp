@@ -12,6 +12,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <set>
 #include <thread>
 
@@ -160,13 +161,20 @@ TEST_F(RegFileStoreTest, WhatIsNotARegularFileIsKeptAsideWithoutWaiting) {
   EXPECT_EQ(Store().CreateKey(kKey)->ReadString("Dossier"), "/new");
 }
 
-TEST_F(RegFileStoreTest, LinksAreFollowedToTheSettingsButNeverToTheLock) {
+std::set<std::string> Names(const std::string& path) {
+  std::set<std::string> found;
+  for (const auto& entry : std::filesystem::directory_iterator(path)) {
+    found.insert(entry.path().filename().string());
+  }
+  return found;
+}
+
+TEST_F(RegFileStoreTest, LinksAreFollowedToTheSettings) {
   std::filesystem::create_directories(folder / "Varnex");
   std::filesystem::create_directories(folder / "dotfiles");
   WriteFile("REGEDIT4\n[HKEY_CURRENT_USER\\Software\\Varnex]\n\"Dossier\"=\"/old\"\n");
   std::filesystem::rename(Path(), folder / "dotfiles/registry.reg");
   std::filesystem::create_symlink("../dotfiles/registry.reg", Path());
-  std::filesystem::create_symlink(folder / "planted", Path() + ".lock");
   {
     const auto key = Store().CreateKey(kKey);
     ASSERT_NE(key, nullptr);
@@ -176,17 +184,20 @@ TEST_F(RegFileStoreTest, LinksAreFollowedToTheSettingsButNeverToTheLock) {
   EXPECT_TRUE(std::filesystem::is_symlink(Path()));
   EXPECT_NE(ReadFile(folder / "dotfiles/registry.reg").find("\"Dossier\"=\"/new\""),
             std::string::npos);
-  EXPECT_FALSE(std::filesystem::exists(folder / "planted"));
-  EXPECT_TRUE(std::filesystem::is_symlink(Path() + ".lock"));
-  const auto names = [](const std::string& path) {
-    std::set<std::string> found;
-    for (const auto& entry : std::filesystem::directory_iterator(path)) {
-      found.insert(entry.path().filename().string());
-    }
-    return found;
-  };
-  EXPECT_EQ(names(folder / "Varnex"), (std::set<std::string>{"registry.reg", "registry.reg.lock"}));
-  EXPECT_EQ(names(folder / "dotfiles"), std::set<std::string>{"registry.reg"});
+  EXPECT_EQ(Names(folder / "Varnex"), (std::set<std::string>{"registry.reg", "registry.reg.lock"}));
+  EXPECT_EQ(Names(folder / "dotfiles"), std::set<std::string>{"registry.reg"});
+
+  // What the link points to cannot be parsed: it is kept aside beside itself, each time under a
+  // name of its own, and the link stays a link to the new contents.
+  for (const std::string round : {"1", "2"}) {
+    std::ofstream(folder / "dotfiles/registry.reg", std::ios::binary) << "garbage " << round;
+    Store().CreateKey(kKey)->WriteString("Dossier", "/after " + round);
+    EXPECT_TRUE(std::filesystem::is_symlink(Path()));
+    EXPECT_EQ(Store().CreateKey(kKey)->ReadString("Dossier"), "/after " + round);
+  }
+  EXPECT_EQ(ReadFile(folder / "dotfiles/registry.reg.bad"), "garbage 1");
+  EXPECT_EQ(ReadFile(folder / "dotfiles/registry.reg.bad.1"), "garbage 2");
+  EXPECT_EQ(Names(folder / "Varnex"), (std::set<std::string>{"registry.reg", "registry.reg.lock"}));
 
   // A link to where nothing is yet: the settings are made there.
   std::filesystem::remove(folder / "dotfiles/registry.reg");
@@ -194,6 +205,57 @@ TEST_F(RegFileStoreTest, LinksAreFollowedToTheSettingsButNeverToTheLock) {
   EXPECT_TRUE(std::filesystem::is_symlink(Path()));
   EXPECT_EQ(Store().CreateKey(kKey)->ReadString("Dossier"), "/made");
   EXPECT_TRUE(std::filesystem::is_regular_file(folder / "dotfiles/registry.reg"));
+}
+
+// A link to a device or a FIFO is moved aside itself: what it points to is never renamed.
+TEST_F(RegFileStoreTest, LinkToADeviceOrAFifoIsMovedAsideNotWhatItPointsTo) {
+  std::filesystem::create_directories(folder / "Varnex");
+  const std::string fifo = folder / "fifo";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  std::filesystem::create_symlink("/dev/null", Path());
+  ASSERT_TRUE(OpensAndWritesInTime(Path()));
+  std::filesystem::remove(Path());
+  std::filesystem::create_symlink(fifo, Path());
+  ASSERT_TRUE(OpensAndWritesInTime(Path()));
+  EXPECT_TRUE(std::filesystem::is_character_file("/dev/null"));
+  EXPECT_TRUE(std::filesystem::is_fifo(fifo));
+  EXPECT_EQ(std::filesystem::read_symlink(Path() + ".bad"), "/dev/null");
+  EXPECT_EQ(std::filesystem::read_symlink(Path() + ".bad.1"), fifo);
+  EXPECT_FALSE(std::filesystem::is_symlink(Path()));
+  EXPECT_EQ(Store().CreateKey(kKey)->ReadString("Dossier"), "/new");
+}
+
+// Whatever takes the lock's name (a link, a folder, a FIFO) turns no lock off: the settings are
+// read, but nothing is written until the lock can be taken again.
+TEST_F(RegFileStoreTest, WithoutTheLockSettingsAreReadButNeverWritten) {
+  const std::string before =
+      "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Varnex]\r\n\"Dossier\"=\"/old\"\r\n\r\n";
+  WriteFile(before);
+  const std::string lock = Path() + ".lock";
+  const std::vector<std::function<void()>> plants = {
+      [&] { std::filesystem::create_symlink(folder / "planted", lock); },
+      [&] { std::filesystem::create_directory(lock); },
+      [&] { ASSERT_EQ(mkfifo(lock.c_str(), 0600), 0); },
+  };
+  for (const auto& plant : plants) {
+    plant();
+    {
+      const auto key = Store().CreateKey(kKey);
+      ASSERT_NE(key, nullptr);
+      EXPECT_EQ(key->ReadString("Dossier"), "/old");
+      EXPECT_THROW(key->WriteString("Dossier", "/new"), ERegistryException);
+      EXPECT_EQ(key->ReadString("Dossier"), "/old");
+    }
+    // A key missing from the file reads as empty, and is not written either.
+    const auto other = Store().CreateKey("Software\\Other");
+    ASSERT_NE(other, nullptr);
+    EXPECT_EQ(other->QueryValue("Keep"), std::nullopt);
+    EXPECT_EQ(ReadFile(Path()), before);
+    EXPECT_FALSE(std::filesystem::exists(folder / "planted"));
+    std::filesystem::remove(lock);
+  }
+  Store().CreateKey(kKey)->WriteString("Dossier", "/new");
+  EXPECT_EQ(Store().CreateKey(kKey)->ReadString("Dossier"), "/new");
 }
 
 // A tmpfs of 64 KiB mounted over a folder for one test, when this machine lets the test mount.
