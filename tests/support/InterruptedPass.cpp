@@ -50,17 +50,21 @@ InterruptedPass KillMidPass(const std::string& binary, const std::string& folder
   InterruptedPass pass;
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(2);
   std::optional<PassRecord> planned;
+  std::string firstOldName;
   std::string firstNewName;
   int status = 0;
   bool ended = false;
-  // Polled without pauses: the first rename comes a moment after the journal.
+  // Polled without pauses: the first rename comes a moment after the journal. It is done once its
+  // old name is gone: a new name alone may still be the empty placeholder reserved just before
+  // the rename, or the first half of link+unlink.
   while (std::chrono::steady_clock::now() < deadline) {
     if (!planned) {
       planned = FindJournal(stateHome + "/varnex");
       if (planned && !planned->renames.empty()) {
+        firstOldName = folder + "/" + planned->renames.front().oldName;
         firstNewName = folder + "/" + planned->renames.front().newName;
       }
-    } else if (Exists(firstNewName)) {
+    } else if (Exists(firstNewName) && !Exists(firstOldName)) {
       break;
     }
     if (waitpid(child, &status, WNOHANG) == child) {
