@@ -136,24 +136,29 @@ std::vector<std::size_t> NameOrder::Sorted(const std::vector<std::string>& names
 bool NameOrder::FastAsciiOrder(const std::vector<std::string>& names,
                                std::vector<std::size_t>& indices) const {
   struct Item {
-    std::size_t keyStart;
-    std::size_t keyLength;
+    std::size_t start;  // of the name's key, and after sorting of its text
+    std::size_t length;
     std::size_t index;
   };
-  std::string keys;
+  std::size_t total = 0;
+  for (const std::size_t index : indices) {
+    total += names[index].size();
+  }
+  std::string keys(total, '\0');
   std::vector<Item> items;
   items.reserve(indices.size());
+  std::size_t at = 0;
   for (const std::size_t index : indices) {
-    const std::size_t start = keys.size();
-    for (const char c : names[index]) {
-      keys.push_back(static_cast<char>(asciiRank_[static_cast<unsigned char>(c)]));
+    const std::string& name = names[index];
+    for (std::size_t i = 0; i < name.size(); ++i) {
+      keys[at + i] = static_cast<char>(asciiRank_[static_cast<unsigned char>(name[i])]);
     }
-    items.push_back({start, keys.size() - start, index});
+    items.push_back({at, name.size(), index});
+    at += name.size();
   }
   const std::string_view allKeys = keys;
   std::sort(items.begin(), items.end(), [&](const Item& a, const Item& b) {
-    const int byKey =
-        allKeys.substr(a.keyStart, a.keyLength).compare(allKeys.substr(b.keyStart, b.keyLength));
+    const int byKey = allKeys.substr(a.start, a.length).compare(allKeys.substr(b.start, b.length));
     if (byKey != 0) {
       return byKey < 0;
     }
@@ -162,17 +167,24 @@ bool NameOrder::FastAsciiOrder(const std::vector<std::string>& names,
     }
     return a.index < b.index;
   });
-  QString previous;
-  for (std::size_t i = 0; i < items.size(); ++i) {
-    const std::string& name = names[items[i].index];
-    QString current = QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size()));
-    if (i > 0) {
-      const int collated = collator_.compare(previous, current);
-      if (collated > 0 || (collated == 0 && names[items[i - 1].index] > name)) {
-        return false;
-      }
+  // The names as text in their new order, in one buffer: plain ASCII widens to UTF-16 unchanged.
+  std::u16string texts(total, u'\0');
+  at = 0;
+  for (Item& item : items) {
+    const std::string& name = names[item.index];
+    std::copy(name.begin(), name.end(), texts.begin() + static_cast<std::ptrdiff_t>(at));
+    item.start = at;
+    at += name.size();
+  }
+  const std::u16string_view allTexts = texts;
+  for (std::size_t i = 1; i < items.size(); ++i) {
+    const Item& a = items[i - 1];
+    const Item& b = items[i];
+    const int collated = collator_.compare(QStringView(allTexts.substr(a.start, a.length)),
+                                           QStringView(allTexts.substr(b.start, b.length)));
+    if (collated > 0 || (collated == 0 && names[a.index] > names[b.index])) {
+      return false;
     }
-    previous = std::move(current);
   }
   for (std::size_t i = 0; i < items.size(); ++i) {
     indices[i] = items[i].index;

@@ -5,6 +5,7 @@
 #include <QPainter>
 #include <QStyledItemDelegate>
 #include <algorithm>
+#include <deque>
 
 #include "platform/Exception.h"
 #include "platform/fs/PathRules.h"
@@ -99,7 +100,8 @@ class InsertionWatch {
  private:
   const NameOrder& order_;
   std::size_t limit_;
-  std::vector<NameOrder::Name> first_;  // the first names in the list's order, sorted
+  // The first names in the list's order, sorted; names mostly arrive at one end or the other.
+  std::deque<NameOrder::Name> first_;
 };
 
 }  // namespace
