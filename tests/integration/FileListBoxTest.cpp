@@ -5,6 +5,7 @@
 #include <QImage>
 #include <QLocale>
 #include <QSignalSpy>
+#include <QStyleFactory>
 #include <QTest>
 #include <algorithm>
 #include <filesystem>
@@ -184,15 +185,21 @@ TEST_F(FileListBoxTest, KeyboardFocusShowsAndDownSelectsTheFirstRow) {
   list.OnClick = [this](QObject*) { ++clicks; };
   list.resize(200, 100);
   Show();
+  // The style that draws a focus frame only for a focus that came by keyboard, unless told.
+  static QStyle* const fusion = QStyleFactory::create(QStringLiteral("Fusion"));
+  list.setStyle(fusion);
   QApplication::setActiveWindow(&list);
-  list.setFocus(Qt::TabFocusReason);
+  // The frame shows however the focus came, on whichever row is current.
+  list.setFocus(Qt::MouseFocusReason);
   ASSERT_TRUE(list.hasFocus());
-  const QRect firstRow = list.visualRect(list.model()->index(0, 0));
-  const QImage focused = list.viewport()->grab(firstRow).toImage();
+  list.selectionModel()->setCurrentIndex(list.model()->index(1, 0), QItemSelectionModel::NoUpdate);
+  const QRect secondRow = list.visualRect(list.model()->index(1, 0));
+  const QImage focused = list.viewport()->grab(secondRow).toImage();
   list.clearFocus();
-  const QImage unfocused = list.viewport()->grab(firstRow).toImage();
+  const QImage unfocused = list.viewport()->grab(secondRow).toImage();
   EXPECT_TRUE(focused != unfocused) << "no focus frame on the current row";
 
+  list.setCurrentIndex({});
   list.setFocus(Qt::TabFocusReason);
   QTest::keyClick(&list, Qt::Key_Down);
   EXPECT_EQ(list.SelectedFileName(), "A.MP3");
@@ -200,6 +207,27 @@ TEST_F(FileListBoxTest, KeyboardFocusShowsAndDownSelectsTheFirstRow) {
   QTest::keyClick(&list, Qt::Key_Down);
   EXPECT_EQ(list.SelectedFileName(), "b.mp3");
   EXPECT_EQ(clicks, 2);
+
+  list.ApplyPath(folder / "other");  // one row only
+  list.clearFocus();
+  list.setFocus(Qt::TabFocusReason);
+  QTest::keyClick(&list, Qt::Key_Down);
+  EXPECT_EQ(list.SelectedFileName(), "x.mp3");
+  EXPECT_EQ(clicks, 3);
+}
+
+TEST_F(FileListBoxTest, SelectedFileThatIsGoneIsNotAppliedAgain) {
+  Show();
+  list.ApplyPath(folder / "b.mp3");
+  std::filesystem::remove(folder / "b.mp3");
+  EXPECT_NO_THROW(list.ApplyPath(folder / "b.mp3"));
+  EXPECT_EQ(list.SelectedFileName(), "b.mp3");
+}
+
+TEST_F(FileListBoxTest, FileTypeWithFoldersListsThemInBrackets) {
+  Show();
+  list.SetFileType(ftNormal | ftDirectory);
+  EXPECT_EQ(list.Entries(), (Names{"[sub.mp3]", "A.MP3", "b.mp3"}));
 }
 
 // Sets the program's locale for one test; the collation follows it.
@@ -318,6 +346,9 @@ TEST(FileListBoxHourglass, ShowsOnceAnEntryGoesToPosition100) {
   EXPECT_TRUE(HourglassWhileFilling(Numbered(101, false)));
   // Names arriving in reverse order all go to position 0, however many there are.
   EXPECT_FALSE(HourglassWhileFilling(Numbered(1000, true)));
+  Names past = Numbered(101, true);  // then one after all 101 of them: position 101
+  past.push_back("song9999.mp3");
+  EXPECT_FALSE(HourglassWhileFilling(past));
   Names mixed = Numbered(150, true);  // 150 go to the top, then one lands behind 100 of them
   mixed.push_back("song1100x.mp3");
   EXPECT_TRUE(HourglassWhileFilling(mixed));
