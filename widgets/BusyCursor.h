@@ -14,6 +14,7 @@ class BusyCursor {
   ~BusyCursor();
 
   void Show();
+  bool Shown() const { return shown_; }
 
  private:
   bool shown_ = false;

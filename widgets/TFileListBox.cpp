@@ -1,16 +1,18 @@
 #include "TFileListBox.h"
 
+#include <QApplication>
 #include <QKeyEvent>
 #include <QPainter>
 #include <QStyledItemDelegate>
 #include <algorithm>
+#include <deque>
 
 #include "platform/Exception.h"
-#include "platform/fs/CaseFold.h"
 #include "platform/fs/PathRules.h"
 #include "platform/fs/Wildcard.h"
 #include "widgets/BusyCursor.h"
 #include "widgets/ErrorReport.h"
+#include "widgets/NameOrder.h"
 
 namespace varnex {
 
@@ -39,6 +41,20 @@ class FileListDelegate final : public QStyledItemDelegate {
                              : option.palette.text().color());
     painter->drawText(option.rect.adjusted(2, 0, 0, 0),
                       Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, index.data().toString());
+    // Where the keyboard is: a frame on the current row while the list has the focus.
+    if (option.state & QStyle::State_HasFocus) {
+      QStyleOptionFocusRect frame;
+      frame.rect = option.rect;
+      frame.palette = option.palette;
+      frame.direction = option.direction;
+      // Drawn for a focus that came by mouse too, where styles keep it for the keyboard only.
+      frame.state = option.state | QStyle::State_KeyboardFocusChange;
+      frame.backgroundColor =
+          selected ? option.palette.highlight().color() : option.palette.base().color();
+      const QWidget* view = option.widget;
+      QStyle* style = view != nullptr ? view->style() : QApplication::style();
+      style->drawPrimitive(QStyle::PE_FrameFocusRect, &frame, painter, view);
+    }
   }
 };
 
@@ -52,67 +68,41 @@ std::vector<std::string> SplitMask(const std::string& mask) {
   return patterns;
 }
 
-// Indices of `names` in the list's order: case ignored, then bytes, then arrival.
-std::vector<std::size_t> SortedOrder(const std::vector<std::string>& names) {
-  struct Item {
-    std::size_t keyStart;
-    std::size_t keyLength;
-    std::size_t arrival;
-  };
-  std::string keys;
-  std::vector<Item> items;
-  items.reserve(names.size());
-  for (std::size_t arrival = 0; arrival < names.size(); ++arrival) {
-    const std::size_t start = keys.size();
-    AppendCaseFoldedKey(keys, names[arrival]);
-    items.push_back({start, keys.size() - start, arrival});
-  }
-  const std::string_view allKeys = keys;
-  std::sort(items.begin(), items.end(), [&](const Item& a, const Item& b) {
-    const int byKey =
-        allKeys.substr(a.keyStart, a.keyLength).compare(allKeys.substr(b.keyStart, b.keyLength));
-    if (byKey != 0) {
-      return byKey < 0;
-    }
-    if (const int byBytes = names[a.arrival].compare(names[b.arrival]); byBytes != 0) {
-      return byBytes < 0;
-    }
-    return a.arrival < b.arrival;
-  });
-  std::vector<std::size_t> order;
-  order.reserve(items.size());
-  for (const Item& item : items) {
-    order.push_back(item.arrival);
-  }
-  return order;
-}
+// Tells, name by name as the folder is read, when one lands at `position` of the list, each being
+// inserted at its sorted place among the names read before it. Only the first position + 1 names
+// in the list's order can decide that, so only they are kept.
+class InsertionWatch {
+ public:
+  InsertionWatch(const NameOrder& order, std::size_t position)
+      : order_(order), limit_(position + 1) {}
 
-// Whether inserting the names one by one, in arrival order, each at its sorted place, puts one of
-// them at `position`. A Fenwick tree over the final ranks counts the earlier names before each, so
-// the answer costs n log n instead of the n^2 of really inserting.
-bool SomeInsertionLandsAt(const std::vector<std::size_t>& order, std::size_t position) {
-  if (order.size() <= position) {
-    return false;
-  }
-  std::vector<std::size_t> rankByArrival(order.size());
-  for (std::size_t rank = 0; rank < order.size(); ++rank) {
-    rankByArrival[order[rank]] = rank;
-  }
-  std::vector<std::size_t> tree(order.size() + 1, 0);
-  for (const std::size_t rank : rankByArrival) {
-    std::size_t before = 0;
-    for (std::size_t i = rank; i > 0; i &= i - 1) {
-      before += tree[i];
+  // Whether `name`, read now, goes to the position watched for.
+  bool LandsAtPosition(const std::string& name) {
+    NameOrder::Name prepared = order_.Prepare(name);
+    // A later name goes after the names equal to it.
+    const auto before = [this](const NameOrder::Name& a, const NameOrder::Name& b) {
+      return order_.Compare(a, b) < 0;
+    };
+    if (first_.size() == limit_ && !before(prepared, first_.back())) {
+      return false;
     }
-    if (before == position) {
-      return true;
+    const auto place = first_.empty() || before(prepared, first_.front())
+                           ? first_.begin()
+                           : std::upper_bound(first_.begin(), first_.end(), prepared, before);
+    const bool lands = static_cast<std::size_t>(place - first_.begin()) == limit_ - 1;
+    first_.insert(place, std::move(prepared));
+    if (first_.size() > limit_) {
+      first_.pop_back();
     }
-    for (std::size_t i = rank + 1; i < tree.size(); i += i & (~i + 1)) {
-      ++tree[i];
-    }
+    return lands;
   }
-  return false;
-}
+
+ private:
+  const NameOrder& order_;
+  std::size_t limit_;
+  // The first names in the list's order, sorted; names mostly arrive at one end or the other.
+  std::deque<NameOrder::Name> first_;
+};
 
 }  // namespace
 
@@ -148,22 +138,26 @@ void TFileListBox::RefillList() {
   fs_.SetCurrentDirectory(folderPath_);
   model_.Clear();
   BusyCursor cursor(BusyCursor::When::OnShow);
-  std::vector<std::string> names = SearchEntries(attributeWord);
-  const std::vector<std::size_t> order = SortedOrder(names);
-  if (SomeInsertionLandsAt(order, kHourglassPosition)) {
-    cursor.Show();
-  }
+  const NameOrder order;
+  // The hourglass is decided while the folder is read, as a slow folder is what makes one wait.
+  InsertionWatch watch(order, kHourglassPosition);
+  std::vector<std::string> names = SearchEntries(attributeWord, [&](const std::string& name) {
+    if (!cursor.Shown() && watch.LandsAtPosition(name)) {
+      cursor.Show();
+    }
+  });
   std::vector<std::string> sorted;
   sorted.reserve(names.size());
-  for (const std::size_t index : order) {
+  for (const std::size_t index : order.Sorted(names)) {
     sorted.push_back(std::move(names[index]));
   }
   model_.SetEntries(std::move(sorted));
 }
 
 // The admitted names of every pattern of the mask, in the order the searches give them; a name
-// that two patterns match comes twice.
-std::vector<std::string> TFileListBox::SearchEntries(std::uint32_t attributeWord) {
+// that two patterns match comes twice. Each is handed to `admitted` as it is read.
+std::vector<std::string> TFileListBox::SearchEntries(
+    std::uint32_t attributeWord, const std::function<void(const std::string&)>& admitted) {
   std::vector<std::string> names;
   for (const std::string& pattern : SplitMask(mask_)) {
     const auto search = fs_.Find(pattern, attributeWord);
@@ -176,6 +170,7 @@ std::vector<std::string> TFileListBox::SearchEntries(std::uint32_t attributeWord
       } else {
         names.push_back(std::move(entry->name));
       }
+      admitted(names.back());
     }
   }
   return names;
@@ -215,6 +210,7 @@ void TFileListBox::ApplyPath(const std::string& text) {
 }
 
 void TFileListBox::SelectByName(const std::string& name) {
+  HandleNeeded();
   if (name == SelectedFileName()) {
     return;
   }
@@ -243,17 +239,33 @@ std::string TFileListBox::SelectedFilePath() const {
 }
 
 // The list is first read when its window comes to exist; until then a new mask or folder is only
-// stored, so start-up reads the folder once, with everything in force by then.
-void TFileListBox::showEvent(QShowEvent* event) {
-  QListView::showEvent(event);
+// stored, so start-up reads the folder once, with everything in force by then. Selecting a name
+// needs the entries, so it reads them at once: a file given at start-up is then selected in its
+// folder, and showing the list later keeps that selection.
+void TFileListBox::HandleNeeded() {
   if (!windowCreated_) {
     windowCreated_ = true;
-    ReportingFailures([this] { RefillList(); });
+    RefillList();
   }
+}
+
+void TFileListBox::showEvent(QShowEvent* event) {
+  QListView::showEvent(event);
+  ReportingFailures([this] { HandleNeeded(); });
 }
 
 void TFileListBox::keyPressEvent(QKeyEvent* event) {
   const QModelIndex before = currentIndex();
+  // As in a platform list, the first Down on a list without a selection selects the row the focus
+  // frame is on, the first row, instead of moving past it.
+  if (event->key() == Qt::Key_Down && event->modifiers() == Qt::NoModifier &&
+      !selectionModel()->hasSelection() && model_.rowCount() > 0) {
+    const QModelIndex first = before.isValid() ? before : model_.index(0);
+    selectionModel()->setCurrentIndex(first, QItemSelectionModel::ClearAndSelect);
+    scrollTo(first);
+    Notify(OnClick);
+    return;
+  }
   QListView::keyPressEvent(event);
   if (currentIndex() != before && currentIndex().isValid()) {
     Notify(OnClick);

@@ -69,7 +69,10 @@ class TFileListBox : public QListView {
   void mouseDoubleClickEvent(QMouseEvent* event) override;
 
  private:
-  std::vector<std::string> SearchEntries(std::uint32_t attributeWord);
+  std::vector<std::string> SearchEntries(std::uint32_t attributeWord,
+                                         const std::function<void(const std::string&)>& admitted);
+  // The list reads its folder once it is shown, or once something needs its entries before that.
+  void HandleNeeded();
   void Notify(const TNotifyEvent& event);
 
   FileSystem& fs_;

@@ -1,8 +1,15 @@
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QGuiApplication>
+#include <QImage>
+#include <QLocale>
 #include <QSignalSpy>
+#include <QStyleFactory>
 #include <QTest>
+#include <algorithm>
+#include <filesystem>
+#include <functional>
 
 #include "platform/Exception.h"
 #include "platform/fs/PosixFileSystem.h"
@@ -143,16 +150,147 @@ TEST_F(FileListBoxTest, UserSelectionRaisesClick) {
   EXPECT_EQ(doubleClicks, 1);
 }
 
+TEST_F(FileListBoxTest, FileAppliedBeforeTheListIsShownStaysSelected) {
+  folder.File("other/y.mp3");
+  list.ApplyPath(folder / "other/x.mp3");  // as at start-up, before the window is shown
+  EXPECT_EQ(list.Entries(), (Names{"x.mp3", "y.mp3"}));
+  EXPECT_EQ(list.Mask(), "*.mp3");
+  EXPECT_EQ(list.SelectedFilePath(), folder / "other/x.mp3");
+  list.show();
+  EXPECT_EQ(list.SelectedFilePath(), folder / "other/x.mp3");
+  EXPECT_EQ(list.Entries(), (Names{"x.mp3", "y.mp3"}));
+}
+
+TEST_F(FileListBoxTest, SameFolderAgainIsNotReread) {
+  Show();
+  list.SelectByName("b.mp3");
+  folder.File("new.mp3");
+  list.ApplyPath(folder.Path());
+  EXPECT_EQ(list.Entries(), (Names{"A.MP3", "b.mp3"}));
+  EXPECT_EQ(list.SelectedFileName(), "b.mp3");
+}
+
+TEST_F(FileListBoxTest, RefillThatCannotEnterTheFolderKeepsTheEntries) {
+  Show();
+  list.ApplyPath(folder / "other");
+  std::filesystem::remove_all(folder / "other");
+  EXPECT_THROW(list.SetMask("*.MP3"), EInOutError);
+  EXPECT_EQ(list.Entries(), Names{"x.mp3"});
+  EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+}
+
+// Where the keyboard is: the current row is framed while the list has the focus, and the first
+// Down on a list without a selection selects the first row, as a platform list does.
+TEST_F(FileListBoxTest, KeyboardFocusShowsAndDownSelectsTheFirstRow) {
+  list.OnClick = [this](QObject*) { ++clicks; };
+  list.resize(200, 100);
+  Show();
+  // The style that draws a focus frame only for a focus that came by keyboard, unless told.
+  static QStyle* const fusion = QStyleFactory::create(QStringLiteral("Fusion"));
+  list.setStyle(fusion);
+  QApplication::setActiveWindow(&list);
+  // The frame shows however the focus came, on whichever row is current.
+  list.setFocus(Qt::MouseFocusReason);
+  ASSERT_TRUE(list.hasFocus());
+  list.selectionModel()->setCurrentIndex(list.model()->index(1, 0), QItemSelectionModel::NoUpdate);
+  const QRect secondRow = list.visualRect(list.model()->index(1, 0));
+  const QImage focused = list.viewport()->grab(secondRow).toImage();
+  list.clearFocus();
+  const QImage unfocused = list.viewport()->grab(secondRow).toImage();
+  EXPECT_TRUE(focused != unfocused) << "no focus frame on the current row";
+
+  list.setCurrentIndex({});
+  list.setFocus(Qt::TabFocusReason);
+  QTest::keyClick(&list, Qt::Key_Down);
+  EXPECT_EQ(list.SelectedFileName(), "A.MP3");
+  EXPECT_EQ(clicks, 1);
+  QTest::keyClick(&list, Qt::Key_Down);
+  EXPECT_EQ(list.SelectedFileName(), "b.mp3");
+  EXPECT_EQ(clicks, 2);
+
+  list.ApplyPath(folder / "other");  // one row only
+  list.clearFocus();
+  list.setFocus(Qt::TabFocusReason);
+  QTest::keyClick(&list, Qt::Key_Down);
+  EXPECT_EQ(list.SelectedFileName(), "x.mp3");
+  EXPECT_EQ(clicks, 3);
+}
+
+TEST_F(FileListBoxTest, SelectedFileThatIsGoneIsNotAppliedAgain) {
+  Show();
+  list.ApplyPath(folder / "b.mp3");
+  std::filesystem::remove(folder / "b.mp3");
+  EXPECT_NO_THROW(list.ApplyPath(folder / "b.mp3"));
+  EXPECT_EQ(list.SelectedFileName(), "b.mp3");
+}
+
+TEST_F(FileListBoxTest, FileTypeWithFoldersListsThemInBrackets) {
+  Show();
+  list.SetFileType(ftNormal | ftDirectory);
+  EXPECT_EQ(list.Entries(), (Names{"[sub.mp3]", "A.MP3", "b.mp3"}));
+}
+
+// Sets the program's locale for one test; the collation follows it.
+class LocaleForTest {
+ public:
+  explicit LocaleForTest(const char* name) {
+    QLocale::setDefault(QLocale(QString::fromLatin1(name)));
+  }
+  LocaleForTest(const LocaleForTest&) = delete;
+  LocaleForTest& operator=(const LocaleForTest&) = delete;
+  ~LocaleForTest() { QLocale::setDefault(QLocale::system()); }
+};
+
+Names ListedUnder(const char* locale, const TempFolder& folder, const Names& files) {
+  const LocaleForTest forTest(locale);
+  for (const std::string& name : files) {
+    folder.File(name);
+  }
+  PosixFileSystem fs;
+  fs.SetCurrentDirectory(folder.Path());
+  TFileListBox list(fs);
+  list.show();
+  return list.Entries();
+}
+
+TEST(FileListBoxOrder, FollowsTheLocalesCollationWithCaseIgnored) {
+  TempFolder french;
+  // Accented letters sort with their base letter; names not in UTF-8 come last, by their bytes.
+  EXPECT_EQ(ListedUnder("fr_FR", french,
+                        {"Zoo.mp3", "\xC9t\xE9.mp3", "\xC3\x89t\xC3\xA9.mp3", "eau.mp3", "Fa.mp3",
+                         "a.mp3", "A.mp3", "\xFF.mp3"}),
+            (Names{"A.mp3", "a.mp3", "eau.mp3", "\xC3\x89t\xC3\xA9.mp3", "Fa.mp3", "Zoo.mp3",
+                   "\xC9t\xE9.mp3", "\xFF.mp3"}));
+}
+
+TEST(FileListBoxOrder, PlainAsciiNamesSortAsTheCollationSays) {
+  TempFolder english;
+  // Punctuation before digits before letters, whatever their codes; ties by bytes.
+  EXPECT_EQ(
+      ListedUnder("en_US", english, {"b.mp3", "B.mp3", "10.mp3", "{x}.mp3", "_a.mp3", "a b.mp3"}),
+      (Names{"_a.mp3", "{x}.mp3", "10.mp3", "a b.mp3", "B.mp3", "b.mp3"}));
+  TempFolder czech;
+  // Czech sorts "ch" as one letter after "h": a collation that is more than its characters.
+  EXPECT_EQ(ListedUnder("cs_CZ", czech, {"ch.mp3", "cz.mp3", "hz.mp3", "iz.mp3"}),
+            (Names{"cz.mp3", "hz.mp3", "ch.mp3", "iz.mp3"}));
+}
+
 // A file system that yields the given names from every search, in the given order.
 class ScriptedFileSystem final : public FileSystem {
  public:
   explicit ScriptedFileSystem(Names names) : names_(std::move(names)) {}
 
+  std::function<void()> onNext;  // called as each name is asked for
+
   std::unique_ptr<FileSearch> Find(const std::string&, std::uint32_t) override {
     class Search final : public FileSearch {
      public:
-      explicit Search(const Names& names) : names_(names) {}
+      Search(const Names& names, const std::function<void()>& onNext)
+          : names_(names), onNext_(onNext) {}
       std::optional<FoundEntry> Next() override {
+        if (onNext_) {
+          onNext_();
+        }
         if (next_ == names_.size()) {
           return std::nullopt;
         }
@@ -161,9 +299,10 @@ class ScriptedFileSystem final : public FileSystem {
 
      private:
       const Names& names_;
+      const std::function<void()>& onNext_;
       std::size_t next_ = 0;
     };
-    return std::make_unique<Search>(names_);
+    return std::make_unique<Search>(names_, onNext);
   }
   std::optional<std::uint32_t> Attributes(const std::string&) override { return faDirectory; }
   void SetCurrentDirectory(const std::string&) override {}
@@ -185,15 +324,18 @@ Names Numbered(int count, bool descending) {
 }
 
 // Whether the hourglass was showing while the list took its new entries.
+bool WaitCursorShows() {
+  return QGuiApplication::overrideCursor() != nullptr &&
+         QGuiApplication::overrideCursor()->shape() == Qt::WaitCursor;
+}
+
 bool HourglassWhileFilling(Names names) {
   ScriptedFileSystem fs(std::move(names));
   TFileListBox list(fs);
   list.show();
   bool busy = false;
-  QObject::connect(list.model(), &QAbstractItemModel::modelReset, [&busy] {
-    busy = busy || (QGuiApplication::overrideCursor() != nullptr &&
-                    QGuiApplication::overrideCursor()->shape() == Qt::WaitCursor);
-  });
+  QObject::connect(list.model(), &QAbstractItemModel::modelReset,
+                   [&busy] { busy = busy || WaitCursorShows(); });
   list.RefillList();
   EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);  // the cursor always comes back
   return busy;
@@ -204,9 +346,28 @@ TEST(FileListBoxHourglass, ShowsOnceAnEntryGoesToPosition100) {
   EXPECT_TRUE(HourglassWhileFilling(Numbered(101, false)));
   // Names arriving in reverse order all go to position 0, however many there are.
   EXPECT_FALSE(HourglassWhileFilling(Numbered(1000, true)));
+  Names past = Numbered(101, true);  // then one after all 101 of them: position 101
+  past.push_back("song9999.mp3");
+  EXPECT_FALSE(HourglassWhileFilling(past));
   Names mixed = Numbered(150, true);  // 150 go to the top, then one lands behind 100 of them
   mixed.push_back("song1100x.mp3");
   EXPECT_TRUE(HourglassWhileFilling(mixed));
+}
+
+// A slow folder keeps one waiting while it is read, so the hourglass comes as soon as a name has
+// gone to position 100, not once the read is over.
+TEST(FileListBoxHourglass, ShowsWhileTheFolderIsStillRead) {
+  ScriptedFileSystem fs(Numbered(150, false));
+  TFileListBox list(fs);
+  list.show();
+  std::vector<bool> busyAtAsk;
+  fs.onNext = [&busyAtAsk] { busyAtAsk.push_back(WaitCursorShows()); };
+  list.RefillList();
+  ASSERT_EQ(busyAtAsk.size(), 151u);  // each name, then the end
+  // The 101st name goes to position 100: the cursor is busy from the next ask on.
+  EXPECT_EQ(std::count(busyAtAsk.begin(), busyAtAsk.begin() + 101, true), 0);
+  EXPECT_EQ(std::count(busyAtAsk.begin() + 101, busyAtAsk.end(), false), 0);
+  EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
 }
 
 }  // namespace

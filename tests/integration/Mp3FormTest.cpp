@@ -93,6 +93,20 @@ TEST_F(Mp3FormTest, ArgumentThatNamesNoFolderLeavesTheListAlone) {
   EXPECT_TRUE(boxes.Seen().isEmpty());
 }
 
+// A song given at start-up is selected in its folder, so the play button plays it at once.
+TEST_F(Mp3FormTest, FileArgumentIsSelectedInItsFolder) {
+  auto form = Start({folder / "b.mp3"});
+  EXPECT_EQ(form->FileListBox1->Entries(), (Names{"A.MP3", "b.mp3"}));
+  EXPECT_EQ(form->FileListBox1->Mask(), "*.mp3");
+  EXPECT_EQ(form->FileListBox1->SelectedFilePath(), folder / "b.mp3");
+  EXPECT_EQ(form->DirectoryEdit1->Text(), folder / "b.mp3");
+
+  form = Start({folder / "c.iad"});  // the mask changes only when it does not match
+  EXPECT_EQ(form->FileListBox1->Mask(), "c.iad");
+  EXPECT_EQ(form->FileListBox1->SelectedFilePath(), folder / "c.iad");
+  EXPECT_TRUE(boxes.Seen().isEmpty());
+}
+
 TEST_F(Mp3FormTest, ChoiceSetsMaskAndCaption) {
   const auto form = Start({folder.Path()});
   QTest::mouseClick(form->rg->findChildren<QRadioButton*>().at(1), Qt::LeftButton);

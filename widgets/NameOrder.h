@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QCollator>
+#include <QString>
+#include <array>
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace varnex {
+
+// The file list's order, as a file manager sorts: names in UTF-8 by the user's collation with case
+// ignored, then names that are not UTF-8 by their bytes with case ignored; names that this leaves
+// equal are ordered by their bytes.
+class NameOrder {
+ public:
+  // A name made ready for many comparisons.
+  struct Name {
+    std::string bytes;
+    bool utf8 = false;
+    QString text;  // the name as text when it is UTF-8
+  };
+
+  // The collation of the default locale, which is the user's unless the program set another.
+  NameOrder();
+
+  Name Prepare(std::string bytes) const;
+
+  // Below zero, zero or above zero as `a` sorts before, with or after `b`.
+  int Compare(const Name& a, const Name& b) const;
+
+  // The indices of `names` in the list's order; equal names keep the order they came in.
+  std::vector<std::size_t> Sorted(const std::vector<std::string>& names) const;
+
+ private:
+  bool FastAsciiOrder(const std::vector<std::string>& names,
+                      std::vector<std::size_t>& indices) const;
+  void CollatedOrder(const std::vector<std::string>& names,
+                     std::vector<std::size_t>& indices) const;
+
+  QCollator collator_;
+  // Each ASCII character's place in the collation, characters that collate equal sharing one.
+  std::array<unsigned char, 128> asciiRank_{};
+};
+
+}  // namespace varnex
