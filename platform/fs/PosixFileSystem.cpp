@@ -198,11 +198,16 @@ void PosixFileSystem::SetCurrentDirectory(const std::string& path) {
   if (chdir(path.c_str()) != 0) {
     throw EInOutError::FromErrno(errno);
   }
+  entered_.clear();
+  entered_ = CurrentDirectory();
 }
 
 std::string PosixFileSystem::CurrentDirectory() {
   const std::unique_ptr<char, decltype(&std::free)> path(getcwd(nullptr, 0), &std::free);
   if (!path) {
+    if (errno == ENOENT && !entered_.empty()) {
+      return entered_;  // removed under us; relative names there fail as "File not found"
+    }
     throw EInOutError::FromErrno(errno);
   }
   return path.get();

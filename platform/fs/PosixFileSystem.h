@@ -18,6 +18,11 @@ class PosixFileSystem final : public FileSystem {
   bool SameEntry(const std::string& first, const std::string& second) override;
   bool IsEmptyEntry(const std::string& path) override;
   std::error_code RenameRefusal(const std::string& path) override;
+
+ private:
+  // The folder last entered, for when it has been removed since: the system can no longer name
+  // it then, but the window must still be able to go elsewhere from there.
+  std::string entered_;
 };
 
 }  // namespace varnex

@@ -437,6 +437,26 @@ TEST_F(Mp3FormTest, ChoiceCaptionAndListAgreeWhenTheFolderIsGone) {
   EXPECT_EQ(boxes.Seen().size(), 2);
 }
 
+// The list stands in the folder it shows; when that folder is removed, the window can still go to
+// another folder and convert there.
+TEST_F(Mp3FormTest, AnotherFolderWorksAfterTheShownOneWasRemoved) {
+  const std::string doomed = folder.Folder("doomed");
+  folder.File("doomed/old.mp3");
+  const std::string elsewhere = folder.Folder("elsewhere");
+  folder.File("elsewhere/z.mp3");
+  const auto form = Start({doomed});
+  ASSERT_EQ(form->FileListBox1->Entries(), Names{"old.mp3"});
+  std::filesystem::remove_all(doomed);
+
+  form->DirectoryEdit1->SetText(elsewhere);
+  EXPECT_EQ(form->FileListBox1->FolderPath(), elsewhere);
+  EXPECT_EQ(form->FileListBox1->Entries(), Names{"z.mp3"});
+  QTest::mouseClick(form->convertirBtn, Qt::LeftButton);
+  EXPECT_TRUE(std::filesystem::exists(elsewhere + "/z.iad"));
+  EXPECT_EQ(form->FileListBox1->Entries(), Names{"z.iad"});
+  EXPECT_TRUE(boxes.Seen().empty());
+}
+
 TEST(ErrorReport, TitleAndTextRules) {
   EXPECT_EQ(ApplicationTitle(QStringLiteral("/usr/bin/varnex")), QStringLiteral("varnex"));
   EXPECT_EQ(ApplicationTitle(QStringLiteral("/opt/VARNEX.EXE")), QStringLiteral("Varnex"));
