@@ -6,7 +6,8 @@ namespace varnex {
 
 namespace {
 
-constexpr std::string_view kMagic = "varnex-journal 1\n";
+constexpr std::string_view kMagic = "varnex-journal 2\n";
+constexpr std::string_view kMagicVersion1 = "varnex-journal 1\n";
 constexpr std::string_view kEnd = "end\n";
 
 void AppendNumber(std::string& text, std::uint64_t number) {
@@ -114,7 +115,12 @@ std::string EncodeJournal(const PassRecord& pass) {
 std::optional<PassRecord> DecodeJournal(std::string_view text) {
   Reader reader(text);
   PassRecord pass;
-  reader.Literal(kMagic);
+  if (text.starts_with(kMagicVersion1)) {
+    pass.newNamesWereFree = false;
+    reader.Literal(kMagicVersion1);
+  } else {
+    reader.Literal(kMagic);
+  }
   reader.Literal("folder ");
   pass.folder = reader.Bytes();
   reader.Literal("\ndevice ");

@@ -27,6 +27,10 @@ struct PassRecord {
   std::string toExtension;
   std::int64_t time = 0;  // nanoseconds since 1970 when the pass began
   std::vector<RecordedRename> renames;
+  // Every new name was free when the pass was planned, so a rename the pass did not start cannot
+  // have both names on one entry. Journals of older versions also listed renames bound to be
+  // refused, and say false.
+  bool newNamesWereFree = true;
 
   friend bool operator==(const PassRecord&, const PassRecord&) = default;
 };

@@ -16,10 +16,13 @@ KeptBecause WhyNotThere(JournalStorage& storage, const UndoStep& step, const Rec
 }
 
 // The new name is the recorded entry; puts it back under its old name unless that is taken.
-void Restore(FileSystem& fs, JournalStorage& storage, FileIdentity atNew, bool dryRun,
-             UndoStep& step) {
+// Both names on the entry mean a rename cut off halfway only when the new name was free before
+// the pass; otherwise they are links that were there all along, and both stay.
+void Restore(FileSystem& fs, JournalStorage& storage, FileIdentity atNew, bool mayBeCutOff,
+             bool dryRun, UndoStep& step) {
   if (dryRun) {
-    if (const auto atOld = storage.EntryIdentity(step.oldPath); atOld && *atOld != atNew) {
+    if (const auto atOld = storage.EntryIdentity(step.oldPath);
+        atOld && (*atOld != atNew || !mayBeCutOff)) {
       step.kept = KeptBecause::kOldNameTaken;
     }
     return;
@@ -30,7 +33,7 @@ void Restore(FileSystem& fs, JournalStorage& storage, FileIdentity atNew, bool d
     return;
   }
   // Both names on the same entry: a link was made and the old name never unlinked.
-  if (storage.EntryIdentity(step.oldPath) == atNew) {
+  if (mayBeCutOff && storage.EntryIdentity(step.oldPath) == atNew) {
     step.error = storage.Remove(step.newPath);
     step.kept = step.error ? KeptBecause::kRefused : KeptBecause::kNone;
     return;
@@ -52,7 +55,7 @@ UndoReport UndoPass(FileSystem& fs, JournalStorage& storage, const std::string& 
     step.oldPath = base + rename->oldName;
     const auto atNew = storage.EntryIdentity(step.newPath);
     if (atNew && atNew->inode == rename->inode) {
-      Restore(fs, storage, *atNew, dryRun, step);
+      Restore(fs, storage, *atNew, pass.newNamesWereFree, dryRun, step);
     } else {
       step.kept = WhyNotThere(storage, step, *rename, atNew);
     }

@@ -143,10 +143,10 @@ TEST_F(HistoryTest, TheJournalIsWholeOnDiskBeforeTheFirstRename) {
       EXPECT_EQ(rename.inode, status.st_ino);
     }
   }
-  EXPECT_EQ(planned, (std::map<std::string, std::string>{{"a.mp3", "a.iad"}, {"b.MP3", "b.iad"}}));
+  // b.iad was there already, so b.MP3 could not take its name and is not in the journal.
+  EXPECT_EQ(planned, (std::map<std::string, std::string>{{"a.mp3", "a.iad"}}));
   EXPECT_EQ(watching.seen->folder, music);
   EXPECT_EQ(watching.seen->toExtension, "iad");
-  // b.MP3 could not take its name, so the journal kept afterwards names a.mp3 alone.
   const auto kept = history.Load(PassesOfMusic().front());
   ASSERT_TRUE(kept);
   ASSERT_EQ(kept->renames.size(), 1u);
@@ -252,6 +252,44 @@ TEST_F(HistoryTest, ARenameCutOffBetweenLinkAndUnlinkIsFinished) {
   struct stat status {};
   lstat((music + "/a.mp3").c_str(), &status);
   EXPECT_EQ(status.st_nlink, 1u);
+}
+
+// Names that were links to one file before the pass are no rename cut off halfway, even when the
+// pass never got to them.
+TEST_F(HistoryTest, LinksThatWereThereBeforeThePassBothStay) {
+  work.File("music/a.mp3", "A");
+  work.File("music/hl.mp3", "H");
+  ASSERT_EQ(link((music + "/hl.mp3").c_str(), (music + "/hl.iad").c_str()), 0);
+  const Listing before = ListFolder(music);
+  // Killed right after its journal was written: not one rename happened.
+  recorder.BeforeRenaming(music, "mp3", "iad", PlanConversion(fs, music, "mp3", "iad"));
+  const auto undone = Undo();
+  ASSERT_TRUE(undone);
+  EXPECT_EQ(ListFolder(music), before);
+  EXPECT_EQ(undone->report.restored, 0u);
+  EXPECT_EQ(undone->report.kept, 1u);  // a.mp3 alone was planned
+
+  // A journal written before new names were checked lists the link; undo keeps both names.
+  struct stat folder {};
+  struct stat entry {};
+  ASSERT_EQ(stat(music.c_str(), &folder), 0);
+  ASSERT_EQ(lstat((music + "/hl.mp3").c_str(), &entry), 0);
+  const std::string old = "varnex-journal 1\nfolder " + std::to_string(music.size()) + ":" + music +
+                          "\ndevice " + std::to_string(folder.st_dev) + "\ninode " +
+                          std::to_string(folder.st_ino) +
+                          "\nfrom 3:mp3\nto 3:iad\ntime 1796640391850055000\nrenames 1\n" +
+                          std::to_string(entry.st_ino) + " 6:hl.mp3 6:hl.iad\nend\n";
+  ASSERT_FALSE(storage.WriteDurably(state + "/" + std::to_string(folder.st_dev) + "-" +
+                                        std::to_string(folder.st_ino) +
+                                        "-1796640391850055000-0000abcd.journal",
+                                    old));
+  for (const bool dryRun : {true, false}) {
+    const auto fromOld = Undo("", dryRun);
+    ASSERT_TRUE(fromOld);
+    EXPECT_EQ(fromOld->report.restored, 0u);
+    EXPECT_EQ(fromOld->report.kept, 1u);
+    EXPECT_EQ(ListFolder(music), before);
+  }
 }
 
 TEST_F(HistoryTest, RoundTripThenTwoUndosGiveTheStartExactly) {

@@ -48,11 +48,25 @@ TEST(PassJournal, AnythingButOneWholeJournalIsRefused) {
   other.replace(other.find("renames 5"), 9, "renames 6");
   EXPECT_FALSE(DecodeJournal(other));
   other = text;
-  other.replace(other.find("varnex-journal 1"), 16, "varnex-journal 2");
+  other.replace(other.find("varnex-journal 2"), 16, "varnex-journal 3");
   EXPECT_FALSE(DecodeJournal(other));
   other = text;
   other.replace(other.find("renames 5"), 9, "renames 99999999999999999999");
   EXPECT_FALSE(DecodeJournal(other));
+}
+
+// Journals written before new names were checked may list renames that were bound to be refused.
+TEST(PassJournal, AJournalOfTheFirstVersionIsStillRead) {
+  const std::string text =
+      "varnex-journal 1\nfolder 6:/music\ndevice 2049\ninode 12\nfrom 3:mp3\nto 3:iad\n"
+      "time 1796640391850054725\nrenames 1\n7 5:a.mp3 5:a.iad\nend\n";
+  const auto pass = DecodeJournal(text);
+  ASSERT_TRUE(pass);
+  EXPECT_FALSE(pass->newNamesWereFree);
+  EXPECT_EQ(pass->folder, "/music");
+  EXPECT_EQ(pass->folderIdentity, (FileIdentity{2049, 12}));
+  EXPECT_EQ(pass->renames, (std::vector<RecordedRename>{{7, "a.mp3", "a.iad"}}));
+  EXPECT_TRUE(DecodeJournal(EncodeJournal(OddPass()))->newNamesWereFree);
 }
 
 TEST(PassJournal, NamesThatCouldLeaveTheFolderAreRefused) {
