@@ -104,7 +104,8 @@ int List(History& history, const std::string& folder, std::ostream& out) {
   const auto identity = history.Storage().FolderIdentity(folder);
   for (const std::string& journal :
        identity ? history.Passes(*identity) : std::vector<std::string>()) {
-    if (const auto pass = history.Load(journal)) {
+    if (const auto pass = history.Load(journal);
+        pass && SameEntry(pass->folderIdentity, *identity)) {
       out << LocalTime(pass->time) << "  " << Direction(*pass) << "  " << pass->renames.size()
           << (pass->renames.size() == 1 ? " rename" : " renames") << "\n";
       ++shown;

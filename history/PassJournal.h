@@ -15,6 +15,7 @@ struct RecordedRename {
   std::uint64_t inode = 0;  // the entry's inode number when the pass listed it
   std::string oldName;      // bytes: anything but "/" and NUL, newlines included
   std::string newName;
+  std::optional<std::int64_t> birth;  // the entry's, when the file system keeps it
 
   friend bool operator==(const RecordedRename&, const RecordedRename&) = default;
 };
@@ -22,7 +23,8 @@ struct RecordedRename {
 // What is needed to undo one conversion pass.
 struct PassRecord {
   std::string folder;  // the folder's absolute path when the pass ran
-  FileIdentity folderIdentity;
+  FileIdentity
+      folderIdentity;  // with its birth time, so that a new folder with the number is not it
   std::string fromExtension;
   std::string toExtension;
   std::int64_t time = 0;  // nanoseconds since 1970 when the pass began
@@ -36,7 +38,8 @@ struct PassRecord {
 };
 
 // The journal text of a pass. A line per field and per rename; every name and path is written as
-// its length, ":" and its bytes, so no byte of a name can be taken for a separator.
+// its length, ":" and its bytes, so no byte of a name can be taken for a separator. Birth times are
+// "?" where unknown; journals of the first version have none and are still read.
 std::string EncodeJournal(const PassRecord& pass);
 
 // The pass a journal text records; nullopt for anything that is not one whole journal.

@@ -31,7 +31,9 @@ void PassRecorder::BeforeRenaming(const std::string& folder, const std::string& 
   for (std::size_t i = 0; i < plan.steps.size(); ++i) {
     const ConversionStep& step = plan.steps[i];
     if (!history_.Storage().EntryIdentity(step.to)) {
-      pass_.renames.push_back({step.inode, step.from.substr(base), step.to.substr(base)});
+      const auto entry = history_.Storage().EntryIdentity(step.from);
+      pass_.renames.push_back({step.inode, step.from.substr(base), step.to.substr(base),
+                               entry && entry->inode == step.inode ? entry->birth : std::nullopt});
       planned_.push_back(i);
     }
   }

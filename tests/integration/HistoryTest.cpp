@@ -3,9 +3,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
+#include <thread>
 
 #include "app/ConvertFolder.h"
 #include "history/History.h"
@@ -290,6 +292,65 @@ TEST_F(HistoryTest, LinksThatWereThereBeforeThePassBothStay) {
     EXPECT_EQ(fromOld->report.kept, 1u);
     EXPECT_EQ(ListFolder(music), before);
   }
+}
+
+// A file system gives a freed inode number to the next entry it makes; the birth time tells them
+// apart where the file system keeps one.
+TEST_F(HistoryTest, AnEntryThatReplacedTheRenamedOneUnderItsNumberIsKept) {
+  if (!storage.EntryIdentity(music)->birth) {
+    GTEST_SKIP() << "the temporary folder's file system keeps no birth times";
+  }
+  work.File("music/a.mp3", "A");
+  work.File("music/b.mp3", "B");
+  Convert("mp3", "iad");
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));  // past the clock's coarse steps
+  std::filesystem::remove(music + "/a.iad");
+  work.File("music/a.iad", "new");
+  // As if the new a.iad had been given the number of the one that was removed.
+  const std::string journal = PassesOfMusic().front();
+  PassRecord pass = *history.Load(journal);
+  for (RecordedRename& rename : pass.renames) {
+    if (rename.oldName == "a.mp3") {
+      rename.inode = storage.EntryIdentity(music + "/a.iad")->inode;
+    }
+  }
+  ASSERT_FALSE(history.Rewrite(journal, pass));
+
+  const auto undone = Undo();
+  ASSERT_TRUE(undone);
+  EXPECT_EQ(ListFolder(music), (Listing{{"a.iad", "new"}, {"b.mp3", "B"}}));
+  EXPECT_EQ(undone->report.restored, 1u);
+  EXPECT_EQ(undone->report.kept, 1u);
+}
+
+TEST_F(HistoryTest, ANewFolderGivenTheNumberOfAConvertedOneIsNotIt) {
+  if (!storage.FolderIdentity(music)->birth) {
+    GTEST_SKIP() << "the temporary folder's file system keeps no birth times";
+  }
+  work.File("music/a.mp3", "A");
+  Convert("mp3", "iad");
+  PassRecord pass = *history.Load(PassesOfMusic().front());
+  std::filesystem::remove_all(music);
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  work.Folder("music");
+  work.File("music/x.iad", "X");
+  // As if the new folder and its file had been given the numbers of the old ones; the file's
+  // birth is not known, so only the folder's can tell.
+  const FileIdentity folder = *storage.FolderIdentity(music);
+  pass.folderIdentity.device = folder.device;
+  pass.folderIdentity.inode = folder.inode;
+  pass.time = history.Now();
+  pass.renames = {{storage.EntryIdentity(music + "/x.iad")->inode, "x.mp3", "x.iad", {}}};
+  std::error_code error;
+  ASSERT_TRUE(history.Record(pass, error)) << error.message();
+
+  EXPECT_FALSE(Undo());
+  EXPECT_EQ(ListFolder(music), (Listing{{"x.iad", "X"}}));
+  // The same journal with the new folder's birth time is undone: the check is the birth time.
+  pass.folderIdentity.birth = folder.birth;
+  ASSERT_FALSE(history.Rewrite(PassesOfMusic().front(), pass));
+  ASSERT_TRUE(Undo());
+  EXPECT_EQ(ListFolder(music), (Listing{{"x.mp3", "X"}}));
 }
 
 TEST_F(HistoryTest, RoundTripThenTwoUndosGiveTheStartExactly) {
