@@ -126,6 +126,10 @@ int Undo(FileSystem& fs, History& history, const HistoryOptions& options, std::o
     return kUnusable;
   }
   for (const UndoStep& step : undone->report.steps) {
+    // A pass killed early leaves thousands of these; the summary counts them.
+    if (step.kept == KeptBecause::kNotRenamed && !options.verbose) {
+      continue;
+    }
     if (step.kept != KeptBecause::kNone) {
       if (options.dryRun) {
         out << "keep " << EscapedName(step.newPath) << ": " << Reason(step) << "\n";
