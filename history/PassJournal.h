@@ -23,8 +23,8 @@ struct RecordedRename {
 // What is needed to undo one conversion pass.
 struct PassRecord {
   std::string folder;  // the folder's absolute path when the pass ran
-  FileIdentity
-      folderIdentity;  // with its birth time, so that a new folder with the number is not it
+  // With its birth time, so that a new folder given the same number is not taken for it.
+  FileIdentity folderIdentity;
   std::string fromExtension;
   std::string toExtension;
   std::int64_t time = 0;  // nanoseconds since 1970 when the pass began
