@@ -104,7 +104,8 @@ int List(History& history, const std::string& folder, std::ostream& out) {
   const auto identity = history.Storage().FolderIdentity(folder);
   for (const std::string& journal :
        identity ? history.Passes(*identity) : std::vector<std::string>()) {
-    if (const auto pass = history.Load(journal)) {
+    if (const auto pass = history.Load(journal);
+        pass && SameEntry(pass->folderIdentity, *identity)) {
       out << LocalTime(pass->time) << "  " << Direction(*pass) << "  " << pass->renames.size()
           << (pass->renames.size() == 1 ? " rename" : " renames") << "\n";
       ++shown;
@@ -125,6 +126,10 @@ int Undo(FileSystem& fs, History& history, const HistoryOptions& options, std::o
     return kUnusable;
   }
   for (const UndoStep& step : undone->report.steps) {
+    // A pass killed early leaves thousands of these; the summary counts them.
+    if (step.kept == KeptBecause::kNotRenamed && !options.verbose) {
+      continue;
+    }
     if (step.kept != KeptBecause::kNone) {
       if (options.dryRun) {
         out << "keep " << EscapedName(step.newPath) << ": " << Reason(step) << "\n";

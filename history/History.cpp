@@ -96,6 +96,7 @@ std::error_code History::Rewrite(const std::string& journal, const PassRecord& p
 }
 
 std::vector<std::string> History::Passes(FileIdentity folder) const {
+  folder.birth.reset();  // journal names hold the numbers alone
   std::vector<std::pair<std::int64_t, std::string>> found;
   if (folder_.empty()) {
     return {};
@@ -126,6 +127,7 @@ void History::Forget(const std::string& journal) {
 // Old journals go, of every folder; of this folder only the newest few stay. A temporary file
 // older than a day belongs to a writer that died.
 void History::Prune(FileIdentity folder) {
+  folder.birth.reset();  // journal names hold the numbers alone
   const std::int64_t now = Now();
   std::vector<std::pair<std::int64_t, std::string>> ofFolder;
   for (const std::string& name : storage_.Names(folder_)) {

@@ -38,7 +38,8 @@ class History {
   // Replaces a journal's content, as durably as Record.
   std::error_code Rewrite(const std::string& journal, const PassRecord& pass);
 
-  // The journals of the passes made in the folder with this identity, newest first.
+  // The journals of the passes made in a folder with this device and inode number, newest first.
+  // Whether that folder was born when this one was is for the caller to check in each.
   std::vector<std::string> Passes(FileIdentity folder) const;
 
   // The pass a journal records; nullopt when it is gone or damaged.

@@ -6,7 +6,8 @@ namespace varnex {
 
 namespace {
 
-constexpr std::string_view kMagic = "varnex-journal 1\n";
+constexpr std::string_view kMagic = "varnex-journal 2\n";
+constexpr std::string_view kMagicVersion1 = "varnex-journal 1\n";
 constexpr std::string_view kEnd = "end\n";
 
 void AppendNumber(std::string& text, std::uint64_t number) {
@@ -19,6 +20,10 @@ void AppendBytes(std::string& text, std::string_view bytes) {
   AppendNumber(text, bytes.size());
   text += ':';
   text.append(bytes);
+}
+
+void AppendBirth(std::string& text, const std::optional<std::int64_t>& birth) {
+  text += birth ? std::to_string(*birth) : std::string("?");
 }
 
 // Reads a journal front to back; every step fails once one has failed.
@@ -52,6 +57,14 @@ class Reader {
     return number;
   }
 
+  std::optional<std::int64_t> Birth() {
+    if (ok_ && text_.starts_with("?")) {
+      text_.remove_prefix(1);
+      return std::nullopt;
+    }
+    return Read<std::int64_t>();
+  }
+
   std::string Bytes() {
     const auto length = Read<std::uint64_t>();
     Literal(":");
@@ -80,7 +93,7 @@ std::string EncodeJournal(const PassRecord& pass) {
   std::string text;
   std::size_t size = 160 + pass.folder.size();
   for (const RecordedRename& rename : pass.renames) {
-    size += 48 + rename.oldName.size() + rename.newName.size();
+    size += 72 + rename.oldName.size() + rename.newName.size();
   }
   text.reserve(size);
   text += kMagic;
@@ -90,6 +103,8 @@ std::string EncodeJournal(const PassRecord& pass) {
   AppendNumber(text, pass.folderIdentity.device);
   text += "\ninode ";
   AppendNumber(text, pass.folderIdentity.inode);
+  text += "\nborn ";
+  AppendBirth(text, pass.folderIdentity.birth);
   text += "\nfrom ";
   AppendBytes(text, pass.fromExtension);
   text += "\nto ";
@@ -101,6 +116,8 @@ std::string EncodeJournal(const PassRecord& pass) {
   text += '\n';
   for (const RecordedRename& rename : pass.renames) {
     AppendNumber(text, rename.inode);
+    text += ' ';
+    AppendBirth(text, rename.birth);
     text += ' ';
     AppendBytes(text, rename.oldName);
     text += ' ';
@@ -114,13 +131,23 @@ std::string EncodeJournal(const PassRecord& pass) {
 std::optional<PassRecord> DecodeJournal(std::string_view text) {
   Reader reader(text);
   PassRecord pass;
-  reader.Literal(kMagic);
+  if (text.starts_with(kMagicVersion1)) {
+    pass.newNamesWereFree = false;
+    reader.Literal(kMagicVersion1);
+  } else {
+    reader.Literal(kMagic);
+  }
   reader.Literal("folder ");
   pass.folder = reader.Bytes();
   reader.Literal("\ndevice ");
   pass.folderIdentity.device = reader.Read<std::uint64_t>();
   reader.Literal("\ninode ");
   pass.folderIdentity.inode = reader.Read<std::uint64_t>();
+  const bool withBirths = pass.newNamesWereFree;  // the first version had neither
+  if (withBirths) {
+    reader.Literal("\nborn ");
+    pass.folderIdentity.birth = reader.Birth();
+  }
   reader.Literal("\nfrom ");
   pass.fromExtension = reader.Bytes();
   reader.Literal("\nto ");
@@ -139,6 +166,10 @@ std::optional<PassRecord> DecodeJournal(std::string_view text) {
     RecordedRename rename;
     rename.inode = reader.Read<std::uint64_t>();
     reader.Literal(" ");
+    if (withBirths) {
+      rename.birth = reader.Birth();
+      reader.Literal(" ");
+    }
     rename.oldName = reader.Bytes();
     reader.Literal(" ");
     rename.newName = reader.Bytes();

@@ -15,6 +15,7 @@ struct RecordedRename {
   std::uint64_t inode = 0;  // the entry's inode number when the pass listed it
   std::string oldName;      // bytes: anything but "/" and NUL, newlines included
   std::string newName;
+  std::optional<std::int64_t> birth;  // the entry's, when the file system keeps it
 
   friend bool operator==(const RecordedRename&, const RecordedRename&) = default;
 };
@@ -22,17 +23,23 @@ struct RecordedRename {
 // What is needed to undo one conversion pass.
 struct PassRecord {
   std::string folder;  // the folder's absolute path when the pass ran
+  // With its birth time, so that a new folder given the same number is not taken for it.
   FileIdentity folderIdentity;
   std::string fromExtension;
   std::string toExtension;
   std::int64_t time = 0;  // nanoseconds since 1970 when the pass began
   std::vector<RecordedRename> renames;
+  // Every new name was free when the pass was planned, so a rename the pass did not start cannot
+  // have both names on one entry. Journals of older versions also listed renames bound to be
+  // refused, and say false.
+  bool newNamesWereFree = true;
 
   friend bool operator==(const PassRecord&, const PassRecord&) = default;
 };
 
 // The journal text of a pass. A line per field and per rename; every name and path is written as
-// its length, ":" and its bytes, so no byte of a name can be taken for a separator.
+// its length, ":" and its bytes, so no byte of a name can be taken for a separator. Birth times are
+// "?" where unknown; journals of the first version have none and are still read.
 std::string EncodeJournal(const PassRecord& pass);
 
 // The pass a journal text records; nullopt for anything that is not one whole journal.

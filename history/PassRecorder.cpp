@@ -9,6 +9,7 @@ void PassRecorder::BeforeRenaming(const std::string& folder, const std::string& 
   journal_.clear();
   error_.clear();
   pass_ = {};
+  planned_.clear();
   if (plan.steps.empty()) {
     return;  // nothing will change, so there is nothing to undo
   }
@@ -24,8 +25,20 @@ void PassRecorder::BeforeRenaming(const std::string& folder, const std::string& 
   pass_.time = history_.Now();
   const std::size_t base = ConversionBase(folder).size();
   pass_.renames.reserve(plan.steps.size());
-  for (const ConversionStep& step : plan.steps) {
-    pass_.renames.push_back({step.inode, step.from.substr(base), step.to.substr(base)});
+  planned_.reserve(plan.steps.size());
+  // A rename onto a name that exists will be refused, and must never be undone: when the name is a
+  // link to the same file, undo would take it for a rename cut off halfway and remove it.
+  for (std::size_t i = 0; i < plan.steps.size(); ++i) {
+    const ConversionStep& step = plan.steps[i];
+    if (!history_.Storage().EntryIdentity(step.to)) {
+      const auto entry = history_.Storage().EntryIdentity(step.from);
+      pass_.renames.push_back({step.inode, step.from.substr(base), step.to.substr(base),
+                               entry && entry->inode == step.inode ? entry->birth : std::nullopt});
+      planned_.push_back(i);
+    }
+  }
+  if (pass_.renames.empty()) {
+    return;
   }
   if (auto journal = history_.Record(pass_, error_)) {
     journal_ = std::move(*journal);
@@ -39,8 +52,8 @@ void PassRecorder::AfterRenaming(const ConversionPlan& plan) {
     return;
   }
   std::vector<RecordedRename> done;
-  for (std::size_t i = 0; i < plan.steps.size() && i < pass_.renames.size(); ++i) {
-    if (!plan.steps[i].error) {
+  for (std::size_t i = 0; i < planned_.size(); ++i) {
+    if (planned_[i] < plan.steps.size() && !plan.steps[planned_[i]].error) {
       done.push_back(std::move(pass_.renames[i]));
     }
   }
@@ -52,6 +65,7 @@ void PassRecorder::AfterRenaming(const ConversionPlan& plan) {
   }
   journal_.clear();
   pass_ = {};
+  planned_.clear();
 }
 
 }  // namespace varnex

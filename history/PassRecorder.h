@@ -2,6 +2,7 @@
 
 #include <string>
 #include <system_error>
+#include <vector>
 
 #include "app/ConvertFolder.h"
 #include "history/History.h"
@@ -27,6 +28,7 @@ class PassRecorder final : public PassObserver {
   History& history_;
   std::string journal_;  // of the pass under way
   PassRecord pass_;
+  std::vector<std::size_t> planned_;  // the index in the plan of each rename in pass_
   std::error_code error_;
 };
 

@@ -6,20 +6,28 @@ namespace varnex {
 
 namespace {
 
+// The entry the pass renamed, not another one that was given its inode number since.
+bool IsRecorded(const FileIdentity& entry, const RecordedRename& rename) {
+  return entry.inode == rename.inode && SameBirth(rename.birth, entry.birth);
+}
+
 KeptBecause WhyNotThere(JournalStorage& storage, const UndoStep& step, const RecordedRename& rename,
                         const std::optional<FileIdentity>& atNew) {
   if (atNew) {
     return KeptBecause::kOtherEntry;
   }
   const auto atOld = storage.EntryIdentity(step.oldPath);
-  return atOld && atOld->inode == rename.inode ? KeptBecause::kNotRenamed : KeptBecause::kGone;
+  return atOld && IsRecorded(*atOld, rename) ? KeptBecause::kNotRenamed : KeptBecause::kGone;
 }
 
 // The new name is the recorded entry; puts it back under its old name unless that is taken.
-void Restore(FileSystem& fs, JournalStorage& storage, FileIdentity atNew, bool dryRun,
-             UndoStep& step) {
+// Both names on the entry mean a rename cut off halfway only when the new name was free before
+// the pass; otherwise they are links that were there all along, and both stay.
+void Restore(FileSystem& fs, JournalStorage& storage, FileIdentity atNew, bool mayBeCutOff,
+             bool dryRun, UndoStep& step) {
   if (dryRun) {
-    if (const auto atOld = storage.EntryIdentity(step.oldPath); atOld && *atOld != atNew) {
+    if (const auto atOld = storage.EntryIdentity(step.oldPath);
+        atOld && (*atOld != atNew || !mayBeCutOff)) {
       step.kept = KeptBecause::kOldNameTaken;
     }
     return;
@@ -30,7 +38,7 @@ void Restore(FileSystem& fs, JournalStorage& storage, FileIdentity atNew, bool d
     return;
   }
   // Both names on the same entry: a link was made and the old name never unlinked.
-  if (storage.EntryIdentity(step.oldPath) == atNew) {
+  if (mayBeCutOff && storage.EntryIdentity(step.oldPath) == atNew) {
     step.error = storage.Remove(step.newPath);
     step.kept = step.error ? KeptBecause::kRefused : KeptBecause::kNone;
     return;
@@ -51,8 +59,8 @@ UndoReport UndoPass(FileSystem& fs, JournalStorage& storage, const std::string& 
     step.newPath = base + rename->newName;
     step.oldPath = base + rename->oldName;
     const auto atNew = storage.EntryIdentity(step.newPath);
-    if (atNew && atNew->inode == rename->inode) {
-      Restore(fs, storage, *atNew, dryRun, step);
+    if (atNew && IsRecorded(*atNew, *rename)) {
+      Restore(fs, storage, *atNew, pass.newNamesWereFree, dryRun, step);
     } else {
       step.kept = WhyNotThere(storage, step, *rename, atNew);
     }
@@ -71,6 +79,9 @@ std::optional<UndonePass> UndoNewestPass(FileSystem& fs, History& history,
     auto pass = history.Load(journal);
     if (!pass) {
       continue;  // damaged: the pass before it can still be undone
+    }
+    if (!SameEntry(pass->folderIdentity, *identity)) {
+      continue;  // made in a folder that is gone, whose inode number this one was given
     }
     UndonePass undone{std::move(*pass), {}};
     undone.report = UndoPass(fs, history.Storage(), folder, undone.pass, dryRun);

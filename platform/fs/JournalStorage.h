@@ -9,13 +9,26 @@
 
 namespace varnex {
 
-// Where an entry lives: its device and the inode number the file system gives it.
+// Where an entry lives: its device and the inode number the file system gives it, and when the
+// entry was made, where the file system keeps that.
 struct FileIdentity {
   std::uint64_t device = 0;
   std::uint64_t inode = 0;
+  std::optional<std::int64_t> birth;  // nanoseconds since 1970
 
   friend bool operator==(const FileIdentity&, const FileIdentity&) = default;
 };
+
+// Whether two birth times may be of one entry: a file system gives a freed inode number to the
+// next entry it makes, so the number alone does not tell a replaced entry from the first one.
+inline bool SameBirth(const std::optional<std::int64_t>& then,
+                      const std::optional<std::int64_t>& now) {
+  return !then || !now || *then == *now;
+}
+
+inline bool SameEntry(const FileIdentity& then, const FileIdentity& now) {
+  return then.device == now.device && then.inode == now.inode && SameBirth(then.birth, now.birth);
+}
 
 // What a journal of conversion passes needs beyond FileSystem: private files that are either
 // whole on disk or absent, and the identities of folders and entries. Paths are bytes.

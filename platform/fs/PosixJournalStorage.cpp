@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <pwd.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -62,7 +63,30 @@ std::error_code WriteAll(int fd, std::string_view content) {
 }
 
 FileIdentity IdentityOf(const struct stat& status) {
-  return {static_cast<std::uint64_t>(status.st_dev), static_cast<std::uint64_t>(status.st_ino)};
+  return {static_cast<std::uint64_t>(status.st_dev), static_cast<std::uint64_t>(status.st_ino), {}};
+}
+
+// The identity with the birth time, where the file system keeps one; plain stat where the kernel
+// has no statx.
+std::optional<FileIdentity> StatIdentity(int folder, const char* path, int flags) {
+  struct statx extended {};
+  if (statx(folder, path, flags, STATX_INO | STATX_BTIME, &extended) == 0) {
+    FileIdentity identity{
+        makedev(extended.stx_dev_major, extended.stx_dev_minor), extended.stx_ino, {}};
+    if ((extended.stx_mask & STATX_BTIME) != 0) {
+      identity.birth =
+          extended.stx_btime.tv_sec * std::int64_t{1'000'000'000} + extended.stx_btime.tv_nsec;
+    }
+    return identity;
+  }
+  if (errno != ENOSYS) {
+    return std::nullopt;
+  }
+  struct stat status;
+  if (fstatat(folder, path, &status, flags) != 0) {
+    return std::nullopt;
+  }
+  return IdentityOf(status);
 }
 
 }  // namespace
@@ -184,19 +208,14 @@ std::error_code PosixJournalStorage::Remove(const std::string& path) {
 std::optional<FileIdentity> PosixJournalStorage::FolderIdentity(const std::string& path) {
   // Opened as a folder first, so that the identity is the folder's even if the path changes.
   const Descriptor folder(open(path.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
-  struct stat status;
-  if (!folder.Valid() || fstat(folder.Get(), &status) != 0) {
+  if (!folder.Valid()) {
     return std::nullopt;
   }
-  return IdentityOf(status);
+  return StatIdentity(folder.Get(), "", AT_EMPTY_PATH);
 }
 
 std::optional<FileIdentity> PosixJournalStorage::EntryIdentity(const std::string& path) {
-  struct stat status;
-  if (lstat(path.c_str(), &status) != 0) {
-    return std::nullopt;
-  }
-  return IdentityOf(status);
+  return StatIdentity(AT_FDCWD, path.c_str(), AT_SYMLINK_NOFOLLOW);
 }
 
 }  // namespace varnex

@@ -3,9 +3,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
+#include <thread>
 
 #include "app/ConvertFolder.h"
 #include "history/History.h"
@@ -143,10 +145,10 @@ TEST_F(HistoryTest, TheJournalIsWholeOnDiskBeforeTheFirstRename) {
       EXPECT_EQ(rename.inode, status.st_ino);
     }
   }
-  EXPECT_EQ(planned, (std::map<std::string, std::string>{{"a.mp3", "a.iad"}, {"b.MP3", "b.iad"}}));
+  // b.iad was there already, so b.MP3 could not take its name and is not in the journal.
+  EXPECT_EQ(planned, (std::map<std::string, std::string>{{"a.mp3", "a.iad"}}));
   EXPECT_EQ(watching.seen->folder, music);
   EXPECT_EQ(watching.seen->toExtension, "iad");
-  // b.MP3 could not take its name, so the journal kept afterwards names a.mp3 alone.
   const auto kept = history.Load(PassesOfMusic().front());
   ASSERT_TRUE(kept);
   ASSERT_EQ(kept->renames.size(), 1u);
@@ -252,6 +254,103 @@ TEST_F(HistoryTest, ARenameCutOffBetweenLinkAndUnlinkIsFinished) {
   struct stat status {};
   lstat((music + "/a.mp3").c_str(), &status);
   EXPECT_EQ(status.st_nlink, 1u);
+}
+
+// Names that were links to one file before the pass are no rename cut off halfway, even when the
+// pass never got to them.
+TEST_F(HistoryTest, LinksThatWereThereBeforeThePassBothStay) {
+  work.File("music/a.mp3", "A");
+  work.File("music/hl.mp3", "H");
+  ASSERT_EQ(link((music + "/hl.mp3").c_str(), (music + "/hl.iad").c_str()), 0);
+  const Listing before = ListFolder(music);
+  // Killed right after its journal was written: not one rename happened.
+  recorder.BeforeRenaming(music, "mp3", "iad", PlanConversion(fs, music, "mp3", "iad"));
+  const auto undone = Undo();
+  ASSERT_TRUE(undone);
+  EXPECT_EQ(ListFolder(music), before);
+  EXPECT_EQ(undone->report.restored, 0u);
+  EXPECT_EQ(undone->report.kept, 1u);  // a.mp3 alone was planned
+
+  // A journal written before new names were checked lists the link; undo keeps both names.
+  struct stat folder {};
+  struct stat entry {};
+  ASSERT_EQ(stat(music.c_str(), &folder), 0);
+  ASSERT_EQ(lstat((music + "/hl.mp3").c_str(), &entry), 0);
+  const std::string old = "varnex-journal 1\nfolder " + std::to_string(music.size()) + ":" + music +
+                          "\ndevice " + std::to_string(folder.st_dev) + "\ninode " +
+                          std::to_string(folder.st_ino) +
+                          "\nfrom 3:mp3\nto 3:iad\ntime 1796640391850055000\nrenames 1\n" +
+                          std::to_string(entry.st_ino) + " 6:hl.mp3 6:hl.iad\nend\n";
+  ASSERT_FALSE(storage.WriteDurably(state + "/" + std::to_string(folder.st_dev) + "-" +
+                                        std::to_string(folder.st_ino) +
+                                        "-1796640391850055000-0000abcd.journal",
+                                    old));
+  for (const bool dryRun : {true, false}) {
+    const auto fromOld = Undo("", dryRun);
+    ASSERT_TRUE(fromOld);
+    EXPECT_EQ(fromOld->report.restored, 0u);
+    EXPECT_EQ(fromOld->report.kept, 1u);
+    EXPECT_EQ(ListFolder(music), before);
+  }
+}
+
+// A file system gives a freed inode number to the next entry it makes; the birth time tells them
+// apart where the file system keeps one.
+TEST_F(HistoryTest, AnEntryThatReplacedTheRenamedOneUnderItsNumberIsKept) {
+  if (!storage.EntryIdentity(music)->birth) {
+    GTEST_SKIP() << "the temporary folder's file system keeps no birth times";
+  }
+  work.File("music/a.mp3", "A");
+  work.File("music/b.mp3", "B");
+  Convert("mp3", "iad");
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));  // past the clock's coarse steps
+  std::filesystem::remove(music + "/a.iad");
+  work.File("music/a.iad", "new");
+  // As if the new a.iad had been given the number of the one that was removed.
+  const std::string journal = PassesOfMusic().front();
+  PassRecord pass = *history.Load(journal);
+  for (RecordedRename& rename : pass.renames) {
+    if (rename.oldName == "a.mp3") {
+      rename.inode = storage.EntryIdentity(music + "/a.iad")->inode;
+    }
+  }
+  ASSERT_FALSE(history.Rewrite(journal, pass));
+
+  const auto undone = Undo();
+  ASSERT_TRUE(undone);
+  EXPECT_EQ(ListFolder(music), (Listing{{"a.iad", "new"}, {"b.mp3", "B"}}));
+  EXPECT_EQ(undone->report.restored, 1u);
+  EXPECT_EQ(undone->report.kept, 1u);
+}
+
+TEST_F(HistoryTest, ANewFolderGivenTheNumberOfAConvertedOneIsNotIt) {
+  if (!storage.FolderIdentity(music)->birth) {
+    GTEST_SKIP() << "the temporary folder's file system keeps no birth times";
+  }
+  work.File("music/a.mp3", "A");
+  Convert("mp3", "iad");
+  PassRecord pass = *history.Load(PassesOfMusic().front());
+  std::filesystem::remove_all(music);
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  work.Folder("music");
+  work.File("music/x.iad", "X");
+  // As if the new folder and its file had been given the numbers of the old ones; the file's
+  // birth is not known, so only the folder's can tell.
+  const FileIdentity folder = *storage.FolderIdentity(music);
+  pass.folderIdentity.device = folder.device;
+  pass.folderIdentity.inode = folder.inode;
+  pass.time = history.Now();
+  pass.renames = {{storage.EntryIdentity(music + "/x.iad")->inode, "x.mp3", "x.iad", {}}};
+  std::error_code error;
+  ASSERT_TRUE(history.Record(pass, error)) << error.message();
+
+  EXPECT_FALSE(Undo());
+  EXPECT_EQ(ListFolder(music), (Listing{{"x.iad", "X"}}));
+  // The same journal with the new folder's birth time is undone: the check is the birth time.
+  pass.folderIdentity.birth = folder.birth;
+  ASSERT_FALSE(history.Rewrite(PassesOfMusic().front(), pass));
+  ASSERT_TRUE(Undo());
+  EXPECT_EQ(ListFolder(music), (Listing{{"x.mp3", "X"}}));
 }
 
 TEST_F(HistoryTest, RoundTripThenTwoUndosGiveTheStartExactly) {

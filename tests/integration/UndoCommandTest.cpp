@@ -127,6 +127,26 @@ TEST_F(UndoCommandTest, ListShowsThePassesNewestFirst) {
       << list.out;
 }
 
+TEST_F(UndoCommandTest, EntriesThePassNeverReachedAreCountedAndListedOnlyWhenAsked) {
+  work.File("music/a.mp3");
+  work.File("music/b.mp3");
+  ASSERT_EQ(Run(quoted).status, 0);
+  std::filesystem::rename(music + "/b.iad", music + "/b.mp3");  // as if the pass stopped before b
+  const std::string line = music + "/b.iad: it was not renamed\n";
+
+  const Result plan = Run("--undo --dry-run " + quoted);
+  EXPECT_EQ(plan.out.find(line), std::string::npos) << plan.out;
+  EXPECT_TRUE(plan.out.ends_with(": 1 restored, 1 kept\n")) << plan.out;
+  const Result told = Run("--undo --dry-run --verbose " + quoted);
+  EXPECT_NE(told.out.find("keep " + line), std::string::npos) << told.out;
+
+  const Result undo = Run("--undo " + quoted);
+  EXPECT_EQ(undo.status, 1);
+  EXPECT_EQ(undo.err, "");
+  EXPECT_TRUE(undo.out.ends_with(": 1 restored, 1 kept\n")) << undo.out;
+  EXPECT_EQ(Names(music), (std::set<std::string>{"a.mp3", "b.mp3"}));
+}
+
 TEST_F(UndoCommandTest, APassWhoseJournalCannotBeWrittenStillRuns) {
   work.File("music/a.mp3");
   work.File("state", "a file where the state folder would go");
@@ -145,12 +165,19 @@ TEST_F(UndoCommandTest, UndoAfterAKillInTheMiddleOfAPassRestoresEveryRenamedEntr
   for (int i = 0; i < kFiles; ++i) {
     std::ofstream(music + "/track " + std::to_string(i) + (i % 7 ? ".mp3" : ".MP3"));
   }
+  // Links to one file under both names, made before the pass: no rename cut off halfway.
+  constexpr int kPairs = 5;
+  for (int i = 0; i < kPairs; ++i) {
+    const std::string name = music + "/pair " + std::to_string(i);
+    std::ofstream(name + ".mp3");
+    std::filesystem::create_hard_link(name + ".mp3", name + ".iad");
+  }
   const std::set<std::string> start = Names(music);
   const test::InterruptedPass pass = test::KillMidPass(VARNEX_CONVERT_BINARY, music, state);
   ASSERT_EQ(pass.planned.renames.size(), static_cast<std::size_t>(kFiles));
   std::size_t renamed = 0;
   for (const std::string& name : Names(music)) {
-    renamed += name.ends_with(".iad");
+    renamed += name.ends_with(".iad") && !name.starts_with("pair ");
   }
   EXPECT_TRUE(pass.killed);
   EXPECT_GT(renamed, 0u);
@@ -158,6 +185,7 @@ TEST_F(UndoCommandTest, UndoAfterAKillInTheMiddleOfAPassRestoresEveryRenamedEntr
 
   const Result undo = Run("--undo " + quoted);
   EXPECT_EQ(undo.status, renamed < kFiles ? 1 : 0);
+  EXPECT_EQ(undo.err, "");  // the entries never reached are counted, not listed
   EXPECT_NE(undo.out.find(": " + std::to_string(renamed) + " restored, " +
                           std::to_string(kFiles - renamed) + " kept\n"),
             std::string::npos)
