@@ -1,5 +1,6 @@
 #include "NameOrder.h"
 
+#include <QLocale>
 #include <algorithm>
 #include <numeric>
 
@@ -67,7 +68,7 @@ void ByteOrder(const std::vector<std::string>& names, std::vector<std::size_t>& 
 
 }  // namespace
 
-NameOrder::NameOrder() {
+NameOrder::NameOrder() : byFoldedBytes_(QLocale().language() == QLocale::C) {
   collator_.setCaseSensitivity(Qt::CaseInsensitive);
   std::array<char16_t, 128> characters{};
   std::iota(characters.begin(), characters.end(), char16_t{0});
@@ -99,8 +100,9 @@ int NameOrder::Compare(const Name& a, const Name& b) const {
   if (a.utf8 != b.utf8) {
     return a.utf8 ? -1 : 1;
   }
-  const int collated = a.utf8 ? collator_.compare(a.text, b.text)
-                              : CaseFoldedKey(a.bytes).compare(CaseFoldedKey(b.bytes));
+  const int collated = a.utf8 && !byFoldedBytes_
+                           ? collator_.compare(a.text, b.text)
+                           : CaseFoldedKey(a.bytes).compare(CaseFoldedKey(b.bytes));
   if (collated != 0) {
     return Sign(collated);
   }
@@ -120,7 +122,9 @@ std::vector<std::size_t> NameOrder::Sorted(const std::vector<std::string>& names
       utf8.push_back(index);
     }
   }
-  if (!allAscii || !FastAsciiOrder(names, utf8)) {
+  if (byFoldedBytes_) {
+    ByteOrder(names, utf8);
+  } else if (!allAscii || !FastAsciiOrder(names, utf8)) {
     CollatedOrder(names, utf8);
   }
   ByteOrder(names, others);

@@ -40,6 +40,9 @@ class NameOrder {
                      std::vector<std::size_t>& indices) const;
 
   QCollator collator_;
+  // The C and POSIX locales collate by code point and ignore no case; there the names are
+  // compared by their case-folded bytes, so that case is ignored in every locale.
+  bool byFoldedBytes_ = false;
   // Each ASCII character's place in the collation, characters that collate equal sharing one.
   std::array<unsigned char, 128> asciiRank_{};
 };

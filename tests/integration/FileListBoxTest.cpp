@@ -275,6 +275,12 @@ TEST(FileListBoxOrder, PlainAsciiNamesSortAsTheCollationSays) {
             (Names{"cz.mp3", "hz.mp3", "ch.mp3", "iz.mp3"}));
 }
 
+TEST(FileListBoxOrder, CaseIsIgnoredInTheCLocaleToo) {
+  TempFolder plain;
+  EXPECT_EQ(ListedUnder("C", plain, {"Zoo.mp3", "abc.mp3", "ABC.mp3", "eau.mp3", "\xFF.mp3"}),
+            (Names{"ABC.mp3", "abc.mp3", "eau.mp3", "Zoo.mp3", "\xFF.mp3"}));
+}
+
 // A file system that yields the given names from every search, in the given order.
 class ScriptedFileSystem final : public FileSystem {
  public:
