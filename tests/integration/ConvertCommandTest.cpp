@@ -22,7 +22,9 @@ namespace varnex {
 namespace {
 
 using test::AnotherUser;
+using test::NamesIn;
 using test::ReadFile;
+using test::ShellQuoted;
 using test::TempFolder;
 
 struct Result {
@@ -30,14 +32,6 @@ struct Result {
   std::string out;
   std::string err;
 };
-
-std::string ShellQuoted(const std::string& text) {
-  std::string quoted = "'";
-  for (const char c : text) {
-    quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  }
-  return quoted + "'";
-}
 
 Result Outcome(int status, const std::string& outputs) {
   return {status, ReadFile(outputs + "/out"), ReadFile(outputs + "/err")};
@@ -65,14 +59,6 @@ Result RunConvertAs(AnotherUser& other, const std::string& arguments) {
   return Outcome(other.Shell(WithOutputs(program + " " + arguments, outputs)), outputs);
 }
 
-std::set<std::string> Names(const std::string& folder) {
-  std::set<std::string> names;
-  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
-    names.insert(entry.path().filename().string());
-  }
-  return names;
-}
-
 std::vector<std::string> LinesContaining(const std::string& text, const std::string& part) {
   std::vector<std::string> lines;
   std::istringstream stream(text);
@@ -90,12 +76,12 @@ TEST(ConvertCommand, DryRunChangesNothingAndPlansWhatTheRunDoes) {
     folder.File(name, name);
   }
   folder.Folder("sub.mp3");
-  const std::set<std::string> before = Names(folder.Path());
+  const std::set<std::string> before = NamesIn(folder.Path());
   const std::string target = ShellQuoted(folder.Path());
 
   const Result plan = RunConvert("--dry-run " + target);
   EXPECT_EQ(plan.status, 1);
-  EXPECT_EQ(Names(folder.Path()), before);
+  EXPECT_EQ(NamesIn(folder.Path()), before);
   EXPECT_NE(plan.out.find(" c.iad exists"), std::string::npos) << plan.out;
   EXPECT_NE(plan.out.find("b.iad is taken by b."), std::string::npos) << plan.out;
   EXPECT_NE(plan.out.find("dry run, nothing changed: 4 renamed, 2 skipped"), std::string::npos)
@@ -122,12 +108,12 @@ TEST(ConvertCommand, ExitStatusSaysHowItWent) {
   folder.File("a.mp3");
   const std::string target = ShellQuoted(folder.Path());
   EXPECT_EQ(RunConvert(target).status, 0);
-  EXPECT_EQ(Names(folder.Path()), std::set<std::string>{"a.iad"});
+  EXPECT_EQ(NamesIn(folder.Path()), std::set<std::string>{"a.iad"});
   const Result back = RunConvert("--to mp3 " + target);
   EXPECT_EQ(back.status, 0);
   EXPECT_EQ(back.out, "1 renamed, 0 skipped\n");
   EXPECT_EQ(back.err, "");  // nothing on a pipe but the summary: no progress line
-  EXPECT_EQ(Names(folder.Path()), std::set<std::string>{"a.mp3"});
+  EXPECT_EQ(NamesIn(folder.Path()), std::set<std::string>{"a.mp3"});
 
   for (const char* unusable : {"", "--to wav .", "--frobnicate .", "--to"}) {
     const Result result = RunConvert(unusable);
@@ -189,7 +175,7 @@ TEST(ConvertCommand, TwoNamesOfOneFileAreToldApartFromATakenName) {
       << run.err;
   EXPECT_NE(run.err.find(folder / "b.mp3: not renamed: b.iad exists\n"), std::string::npos)
       << run.err;
-  EXPECT_EQ(Names(folder.Path()), (std::set<std::string>{"a.mp3", "a.iad", "b.mp3", "b.iad"}));
+  EXPECT_EQ(NamesIn(folder.Path()), (std::set<std::string>{"a.mp3", "a.iad", "b.mp3", "b.iad"}));
   EXPECT_EQ(ReadFile(folder / "a.iad"), "one file");
 }
 
@@ -209,7 +195,7 @@ TEST(ConvertCommand, ClosedPipeOrFullDiskStopsTheReportNotThePass) {
   EXPECT_EQ(ReadFile(folder / "status"), "3\n");
   EXPECT_NE(ReadFile(folder / "err").find("varnex-convert: the report could not be written\n"),
             std::string::npos);
-  std::set<std::string> names = Names(music);
+  std::set<std::string> names = NamesIn(music);
   EXPECT_EQ(names.size(), 1500u);
   EXPECT_TRUE(std::all_of(names.begin(), names.end(),
                           [](const std::string& name) { return name.ends_with(".iad"); }));
@@ -219,7 +205,7 @@ TEST(ConvertCommand, ClosedPipeOrFullDiskStopsTheReportNotThePass) {
         (std::string(VARNEX_CONVERT_BINARY) + " " + arguments + " >/dev/full 2>/dev/null").c_str());
     EXPECT_EQ(WEXITSTATUS(status), 3) << arguments;
   }
-  names = Names(music);
+  names = NamesIn(music);
   EXPECT_TRUE(std::all_of(names.begin(), names.end(),
                           [](const std::string& name) { return name.ends_with(".mp3"); }));
 }
@@ -316,7 +302,8 @@ TEST(ConvertCommand, DryRunForeseesAnImmutableOrAppendOnlyFile) {
   std::system(("chattr -a " + ShellQuoted(growing)).c_str());
   EXPECT_EQ(skips, (std::multiset<std::string>{frozen + ": Operation not permitted",
                                                growing + ": Operation not permitted"}));
-  EXPECT_EQ(Names(folder.Path()), (std::set<std::string>{"frozen.mp3", "growing.mp3", "free.iad"}));
+  EXPECT_EQ(NamesIn(folder.Path()),
+            (std::set<std::string>{"frozen.mp3", "growing.mp3", "free.iad"}));
 }
 
 TEST(ConvertCommand, DryRunForeseesAReadOnlyMount) {
@@ -332,7 +319,7 @@ TEST(ConvertCommand, DryRunForeseesAReadOnlyMount) {
       mount("none", disk.c_str(), nullptr, MS_REMOUNT | MS_RDONLY, "size=64k") == 0;
   const std::multiset<std::string> skips =
       readOnly ? PlanThenRun(disk) : std::multiset<std::string>{};
-  const std::set<std::string> names = Names(disk);
+  const std::set<std::string> names = NamesIn(disk);
   umount2(disk.c_str(), MNT_DETACH);
   ASSERT_TRUE(readOnly);
   EXPECT_EQ(skips, (std::multiset<std::string>{disk + "/a.mp3: Read-only file system",
@@ -349,7 +336,7 @@ TEST(ConvertCommand, DryRunForeseesAMountPoint) {
     GTEST_SKIP() << "this machine does not let the test mount a tmpfs: " << std::strerror(errno);
   }
   const std::multiset<std::string> skips = PlanThenRun(folder.Path());
-  const std::set<std::string> names = Names(folder.Path());
+  const std::set<std::string> names = NamesIn(folder.Path());
   umount2(mounted.c_str(), MNT_DETACH);
   EXPECT_EQ(skips, (std::multiset<std::string>{mounted + ": Device or resource busy"}));
   EXPECT_EQ(names, (std::set<std::string>{"x.mp3", "y.iad"}));
@@ -392,7 +379,7 @@ TEST(ConvertCommand, DryRunForeseesAnotherOwnersFileInAStickyFolder) {
     return !testing::Test::HasFailure() &&
            skips == std::multiset<std::string>{theirs + ": Operation not permitted"};
   }));
-  EXPECT_EQ(Names(shared), (std::set<std::string>{"theirs.mp3", "mine.iad"}));
+  EXPECT_EQ(NamesIn(shared), (std::set<std::string>{"theirs.mp3", "mine.iad"}));
 }
 
 // A search that fails after some entries, as a folder on a failing disk or a vanished network

@@ -16,21 +16,10 @@
 namespace varnex {
 namespace {
 
+using test::ListFolder;
+using test::Listing;
 using test::ReadFile;
 using test::TempFolder;
-using Listing = std::map<std::string, std::string>;  // name -> content ("<dir>" for folders)
-
-Listing ListFolder(const std::string& folder) {
-  Listing listing;
-  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
-    const std::string name = entry.path().filename().string();
-    listing[name] = entry.is_symlink()        ? "<link>"
-                    : entry.is_directory()    ? "<dir>"
-                    : entry.is_regular_file() ? ReadFile(entry.path().string())
-                                              : "<other>";
-  }
-  return listing;
-}
 
 class ConvertFolderTest : public testing::Test {
  protected:

@@ -25,6 +25,7 @@
 namespace varnex {
 namespace {
 
+using test::NamesIn;
 using test::ReadFile;
 using test::TempFolder;
 
@@ -189,14 +190,6 @@ TEST_P(FuseConversionTest, SaysWhichWayItRenames) {
   }
 }
 
-std::set<std::string> Names(const std::string& folder) {
-  std::set<std::string> names;
-  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
-    names.insert(entry.path().filename().string());
-  }
-  return names;
-}
-
 // Killed in the middle of a pass, on a file system whose readdir gives no inode numbers and whose
 // renames are not atomic refusals: the journal still brings back every entry that was renamed.
 // FUSE makes every rename here cost a search of the folder, so the folder is smaller than on a
@@ -208,7 +201,7 @@ TEST_P(FuseConversionTest, UndoAfterAKillInTheMiddleOfAPassRestoresEveryRenamedE
   for (int i = 0; i < kFiles; ++i) {
     Write(music + "/track " + std::to_string(i) + (i % 7 ? ".mp3" : ".MP3"), std::to_string(i));
   }
-  const std::set<std::string> start = Names(music);
+  const std::set<std::string> start = NamesIn(music);
   const std::string state = work / "state";
   const test::InterruptedPass pass = test::KillMidPass(VARNEX_CONVERT_BINARY, music, state);
   ASSERT_EQ(pass.planned.renames.size(), static_cast<std::size_t>(kFiles));
@@ -219,7 +212,7 @@ TEST_P(FuseConversionTest, UndoAfterAKillInTheMiddleOfAPassRestoresEveryRenamedE
   // was not renamed, and the placeholder, which nobody can prove is ours, stays.
   std::size_t renamed = 0;
   std::set<std::string> placeholders;
-  const std::set<std::string> afterKill = Names(music);
+  const std::set<std::string> afterKill = NamesIn(music);
   for (const std::string& name : afterKill) {
     if (!name.ends_with(".iad")) {
       continue;
@@ -244,7 +237,7 @@ TEST_P(FuseConversionTest, UndoAfterAKillInTheMiddleOfAPassRestoresEveryRenamedE
       << summary;
   std::set<std::string> expected = start;
   expected.insert(placeholders.begin(), placeholders.end());
-  EXPECT_TRUE(Names(music) == expected);
+  EXPECT_TRUE(NamesIn(music) == expected);
   EXPECT_EQ(ReadFile(music + "/track 7.MP3"), "7");
 }
 

@@ -20,20 +20,12 @@
 namespace varnex {
 namespace {
 
+using test::ListFolder;
+using test::Listing;
 using test::ReadFile;
 using test::TempFolder;
-using Listing = std::map<std::string, std::string>;  // name -> content, "<dir>" for folders
 
 constexpr std::int64_t kDay = 86'400'000'000'000;
-
-Listing ListFolder(const std::string& folder) {
-  Listing listing;
-  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
-    listing[entry.path().filename().string()] =
-        entry.is_directory() ? "<dir>" : ReadFile(entry.path().string());
-  }
-  return listing;
-}
 
 int ModeOf(const std::string& path) {
   struct stat status {};

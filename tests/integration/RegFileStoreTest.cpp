@@ -25,6 +25,7 @@ namespace varnex {
 namespace {
 
 using test::AnotherUser;
+using test::NamesIn;
 using test::ReadFile;
 using test::TempFolder;
 
@@ -161,14 +162,6 @@ TEST_F(RegFileStoreTest, WhatIsNotARegularFileIsKeptAsideWithoutWaiting) {
   EXPECT_EQ(Store().CreateKey(kKey)->ReadString("Dossier"), "/new");
 }
 
-std::set<std::string> Names(const std::string& path) {
-  std::set<std::string> found;
-  for (const auto& entry : std::filesystem::directory_iterator(path)) {
-    found.insert(entry.path().filename().string());
-  }
-  return found;
-}
-
 TEST_F(RegFileStoreTest, LinksAreFollowedToTheSettings) {
   std::filesystem::create_directories(folder / "Varnex");
   std::filesystem::create_directories(folder / "dotfiles");
@@ -184,8 +177,9 @@ TEST_F(RegFileStoreTest, LinksAreFollowedToTheSettings) {
   EXPECT_TRUE(std::filesystem::is_symlink(Path()));
   EXPECT_NE(ReadFile(folder / "dotfiles/registry.reg").find("\"Dossier\"=\"/new\""),
             std::string::npos);
-  EXPECT_EQ(Names(folder / "Varnex"), (std::set<std::string>{"registry.reg", "registry.reg.lock"}));
-  EXPECT_EQ(Names(folder / "dotfiles"), std::set<std::string>{"registry.reg"});
+  EXPECT_EQ(NamesIn(folder / "Varnex"),
+            (std::set<std::string>{"registry.reg", "registry.reg.lock"}));
+  EXPECT_EQ(NamesIn(folder / "dotfiles"), std::set<std::string>{"registry.reg"});
 
   // What the link points to cannot be parsed: it is kept aside beside itself, each time under a
   // name of its own, and the link stays a link to the new contents.
@@ -197,7 +191,8 @@ TEST_F(RegFileStoreTest, LinksAreFollowedToTheSettings) {
   }
   EXPECT_EQ(ReadFile(folder / "dotfiles/registry.reg.bad"), "garbage 1");
   EXPECT_EQ(ReadFile(folder / "dotfiles/registry.reg.bad.1"), "garbage 2");
-  EXPECT_EQ(Names(folder / "Varnex"), (std::set<std::string>{"registry.reg", "registry.reg.lock"}));
+  EXPECT_EQ(NamesIn(folder / "Varnex"),
+            (std::set<std::string>{"registry.reg", "registry.reg.lock"}));
 
   // A link to where nothing is yet: the settings are made there.
   std::filesystem::remove(folder / "dotfiles/registry.reg");

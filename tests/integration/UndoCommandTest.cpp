@@ -14,7 +14,9 @@
 namespace varnex {
 namespace {
 
+using test::NamesIn;
 using test::ReadFile;
+using test::ShellQuoted;
 using test::TempFolder;
 
 struct Result {
@@ -22,22 +24,6 @@ struct Result {
   std::string out;
   std::string err;
 };
-
-std::string ShellQuoted(const std::string& text) {
-  std::string quoted = "'";
-  for (const char c : text) {
-    quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  }
-  return quoted + "'";
-}
-
-std::set<std::string> Names(const std::string& folder) {
-  std::set<std::string> names;
-  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
-    names.insert(entry.path().filename().string());
-  }
-  return names;
-}
 
 class UndoCommandTest : public testing::Test {
  protected:
@@ -61,7 +47,7 @@ TEST_F(UndoCommandTest, ReportsLikeTheForwardPassAndNeverReplaces) {
   for (const std::string& name : {std::string("a.mp3"), std::string("b.mp3"), odd}) {
     work.File("music/" + name, name);
   }
-  const std::set<std::string> start = Names(music);
+  const std::set<std::string> start = NamesIn(music);
   ASSERT_EQ(Run(quoted).status, 0);
   work.File("music/b.mp3", "made after the pass");
 
@@ -74,14 +60,14 @@ TEST_F(UndoCommandTest, ReportsLikeTheForwardPassAndNeverReplaces) {
   EXPECT_TRUE(std::regex_search(plan.out, std::regex("\ndry run, nothing changed: undo of mp3 => "
                                                      "iad from [-0-9: ]+: 2 restored, 1 kept\n$")))
       << plan.out;
-  EXPECT_EQ(Names(music), (std::set<std::string>{"a.iad", "b.iad", "b.mp3", "odd\n\xff.iad"}));
+  EXPECT_EQ(NamesIn(music), (std::set<std::string>{"a.iad", "b.iad", "b.mp3", "odd\n\xff.iad"}));
 
   const Result undo = Run("--undo --verbose " + quoted);
   EXPECT_EQ(undo.status, 1);
   EXPECT_EQ(undo.err, "varnex-convert: " + music + "/b.iad: not restored: b.mp3 exists\n");
   EXPECT_NE(undo.out.find(music + "/a.iad -> a.mp3\n"), std::string::npos) << undo.out;
   EXPECT_NE(undo.out.find(": 2 restored, 1 kept\n"), std::string::npos) << undo.out;
-  EXPECT_EQ(Names(music), (std::set<std::string>{"a.mp3", "b.iad", "b.mp3", odd}));
+  EXPECT_EQ(NamesIn(music), (std::set<std::string>{"a.mp3", "b.iad", "b.mp3", odd}));
   EXPECT_EQ(ReadFile(music + "/b.iad"), "b.mp3");
   EXPECT_EQ(ReadFile(music + "/b.mp3"), "made after the pass");
 
@@ -98,7 +84,7 @@ TEST_F(UndoCommandTest, ExitStatusSaysHowItWent) {
   EXPECT_EQ(quiet.status, 0);
   EXPECT_EQ(quiet.err, "");
   EXPECT_TRUE(quiet.out.ends_with(": 1 restored, 0 kept\n")) << quiet.out;
-  EXPECT_EQ(Names(music), std::set<std::string>{"a.mp3"});
+  EXPECT_EQ(NamesIn(music), std::set<std::string>{"a.mp3"});
 
   const Result missing = Run("--undo " + quoted + "/nothing");
   EXPECT_EQ(missing.status, 2);
@@ -108,7 +94,7 @@ TEST_F(UndoCommandTest, ExitStatusSaysHowItWent) {
         "--list --dry-run " + quoted, std::string("--undo"), "--undo --what " + quoted}) {
     EXPECT_EQ(Run(unusable).status, 2) << unusable;
   }
-  EXPECT_EQ(Names(music), std::set<std::string>{"a.mp3"});
+  EXPECT_EQ(NamesIn(music), std::set<std::string>{"a.mp3"});
 }
 
 TEST_F(UndoCommandTest, ListShowsThePassesNewestFirst) {
@@ -144,7 +130,7 @@ TEST_F(UndoCommandTest, EntriesThePassNeverReachedAreCountedAndListedOnlyWhenAsk
   EXPECT_EQ(undo.status, 1);
   EXPECT_EQ(undo.err, "");
   EXPECT_TRUE(undo.out.ends_with(": 1 restored, 1 kept\n")) << undo.out;
-  EXPECT_EQ(Names(music), (std::set<std::string>{"a.mp3", "b.mp3"}));
+  EXPECT_EQ(NamesIn(music), (std::set<std::string>{"a.mp3", "b.mp3"}));
 }
 
 TEST_F(UndoCommandTest, APassWhoseJournalCannotBeWrittenStillRuns) {
@@ -154,7 +140,7 @@ TEST_F(UndoCommandTest, APassWhoseJournalCannotBeWrittenStillRuns) {
   EXPECT_EQ(pass.status, 0);
   EXPECT_NE(pass.err.find(": cannot keep the journal to undo this pass: "), std::string::npos)
       << pass.err;
-  EXPECT_EQ(Names(music), std::set<std::string>{"a.iad"});
+  EXPECT_EQ(NamesIn(music), std::set<std::string>{"a.iad"});
   EXPECT_EQ(Run("--undo " + quoted).status, 2);
 }
 
@@ -172,11 +158,11 @@ TEST_F(UndoCommandTest, UndoAfterAKillInTheMiddleOfAPassRestoresEveryRenamedEntr
     std::ofstream(name + ".mp3");
     std::filesystem::create_hard_link(name + ".mp3", name + ".iad");
   }
-  const std::set<std::string> start = Names(music);
+  const std::set<std::string> start = NamesIn(music);
   const test::InterruptedPass pass = test::KillMidPass(VARNEX_CONVERT_BINARY, music, state);
   ASSERT_EQ(pass.planned.renames.size(), static_cast<std::size_t>(kFiles));
   std::size_t renamed = 0;
-  for (const std::string& name : Names(music)) {
+  for (const std::string& name : NamesIn(music)) {
     renamed += name.ends_with(".iad") && !name.starts_with("pair ");
   }
   EXPECT_TRUE(pass.killed);
@@ -190,7 +176,7 @@ TEST_F(UndoCommandTest, UndoAfterAKillInTheMiddleOfAPassRestoresEveryRenamedEntr
                           std::to_string(kFiles - renamed) + " kept\n"),
             std::string::npos)
       << undo.out;
-  EXPECT_TRUE(Names(music) == start);
+  EXPECT_TRUE(NamesIn(music) == start);
 }
 
 }  // namespace

@@ -20,19 +20,11 @@
 namespace varnex {
 namespace {
 
+using test::ListFolder;
+using test::Listing;
 using test::ReadFile;
 using test::TempFolder;
 using Names = std::vector<std::string>;
-using Listing = std::map<std::string, std::string>;
-
-Listing ListFolder(const std::string& folder) {
-  Listing listing;
-  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
-    listing[entry.path().filename().string()] =
-        entry.is_directory() ? "<dir>" : ReadFile(entry.path().string());
-  }
-  return listing;
-}
 
 class UndoInWindowTest : public testing::Test {
  protected:

@@ -111,14 +111,6 @@ std::string UsersFolder(const std::string& path) {
   return path;
 }
 
-std::string ShellQuoted(const std::string& text) {
-  std::string quoted = "'";
-  for (const char c : text) {
-    quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  }
-  return quoted + "'";
-}
-
 // The libraries the dynamic loader finds for a program, as `ldd` lists them; none for a script
 // or a static program.
 std::vector<std::string> LoadedLibraries(const std::string& program) {

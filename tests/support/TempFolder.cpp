@@ -93,4 +93,32 @@ std::string ReadFile(const std::string& path) {
   return content.str();
 }
 
+std::set<std::string> NamesIn(const std::string& folder) {
+  std::set<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    names.insert(entry.path().filename().string());
+  }
+  return names;
+}
+
+Listing ListFolder(const std::string& folder) {
+  Listing listing;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    listing[entry.path().filename().string()] = entry.is_symlink()     ? "<link>"
+                                                : entry.is_directory() ? "<dir>"
+                                                : entry.is_regular_file()
+                                                    ? ReadFile(entry.path().string())
+                                                    : "<other>";
+  }
+  return listing;
+}
+
+std::string ShellQuoted(const std::string& text) {
+  std::string quoted = "'";
+  for (const char c : text) {
+    quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  }
+  return quoted + "'";
+}
+
 }  // namespace varnex::test

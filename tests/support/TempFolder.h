@@ -1,5 +1,7 @@
 #pragma once
 
+#include <map>
+#include <set>
 #include <string>
 
 namespace varnex::test {
@@ -30,5 +32,15 @@ class TempFolder {
 
 // The content of a file, or an empty text when it cannot be read.
 std::string ReadFile(const std::string& path);
+
+// The names in a folder.
+std::set<std::string> NamesIn(const std::string& folder);
+
+// Name -> content of every entry in a folder: a file's bytes, or "<dir>", "<link>", "<other>".
+using Listing = std::map<std::string, std::string>;
+Listing ListFolder(const std::string& folder);
+
+// `text` quoted for /bin/sh, whatever bytes it holds.
+std::string ShellQuoted(const std::string& text);
 
 }  // namespace varnex::test
