@@ -135,6 +135,10 @@ TEST_F(Mp3FormTest, EnterPressesConvertUnlessAnotherButtonHasTheFocus) {
 
 TEST_F(Mp3FormTest, ControlsLieWhereTheDesignPutsThemWithTheirHints) {
   const auto form = Start({});
+  // The window's 11-pixel font, which its controls take; the choice has its own, bold.
+  EXPECT_EQ(form->font().pixelSize(), 11);
+  EXPECT_EQ(form->convertirBtn->font().pixelSize(), 11);
+  EXPECT_EQ(form->rg->font().pixelSize(), 13);
   const struct {
     QWidget* control;
     QRect geometry;
