@@ -4,12 +4,6 @@
 
 namespace varnex {
 
-namespace {
-
-constexpr std::uint32_t kEveryEntry = 63;
-
-}  // namespace
-
 std::string ConversionBase(const std::string& folder) {
   return !folder.empty() && folder.back() == '/' ? folder : folder + "/";
 }

@@ -203,7 +203,7 @@ bool MeasureAll(int count, const std::string& stateHome) {
     }
     std::printf("\n");
   }
-  MeasureUndo(fs, history, count, runs / 2);
+  MeasureUndo(fs, history, count, runs);
   return oursWorked;
 }
 

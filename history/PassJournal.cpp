@@ -6,8 +6,9 @@ namespace varnex {
 
 namespace {
 
-constexpr std::string_view kMagic = "varnex-journal 2\n";
+constexpr std::string_view kMagic = "varnex-journal 3\n";
 constexpr std::string_view kMagicVersion1 = "varnex-journal 1\n";
+constexpr std::string_view kMagicVersion2 = "varnex-journal 2\n";
 constexpr std::string_view kEnd = "end\n";
 
 void AppendNumber(std::string& text, std::uint64_t number) {
@@ -22,8 +23,8 @@ void AppendBytes(std::string& text, std::string_view bytes) {
   text.append(bytes);
 }
 
-void AppendBirth(std::string& text, const std::optional<std::int64_t>& birth) {
-  text += birth ? std::to_string(*birth) : std::string("?");
+void AppendTime(std::string& text, const std::optional<std::int64_t>& time) {
+  text += time ? std::to_string(*time) : std::string("?");
 }
 
 // Reads a journal front to back; every step fails once one has failed.
@@ -57,7 +58,7 @@ class Reader {
     return number;
   }
 
-  std::optional<std::int64_t> Birth() {
+  std::optional<std::int64_t> Time() {
     if (ok_ && text_.starts_with("?")) {
       text_.remove_prefix(1);
       return std::nullopt;
@@ -93,7 +94,7 @@ std::string EncodeJournal(const PassRecord& pass) {
   std::string text;
   std::size_t size = 160 + pass.folder.size();
   for (const RecordedRename& rename : pass.renames) {
-    size += 72 + rename.oldName.size() + rename.newName.size();
+    size += 48 + rename.oldName.size() + rename.newName.size();
   }
   text.reserve(size);
   text += kMagic;
@@ -104,7 +105,9 @@ std::string EncodeJournal(const PassRecord& pass) {
   text += "\ninode ";
   AppendNumber(text, pass.folderIdentity.inode);
   text += "\nborn ";
-  AppendBirth(text, pass.folderIdentity.birth);
+  AppendTime(text, pass.folderIdentity.birth);
+  text += "\nchanged ";
+  AppendTime(text, pass.folderChanged);
   text += "\nfrom ";
   AppendBytes(text, pass.fromExtension);
   text += "\nto ";
@@ -116,8 +119,6 @@ std::string EncodeJournal(const PassRecord& pass) {
   text += '\n';
   for (const RecordedRename& rename : pass.renames) {
     AppendNumber(text, rename.inode);
-    text += ' ';
-    AppendBirth(text, rename.birth);
     text += ' ';
     AppendBytes(text, rename.oldName);
     text += ' ';
@@ -131,9 +132,14 @@ std::string EncodeJournal(const PassRecord& pass) {
 std::optional<PassRecord> DecodeJournal(std::string_view text) {
   Reader reader(text);
   PassRecord pass;
+  int version = 3;
   if (text.starts_with(kMagicVersion1)) {
+    version = 1;
     pass.newNamesWereFree = false;
     reader.Literal(kMagicVersion1);
+  } else if (text.starts_with(kMagicVersion2)) {
+    version = 2;
+    reader.Literal(kMagicVersion2);
   } else {
     reader.Literal(kMagic);
   }
@@ -143,10 +149,13 @@ std::optional<PassRecord> DecodeJournal(std::string_view text) {
   pass.folderIdentity.device = reader.Read<std::uint64_t>();
   reader.Literal("\ninode ");
   pass.folderIdentity.inode = reader.Read<std::uint64_t>();
-  const bool withBirths = pass.newNamesWereFree;  // the first version had neither
-  if (withBirths) {
+  if (version >= 2) {
     reader.Literal("\nborn ");
-    pass.folderIdentity.birth = reader.Birth();
+    pass.folderIdentity.birth = reader.Time();
+  }
+  if (version >= 3) {
+    reader.Literal("\nchanged ");
+    pass.folderChanged = reader.Time();
   }
   reader.Literal("\nfrom ");
   pass.fromExtension = reader.Bytes();
@@ -166,8 +175,11 @@ std::optional<PassRecord> DecodeJournal(std::string_view text) {
     RecordedRename rename;
     rename.inode = reader.Read<std::uint64_t>();
     reader.Literal(" ");
-    if (withBirths) {
-      rename.birth = reader.Birth();
+    if (version == 2) {
+      // The newest entry the pass found was made by the time the folder last changed.
+      if (const auto birth = reader.Time(); birth && birth > pass.folderChanged) {
+        pass.folderChanged = birth;
+      }
       reader.Literal(" ");
     }
     rename.oldName = reader.Bytes();

@@ -15,7 +15,6 @@ struct RecordedRename {
   std::uint64_t inode = 0;  // the entry's inode number when the pass listed it
   std::string oldName;      // bytes: anything but "/" and NUL, newlines included
   std::string newName;
-  std::optional<std::int64_t> birth;  // the entry's, when the file system keeps it
 
   friend bool operator==(const RecordedRename&, const RecordedRename&) = default;
 };
@@ -25,6 +24,10 @@ struct PassRecord {
   std::string folder;  // the folder's absolute path when the pass ran
   // With its birth time, so that a new folder given the same number is not taken for it.
   FileIdentity folderIdentity;
+  // When the folder last changed before the first rename, by the file system's own clock: every
+  // entry the pass found had been made by then, and anything made later under a renamed entry's
+  // inode number is another entry.
+  std::optional<std::int64_t> folderChanged;
   std::string fromExtension;
   std::string toExtension;
   std::int64_t time = 0;  // nanoseconds since 1970 when the pass began
@@ -38,8 +41,9 @@ struct PassRecord {
 };
 
 // The journal text of a pass. A line per field and per rename; every name and path is written as
-// its length, ":" and its bytes, so no byte of a name can be taken for a separator. Birth times are
-// "?" where unknown; journals of the first version have none and are still read.
+// its length, ":" and its bytes, so no byte of a name can be taken for a separator. Times are "?"
+// where unknown. Journals of older versions are still read: the first has no times, the second a
+// birth time for each entry instead of the folder's change time.
 std::string EncodeJournal(const PassRecord& pass);
 
 // The pass a journal text records; nullopt for anything that is not one whole journal.

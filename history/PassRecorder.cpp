@@ -1,8 +1,37 @@
 #include "PassRecorder.h"
 
+#include <unordered_set>
+
+#include "platform/fs/CaseFold.h"
 #include "platform/fs/PathRules.h"
 
 namespace varnex {
+
+namespace {
+
+// The names in a folder that a new name may clash with: those with the new extension, letter case
+// ignored, as the file system may ignore it too. One listing, so that only a new name that may be
+// taken costs a lookup.
+class TakenNames {
+ public:
+  TakenNames(FileSystem& fs, const std::string& base, const std::string& extension) {
+    const auto search = fs.Find(base + "*." + extension, kEveryEntry);
+    while (const auto entry = search->Next()) {
+      keys_.insert(CaseFoldedKey(entry->name));
+    }
+    complete_ = !search->Error();
+  }
+
+  bool MayHold(std::string_view name) const {
+    return !complete_ || (!keys_.empty() && keys_.contains(CaseFoldedKey(name)));
+  }
+
+ private:
+  std::unordered_set<std::string> keys_;
+  bool complete_ = false;
+};
+
+}  // namespace
 
 void PassRecorder::BeforeRenaming(const std::string& folder, const std::string& fromExtension,
                                   const std::string& toExtension, const ConversionPlan& plan) {
@@ -13,27 +42,29 @@ void PassRecorder::BeforeRenaming(const std::string& folder, const std::string& 
   if (plan.steps.empty()) {
     return;  // nothing will change, so there is nothing to undo
   }
-  const auto identity = history_.Storage().FolderIdentity(folder);
+  JournalStorage& storage = history_.Storage();
+  const auto identity = storage.FolderIdentity(folder);
   if (!identity) {
     error_ = std::make_error_code(std::errc::no_such_file_or_directory);
     return;
   }
   pass_.folder = AbsolutePath(folder, fs_.CurrentDirectory());
   pass_.folderIdentity = *identity;
+  pass_.folderChanged = storage.ChangeTime(folder);  // after the listing, before any rename
   pass_.fromExtension = fromExtension;
   pass_.toExtension = toExtension;
   pass_.time = history_.Now();
-  const std::size_t base = ConversionBase(folder).size();
+  const std::string base = ConversionBase(folder);
+  const TakenNames taken(fs_, base, toExtension);
   pass_.renames.reserve(plan.steps.size());
   planned_.reserve(plan.steps.size());
   // A rename onto a name that exists will be refused, and must never be undone: when the name is a
   // link to the same file, undo would take it for a rename cut off halfway and remove it.
   for (std::size_t i = 0; i < plan.steps.size(); ++i) {
     const ConversionStep& step = plan.steps[i];
-    if (!history_.Storage().EntryIdentity(step.to)) {
-      const auto entry = history_.Storage().EntryIdentity(step.from);
-      pass_.renames.push_back({step.inode, step.from.substr(base), step.to.substr(base),
-                               entry && entry->inode == step.inode ? entry->birth : std::nullopt});
+    std::string newName = step.to.substr(base.size());
+    if (!taken.MayHold(newName) || !storage.EntryIdentity(step.to)) {
+      pass_.renames.push_back({step.inode, step.from.substr(base.size()), std::move(newName)});
       planned_.push_back(i);
     }
   }

@@ -59,6 +59,10 @@ class JournalStorage {
   // The identity of a folder, links followed; nullopt when the path is not a folder.
   virtual std::optional<FileIdentity> FolderIdentity(const std::string& path) = 0;
 
+  // When a folder last changed, by its file system's own clock, links followed: every entry in it
+  // was made by then. nullopt when it cannot be read.
+  virtual std::optional<std::int64_t> ChangeTime(const std::string& folder) = 0;
+
   // The identity of the entry itself (a link is not followed); nullopt when nothing is there.
   virtual std::optional<FileIdentity> EntryIdentity(const std::string& path) = 0;
 };

@@ -66,6 +66,10 @@ FileIdentity IdentityOf(const struct stat& status) {
   return {static_cast<std::uint64_t>(status.st_dev), static_cast<std::uint64_t>(status.st_ino), {}};
 }
 
+std::int64_t Nanoseconds(const statx_timestamp& time) {
+  return time.tv_sec * std::int64_t{1'000'000'000} + time.tv_nsec;
+}
+
 // The identity with the birth time, where the file system keeps one; plain stat where the kernel
 // has no statx.
 std::optional<FileIdentity> StatIdentity(int folder, const char* path, int flags) {
@@ -74,8 +78,7 @@ std::optional<FileIdentity> StatIdentity(int folder, const char* path, int flags
     FileIdentity identity{
         makedev(extended.stx_dev_major, extended.stx_dev_minor), extended.stx_ino, {}};
     if ((extended.stx_mask & STATX_BTIME) != 0) {
-      identity.birth =
-          extended.stx_btime.tv_sec * std::int64_t{1'000'000'000} + extended.stx_btime.tv_nsec;
+      identity.birth = Nanoseconds(extended.stx_btime);
     }
     return identity;
   }
@@ -212,6 +215,15 @@ std::optional<FileIdentity> PosixJournalStorage::FolderIdentity(const std::strin
     return std::nullopt;
   }
   return StatIdentity(folder.Get(), "", AT_EMPTY_PATH);
+}
+
+std::optional<std::int64_t> PosixJournalStorage::ChangeTime(const std::string& folder) {
+  struct statx status {};
+  if (statx(AT_FDCWD, folder.c_str(), 0, STATX_CTIME, &status) != 0 ||
+      (status.stx_mask & STATX_CTIME) == 0) {
+    return std::nullopt;
+  }
+  return Nanoseconds(status.stx_ctime);
 }
 
 std::optional<FileIdentity> PosixJournalStorage::EntryIdentity(const std::string& path) {

@@ -13,6 +13,7 @@ class PosixJournalStorage final : public JournalStorage {
   std::vector<std::string> Names(const std::string& folder) override;
   std::error_code Remove(const std::string& path) override;
   std::optional<FileIdentity> FolderIdentity(const std::string& path) override;
+  std::optional<std::int64_t> ChangeTime(const std::string& folder) override;
   std::optional<FileIdentity> EntryIdentity(const std::string& path) override;
 };
 

@@ -8,16 +8,18 @@ namespace {
 PassRecord OddPass() {
   PassRecord pass;
   pass.folder = "/music/a \\b\n\xff";
-  pass.folderIdentity = {2049, 18446744073709551615ull, 1796640391850054725};
+  pass.folderIdentity = {2049, 18446744073709551615ull,
+                         -1};  // born before 1970, as a backup may be
+  pass.folderChanged = 1796640391850054725;
   pass.fromExtension = "mp3";
   pass.toExtension = "iad";
   pass.time = 1796640391850054725;
   pass.renames = {
-      {7, "Song.MP3", "Song.iad", -1},  // born before 1970, as a restored backup may be
-      {8, "line\nbreak.mp3", "line\nbreak.iad", {}},
-      {9, "\xff\xfe 3:x.mp3", "\xff\xfe 3:x.iad", {}},  // bytes that look like a length prefix
-      {10, "end\n.mp3", "end\n.iad", {}},               // a name that looks like the end marker
-      {11, ".h.mp3", ".h.iad", 1796640391000000000},
+      {7, "Song.MP3", "Song.iad"},
+      {8, "line\nbreak.mp3", "line\nbreak.iad"},
+      {9, "\xff\xfe 3:x.mp3", "\xff\xfe 3:x.iad"},  // bytes that look like a length prefix
+      {10, "end\n.mp3", "end\n.iad"},               // a name that looks like the end marker
+      {11, ".h.mp3", ".h.iad"},
   };
   return pass;
 }
@@ -26,12 +28,12 @@ TEST(PassJournal, EveryByteOfEveryNameComesBack) {
   const PassRecord pass = OddPass();
   const std::string text = EncodeJournal(pass);
   EXPECT_EQ(DecodeJournal(text), pass);
-  // A birth time not known stays not known; 0 would be a time.
-  EXPECT_NE(text.find("\n8 ? 14:line"), std::string::npos) << text;
   // The names are there as they are, behind their lengths, never split at their newlines.
   EXPECT_NE(text.find("14:line\nbreak.mp3 14:line\nbreak.iad\n"), std::string::npos) << text;
 
+  // A time not known stays not known; 0 would be a time.
   const PassRecord empty;
+  EXPECT_NE(EncodeJournal(empty).find("\nborn ?\nchanged ?\n"), std::string::npos);
   EXPECT_EQ(DecodeJournal(EncodeJournal(empty)), empty);
 }
 
@@ -50,7 +52,7 @@ TEST(PassJournal, AnythingButOneWholeJournalIsRefused) {
   other.replace(other.find("renames 5"), 9, "renames 6");
   EXPECT_FALSE(DecodeJournal(other));
   other = text;
-  other.replace(other.find("varnex-journal 2"), 16, "varnex-journal 3");
+  other.replace(other.find("varnex-journal 3"), 16, "varnex-journal 4");
   EXPECT_FALSE(DecodeJournal(other));
   other = text;
   other.replace(other.find("renames 5"), 9, "renames 99999999999999999999");
@@ -67,17 +69,41 @@ TEST(PassJournal, AJournalOfTheFirstVersionIsStillRead) {
   EXPECT_FALSE(pass->newNamesWereFree);
   EXPECT_EQ(pass->folder, "/music");
   EXPECT_EQ(pass->folderIdentity, (FileIdentity{2049, 12, {}}));
-  EXPECT_EQ(pass->renames, (std::vector<RecordedRename>{{7, "a.mp3", "a.iad", {}}}));
+  EXPECT_EQ(pass->folderChanged, std::nullopt);
+  EXPECT_EQ(pass->renames, (std::vector<RecordedRename>{{7, "a.mp3", "a.iad"}}));
   EXPECT_TRUE(DecodeJournal(EncodeJournal(OddPass()))->newNamesWereFree);
+}
+
+// The second version kept a birth time for each entry; the newest of them stands for the time the
+// folder changed, as every entry the pass found was made by then.
+TEST(PassJournal, AJournalOfTheSecondVersionIsStillRead) {
+  const std::string text =
+      "varnex-journal 2\nfolder 6:/music\ndevice 2049\ninode 12\nborn 1700000000000000000\n"
+      "from 3:mp3\nto 3:iad\ntime 1796640391850054725\nrenames 3\n7 1790000000000000001 5:a.mp3 "
+      "5:a.iad\n8 ? 5:b.mp3 5:b.iad\n9 1790000000000000000 5:c.mp3 5:c.iad\nend\n";
+  const auto pass = DecodeJournal(text);
+  ASSERT_TRUE(pass);
+  EXPECT_TRUE(pass->newNamesWereFree);
+  EXPECT_EQ(pass->folderIdentity, (FileIdentity{2049, 12, 1700000000000000000}));
+  EXPECT_EQ(pass->folderChanged, 1790000000000000001);
+  EXPECT_EQ(pass->renames,
+            (std::vector<RecordedRename>{
+                {7, "a.mp3", "a.iad"}, {8, "b.mp3", "b.iad"}, {9, "c.mp3", "c.iad"}}));
+
+  std::string unknown = text;
+  for (const std::string_view birth : {"1790000000000000001", "1790000000000000000"}) {
+    unknown.replace(unknown.find(birth), birth.size(), "?");
+  }
+  EXPECT_EQ(DecodeJournal(unknown)->folderChanged, std::nullopt);
 }
 
 TEST(PassJournal, NamesThatCouldLeaveTheFolderAreRefused) {
   for (const std::string& bad :
        std::vector<std::string>{"../x.mp3", "a/b.mp3", "..", ".", "", std::string("a\0b", 3)}) {
     PassRecord pass;
-    pass.renames = {{1, bad, "a.iad", {}}};
+    pass.renames = {{1, bad, "a.iad"}};
     EXPECT_FALSE(DecodeJournal(EncodeJournal(pass))) << bad;
-    pass.renames = {{1, "a.mp3", bad, {}}};
+    pass.renames = {{1, "a.mp3", bad}};
     EXPECT_FALSE(DecodeJournal(EncodeJournal(pass))) << bad;
   }
 }
