@@ -106,8 +106,10 @@ std::string EncodeJournal(const PassRecord& pass) {
   AppendNumber(text, pass.folderIdentity.inode);
   text += "\nborn ";
   AppendTime(text, pass.folderIdentity.birth);
-  text += "\nchanged ";
-  AppendTime(text, pass.folderChanged);
+  text += "\nchanged-before ";
+  AppendTime(text, pass.changedBefore);
+  text += "\nchanged-after ";
+  AppendTime(text, pass.changedAfter);
   text += "\nfrom ";
   AppendBytes(text, pass.fromExtension);
   text += "\nto ";
@@ -154,8 +156,10 @@ std::optional<PassRecord> DecodeJournal(std::string_view text) {
     pass.folderIdentity.birth = reader.Time();
   }
   if (version >= 3) {
-    reader.Literal("\nchanged ");
-    pass.folderChanged = reader.Time();
+    reader.Literal("\nchanged-before ");
+    pass.changedBefore = reader.Time();
+    reader.Literal("\nchanged-after ");
+    pass.changedAfter = reader.Time();
   }
   reader.Literal("\nfrom ");
   pass.fromExtension = reader.Bytes();
@@ -177,8 +181,8 @@ std::optional<PassRecord> DecodeJournal(std::string_view text) {
     reader.Literal(" ");
     if (version == 2) {
       // The newest entry the pass found was made by the time the folder last changed.
-      if (const auto birth = reader.Time(); birth && birth > pass.folderChanged) {
-        pass.folderChanged = birth;
+      if (const auto birth = reader.Time(); birth && birth > pass.changedBefore) {
+        pass.changedBefore = birth;
       }
       reader.Literal(" ");
     }

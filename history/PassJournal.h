@@ -27,7 +27,10 @@ struct PassRecord {
   // When the folder last changed before the first rename, by the file system's own clock: every
   // entry the pass found had been made by then, and anything made later under a renamed entry's
   // inode number is another entry.
-  std::optional<std::int64_t> folderChanged;
+  std::optional<std::int64_t> changedBefore;
+  // When it last changed once the pass was over; unknown for a pass that was cut off. As long as
+  // the folder says so, nothing in it has been made, removed or renamed since.
+  std::optional<std::int64_t> changedAfter;
   std::string fromExtension;
   std::string toExtension;
   std::int64_t time = 0;  // nanoseconds since 1970 when the pass began
@@ -43,7 +46,7 @@ struct PassRecord {
 // The journal text of a pass. A line per field and per rename; every name and path is written as
 // its length, ":" and its bytes, so no byte of a name can be taken for a separator. Times are "?"
 // where unknown. Journals of older versions are still read: the first has no times, the second a
-// birth time for each entry instead of the folder's change time.
+// birth time for each entry instead of the folder's change times.
 std::string EncodeJournal(const PassRecord& pass);
 
 // The pass a journal text records; nullopt for anything that is not one whole journal.

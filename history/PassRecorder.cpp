@@ -50,7 +50,7 @@ void PassRecorder::BeforeRenaming(const std::string& folder, const std::string& 
   }
   pass_.folder = AbsolutePath(folder, fs_.CurrentDirectory());
   pass_.folderIdentity = *identity;
-  pass_.folderChanged = storage.ChangeTime(folder);  // after the listing, before any rename
+  pass_.changedBefore = storage.ChangeTime(folder);  // after the listing, before any rename
   pass_.fromExtension = fromExtension;
   pass_.toExtension = toExtension;
   pass_.time = history_.Now();
@@ -77,7 +77,8 @@ void PassRecorder::BeforeRenaming(const std::string& folder, const std::string& 
 }
 
 // A rename that was refused must not be undone later: its new name belongs to another entry,
-// which may even be a link to the same file.
+// which may even be a link to the same file. The folder's change time as the pass left it lets
+// undo skip asking each entry whether it was made since.
 void PassRecorder::AfterRenaming(const ConversionPlan& plan) {
   if (journal_.empty()) {
     return;
@@ -90,8 +91,9 @@ void PassRecorder::AfterRenaming(const ConversionPlan& plan) {
   }
   if (done.empty()) {
     history_.Forget(journal_);
-  } else if (done.size() < pass_.renames.size()) {
+  } else {
     pass_.renames = std::move(done);
+    pass_.changedAfter = history_.Storage().ChangeTime(pass_.folder);
     history_.Rewrite(journal_, pass_);
   }
   journal_.clear();

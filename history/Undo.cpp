@@ -1,5 +1,7 @@
 #include "Undo.h"
 
+#include <algorithm>
+
 #include "app/ConvertFolder.h"
 
 namespace varnex {
@@ -14,7 +16,7 @@ constexpr std::int64_t kChangeTimeStep = 2'000'000'000;
 // made after the pass had found the folder.
 bool IsRecorded(const FileIdentity& entry, const RecordedRename& rename, const PassRecord& pass) {
   const bool madeSince =
-      entry.birth && pass.folderChanged && *entry.birth > *pass.folderChanged + kChangeTimeStep;
+      entry.birth && pass.changedBefore && *entry.birth > *pass.changedBefore + kChangeTimeStep;
   return entry.inode == rename.inode && !madeSince;
 }
 
@@ -30,11 +32,11 @@ KeptBecause WhyNotThere(JournalStorage& storage, const UndoStep& step, const Rec
 // The new name is the recorded entry; puts it back under its old name unless that is taken.
 // Both names on the entry mean a rename cut off halfway only when the new name was free before
 // the pass; otherwise they are links that were there all along, and both stay.
-void Restore(FileSystem& fs, JournalStorage& storage, FileIdentity atNew, bool mayBeCutOff,
+void Restore(FileSystem& fs, JournalStorage& storage, std::uint64_t inode, bool mayBeCutOff,
              bool dryRun, UndoStep& step) {
   if (dryRun) {
     if (const auto atOld = storage.EntryIdentity(step.oldPath);
-        atOld && (*atOld != atNew || !mayBeCutOff)) {
+        atOld && (atOld->inode != inode || !mayBeCutOff)) {
       step.kept = KeptBecause::kOldNameTaken;
     }
     return;
@@ -45,13 +47,38 @@ void Restore(FileSystem& fs, JournalStorage& storage, FileIdentity atNew, bool m
     return;
   }
   // Both names on the same entry: a link was made and the old name never unlinked.
-  if (mayBeCutOff && storage.EntryIdentity(step.oldPath) == atNew) {
+  if (const auto atOld = storage.EntryIdentity(step.oldPath);
+      mayBeCutOff && atOld && atOld->inode == inode) {
     step.error = storage.Remove(step.newPath);
     step.kept = step.error ? KeptBecause::kRefused : KeptBecause::kNone;
     return;
   }
   step.error.clear();
   step.kept = KeptBecause::kOldNameTaken;
+}
+
+// For each rename of the pass, whether one listing of the folder shows its entry at its new name.
+// All are looked up before the first rename back: between renames, the kernel's work would have
+// pushed the listing out of the processor's caches.
+std::vector<bool> ListedAtNewNames(FileSystem& fs, const std::string& base,
+                                   const PassRecord& pass) {
+  std::vector<std::pair<std::uint64_t, std::string>> listed;
+  const auto search = fs.Find(base + "*." + pass.toExtension, kEveryEntry);
+  while (auto entry = search->Next()) {
+    listed.emplace_back(entry->inode, std::move(entry->name));
+  }
+  using Entry = std::pair<std::uint64_t, std::string_view>;  // inode number and name
+  const auto before = [](const auto& a, const auto& b) {
+    return Entry(a.first, a.second) < Entry(b.first, b.second);
+  };
+  std::sort(listed.begin(), listed.end(), before);
+  std::vector<bool> atNewNames;
+  atNewNames.reserve(pass.renames.size());
+  for (const RecordedRename& rename : pass.renames) {
+    atNewNames.push_back(std::binary_search(listed.begin(), listed.end(),
+                                            Entry(rename.inode, rename.newName), before));
+  }
+  return atNewNames;
 }
 
 }  // namespace
@@ -61,15 +88,24 @@ UndoReport UndoPass(FileSystem& fs, JournalStorage& storage, const std::string& 
   UndoReport report;
   report.steps.reserve(pass.renames.size());
   const std::string base = ConversionBase(folder);
-  for (auto rename = pass.renames.rbegin(); rename != pass.renames.rend(); ++rename) {
+  // While the folder's change time is the one the pass left, nothing in it was made since, and one
+  // listing tells what is at each new name; otherwise each entry is asked, with its birth time.
+  std::vector<bool> listed;
+  if (pass.changedAfter && storage.ChangeTime(folder) == pass.changedAfter) {
+    listed = ListedAtNewNames(fs, base, pass);
+  }
+  for (std::size_t i = pass.renames.size(); i-- > 0;) {
+    const RecordedRename& rename = pass.renames[i];
     UndoStep& step = report.steps.emplace_back();
-    step.newPath = base + rename->newName;
-    step.oldPath = base + rename->oldName;
-    const auto atNew = storage.EntryIdentity(step.newPath);
-    if (atNew && IsRecorded(*atNew, *rename, pass)) {
-      Restore(fs, storage, *atNew, pass.newNamesWereFree, dryRun, step);
+    step.newPath = base + rename.newName;
+    step.oldPath = base + rename.oldName;
+    const auto atNew = !listed.empty() && listed[i]
+                           ? FileIdentity{pass.folderIdentity.device, rename.inode, {}}
+                           : storage.EntryIdentity(step.newPath);
+    if (atNew && IsRecorded(*atNew, rename, pass)) {
+      Restore(fs, storage, rename.inode, pass.newNamesWereFree, dryRun, step);
     } else {
-      step.kept = WhyNotThere(storage, step, *rename, pass, atNew);
+      step.kept = WhyNotThere(storage, step, rename, pass, atNew);
     }
     ++(step.kept == KeptBecause::kNone ? report.restored : report.kept);
   }

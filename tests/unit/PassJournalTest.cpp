@@ -10,7 +10,8 @@ PassRecord OddPass() {
   pass.folder = "/music/a \\b\n\xff";
   pass.folderIdentity = {2049, 18446744073709551615ull,
                          -1};  // born before 1970, as a backup may be
-  pass.folderChanged = 1796640391850054725;
+  pass.changedBefore = 1796640391850054725;
+  pass.changedAfter = 1796640392850054725;
   pass.fromExtension = "mp3";
   pass.toExtension = "iad";
   pass.time = 1796640391850054725;
@@ -33,7 +34,8 @@ TEST(PassJournal, EveryByteOfEveryNameComesBack) {
 
   // A time not known stays not known; 0 would be a time.
   const PassRecord empty;
-  EXPECT_NE(EncodeJournal(empty).find("\nborn ?\nchanged ?\n"), std::string::npos);
+  EXPECT_NE(EncodeJournal(empty).find("\nborn ?\nchanged-before ?\nchanged-after ?\n"),
+            std::string::npos);
   EXPECT_EQ(DecodeJournal(EncodeJournal(empty)), empty);
 }
 
@@ -69,7 +71,7 @@ TEST(PassJournal, AJournalOfTheFirstVersionIsStillRead) {
   EXPECT_FALSE(pass->newNamesWereFree);
   EXPECT_EQ(pass->folder, "/music");
   EXPECT_EQ(pass->folderIdentity, (FileIdentity{2049, 12, {}}));
-  EXPECT_EQ(pass->folderChanged, std::nullopt);
+  EXPECT_EQ(pass->changedBefore, std::nullopt);
   EXPECT_EQ(pass->renames, (std::vector<RecordedRename>{{7, "a.mp3", "a.iad"}}));
   EXPECT_TRUE(DecodeJournal(EncodeJournal(OddPass()))->newNamesWereFree);
 }
@@ -77,24 +79,25 @@ TEST(PassJournal, AJournalOfTheFirstVersionIsStillRead) {
 // The second version kept a birth time for each entry; the newest of them stands for the time the
 // folder changed, as every entry the pass found was made by then.
 TEST(PassJournal, AJournalOfTheSecondVersionIsStillRead) {
-  const std::string text =
-      "varnex-journal 2\nfolder 6:/music\ndevice 2049\ninode 12\nborn 1700000000000000000\n"
-      "from 3:mp3\nto 3:iad\ntime 1796640391850054725\nrenames 3\n7 1790000000000000001 5:a.mp3 "
-      "5:a.iad\n8 ? 5:b.mp3 5:b.iad\n9 1790000000000000000 5:c.mp3 5:c.iad\nend\n";
-  const auto pass = DecodeJournal(text);
+  const auto journal = [](std::string_view birthOfA, std::string_view birthOfC) {
+    return "varnex-journal 2\nfolder 6:/music\ndevice 2049\ninode 12\nborn 1700000000000000000\n"
+           "from 3:mp3\nto 3:iad\ntime 1796640391850054725\nrenames 3\n7 " +
+           std::string(birthOfA) + " 5:a.mp3 5:a.iad\n8 ? 5:b.mp3 5:b.iad\n9 " +
+           std::string(birthOfC) + " 5:c.mp3 5:c.iad\nend\n";
+  };
+  const auto pass = DecodeJournal(journal("1790000000000000001", "1790000000000000000"));
   ASSERT_TRUE(pass);
   EXPECT_TRUE(pass->newNamesWereFree);
   EXPECT_EQ(pass->folderIdentity, (FileIdentity{2049, 12, 1700000000000000000}));
-  EXPECT_EQ(pass->folderChanged, 1790000000000000001);
+  EXPECT_EQ(pass->changedBefore, 1790000000000000001);
+  EXPECT_EQ(pass->changedAfter, std::nullopt);
   EXPECT_EQ(pass->renames,
             (std::vector<RecordedRename>{
                 {7, "a.mp3", "a.iad"}, {8, "b.mp3", "b.iad"}, {9, "c.mp3", "c.iad"}}));
 
-  std::string unknown = text;
-  for (const std::string_view birth : {"1790000000000000001", "1790000000000000000"}) {
-    unknown.replace(unknown.find(birth), birth.size(), "?");
-  }
-  EXPECT_EQ(DecodeJournal(unknown)->folderChanged, std::nullopt);
+  const auto unknown = DecodeJournal(journal("?", "?"));
+  ASSERT_TRUE(unknown);
+  EXPECT_EQ(unknown->changedBefore, std::nullopt);
 }
 
 TEST(PassJournal, NamesThatCouldLeaveTheFolderAreRefused) {
