@@ -187,13 +187,16 @@ TEST_F(HistoryTest, UndoNeverReplacesAndKeepsWhatChangedSince) {
     const std::string name = changeTimeMissedIt ? "missed" : "seen";
     const std::string folder = work.Folder(name);
     for (const std::string file :
-         {"taken.mp3", "moved.mp3", "deleted.mp3", "swapped.mp3", "fine.mp3"}) {
+         {"taken.mp3", "moved.mp3", "deleted.mp3", "redone.mp3", "swapped.mp3", "fine.mp3"}) {
       work.File(name + "/" + file, file);
     }
     Convert("mp3", "iad", folder);
     work.File(name + "/taken.mp3", "new");  // made at the old name after the pass
     std::filesystem::rename(folder + "/moved.iad", folder + "/elsewhere.iad");
     std::filesystem::remove(folder + "/deleted.iad");
+    work.File(name + "/redone.mp3",
+              "redone");  // another file at the old name, then the new one gone
+    std::filesystem::remove(folder + "/redone.iad");
     work.File(name + "/another", "another file");
     std::filesystem::rename(folder + "/another", folder + "/swapped.iad");
     if (changeTimeMissedIt) {
@@ -213,12 +216,14 @@ TEST_F(HistoryTest, UndoNeverReplacesAndKeepsWhatChangedSince) {
     EXPECT_EQ(why, (std::map<std::string, KeptBecause>{{"taken.iad", KeptBecause::kOldNameTaken},
                                                        {"moved.iad", KeptBecause::kGone},
                                                        {"deleted.iad", KeptBecause::kGone},
+                                                       {"redone.iad", KeptBecause::kGone},
                                                        {"swapped.iad", KeptBecause::kOtherEntry},
                                                        {"fine.iad", KeptBecause::kNone}}))
         << name;
     EXPECT_EQ(undone->report.restored, 1u);
-    EXPECT_EQ(undone->report.kept, 4u);
+    EXPECT_EQ(undone->report.kept, 5u);
     EXPECT_EQ(ListFolder(folder), (Listing{{"taken.mp3", "new"},
+                                           {"redone.mp3", "redone"},
                                            {"taken.iad", "taken.mp3"},
                                            {"elsewhere.iad", "moved.mp3"},
                                            {"swapped.iad", "another file"},
@@ -240,6 +245,39 @@ TEST_F(HistoryTest, AnEntryThePassNeverReachedIsKeptAsItIs) {
     EXPECT_EQ(step.kept,
               step.oldPath.ends_with("b.mp3") ? KeptBecause::kNotRenamed : KeptBecause::kNone);
   }
+}
+
+// A rename back that the file system refuses leaves the entry under its new name, and says so.
+TEST_F(HistoryTest, ARefusedRenameBackIsReportedAsKept) {
+  class Refusing final : public FileSystem {
+   public:
+    explicit Refusing(PosixFileSystem& fs) : fs_(fs) {}
+    std::unique_ptr<FileSearch> Find(const std::string& p, std::uint32_t w) override {
+      return fs_.Find(p, w);
+    }
+    std::optional<std::uint32_t> Attributes(const std::string& p) override {
+      return fs_.Attributes(p);
+    }
+    void SetCurrentDirectory(const std::string& p) override { fs_.SetCurrentDirectory(p); }
+    std::string CurrentDirectory() override { return fs_.CurrentDirectory(); }
+    std::error_code RenameNoReplace(const std::string&, const std::string&) override {
+      return std::make_error_code(std::errc::permission_denied);
+    }
+
+   private:
+    PosixFileSystem& fs_;
+  };
+  work.File("music/a.mp3", "A");
+  Convert("mp3", "iad");
+  Refusing refusing(fs);
+  const auto undone = UndoNewestPass(refusing, history, music, false);
+  ASSERT_TRUE(undone);
+  EXPECT_EQ(undone->report.restored, 0u);
+  EXPECT_EQ(undone->report.kept, 1u);
+  ASSERT_EQ(undone->report.steps.size(), 1u);
+  EXPECT_EQ(undone->report.steps.front().kept, KeptBecause::kRefused);
+  EXPECT_EQ(undone->report.steps.front().error, std::errc::permission_denied);
+  EXPECT_EQ(ListFolder(music), (Listing{{"a.iad", "A"}}));
 }
 
 TEST_F(HistoryTest, ARenameCutOffBetweenLinkAndUnlinkIsFinished) {
