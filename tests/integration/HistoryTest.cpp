@@ -349,6 +349,7 @@ TEST_F(HistoryTest, AnEntryMadeUnderTheNumberOfARenamedOneIsKept) {
     GTEST_SKIP() << "the temporary folder's file system keeps no birth times";
   }
   work.File("music/a.mp3", "A");
+  const FileIdentity renamed = *storage.EntryIdentity(music + "/a.mp3");
   Convert("mp3", "iad");
   std::filesystem::remove(music + "/a.iad");
   work.File("music/a.iad", "new");
@@ -356,6 +357,11 @@ TEST_F(HistoryTest, AnEntryMadeUnderTheNumberOfARenamedOneIsKept) {
   const std::string journal = PassesOfMusic().front();
   PassRecord pass = *history.Load(journal);
   ASSERT_EQ(pass.renames.size(), 1u);
+  // The journal holds when the folder last changed before the pass: after the entry it renamed was
+  // made, before anything made since.
+  ASSERT_TRUE(pass.changedBefore);
+  EXPECT_GE(*pass.changedBefore, *renamed.birth);
+  EXPECT_LE(*pass.changedBefore, *made.birth);
   pass.renames.front().inode = made.inode;  // as if the number had been given again
   constexpr std::int64_t kSecond = 1'000'000'000;
   for (const auto& [madeAfterTheFolderChanged, kept] :
