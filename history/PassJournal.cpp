@@ -94,7 +94,7 @@ std::string EncodeJournal(const PassRecord& pass) {
   std::string text;
   std::size_t size = 160 + pass.folder.size();
   for (const RecordedRename& rename : pass.renames) {
-    size += 48 + rename.oldName.size() + rename.newName.size();
+    size += 72 + rename.oldName.size() + rename.newName.size();
   }
   text.reserve(size);
   text += kMagic;
@@ -106,9 +106,7 @@ std::string EncodeJournal(const PassRecord& pass) {
   AppendNumber(text, pass.folderIdentity.inode);
   text += "\nborn ";
   AppendTime(text, pass.folderIdentity.birth);
-  text += "\nchanged-before ";
-  AppendTime(text, pass.changedBefore);
-  text += "\nchanged-after ";
+  text += "\nchanged ";
   AppendTime(text, pass.changedAfter);
   text += "\nfrom ";
   AppendBytes(text, pass.fromExtension);
@@ -121,6 +119,8 @@ std::string EncodeJournal(const PassRecord& pass) {
   text += '\n';
   for (const RecordedRename& rename : pass.renames) {
     AppendNumber(text, rename.inode);
+    text += ' ';
+    AppendTime(text, rename.birth);
     text += ' ';
     AppendBytes(text, rename.oldName);
     text += ' ';
@@ -151,14 +151,13 @@ std::optional<PassRecord> DecodeJournal(std::string_view text) {
   pass.folderIdentity.device = reader.Read<std::uint64_t>();
   reader.Literal("\ninode ");
   pass.folderIdentity.inode = reader.Read<std::uint64_t>();
-  if (version >= 2) {
+  const bool withBirths = version >= 2;
+  if (withBirths) {
     reader.Literal("\nborn ");
     pass.folderIdentity.birth = reader.Time();
   }
   if (version >= 3) {
-    reader.Literal("\nchanged-before ");
-    pass.changedBefore = reader.Time();
-    reader.Literal("\nchanged-after ");
+    reader.Literal("\nchanged ");
     pass.changedAfter = reader.Time();
   }
   reader.Literal("\nfrom ");
@@ -179,11 +178,8 @@ std::optional<PassRecord> DecodeJournal(std::string_view text) {
     RecordedRename rename;
     rename.inode = reader.Read<std::uint64_t>();
     reader.Literal(" ");
-    if (version == 2) {
-      // The newest entry the pass found was made by the time the folder last changed.
-      if (const auto birth = reader.Time(); birth && birth > pass.changedBefore) {
-        pass.changedBefore = birth;
-      }
+    if (withBirths) {
+      rename.birth = reader.Time();
       reader.Literal(" ");
     }
     rename.oldName = reader.Bytes();

@@ -15,6 +15,7 @@ struct RecordedRename {
   std::uint64_t inode = 0;  // the entry's inode number when the pass listed it
   std::string oldName;      // bytes: anything but "/" and NUL, newlines included
   std::string newName;
+  std::optional<std::int64_t> birth;  // the entry's, when the file system keeps it
 
   friend bool operator==(const RecordedRename&, const RecordedRename&) = default;
 };
@@ -24,12 +25,9 @@ struct PassRecord {
   std::string folder;  // the folder's absolute path when the pass ran
   // With its birth time, so that a new folder given the same number is not taken for it.
   FileIdentity folderIdentity;
-  // When the folder last changed before the first rename, by the file system's own clock: every
-  // entry the pass found had been made by then, and anything made later under a renamed entry's
-  // inode number is another entry.
-  std::optional<std::int64_t> changedBefore;
-  // When it last changed once the pass was over; unknown for a pass that was cut off. As long as
-  // the folder says so, nothing in it has been made, removed or renamed since.
+  // When the folder last changed, by its file system's clock, once the pass was over; unknown for
+  // a pass that was cut off. As long as the folder says so, nothing in it was made, removed or
+  // renamed since.
   std::optional<std::int64_t> changedAfter;
   std::string fromExtension;
   std::string toExtension;
@@ -45,8 +43,8 @@ struct PassRecord {
 
 // The journal text of a pass. A line per field and per rename; every name and path is written as
 // its length, ":" and its bytes, so no byte of a name can be taken for a separator. Times are "?"
-// where unknown. Journals of older versions are still read: the first has no times, the second a
-// birth time for each entry instead of the folder's change times.
+// where unknown. Journals of older versions are still read: the first has no times, the second no
+// change time.
 std::string EncodeJournal(const PassRecord& pass);
 
 // The pass a journal text records; nullopt for anything that is not one whole journal.

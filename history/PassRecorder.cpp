@@ -1,5 +1,6 @@
 #include "PassRecorder.h"
 
+#include <algorithm>
 #include <unordered_set>
 
 #include "platform/fs/CaseFold.h"
@@ -31,6 +32,23 @@ class TakenNames {
   bool complete_ = false;
 };
 
+// For each step, whether an earlier step of the plan has the same new name: their old names differ
+// only in the letter case of the extension, and only the first rename can take the name. Empty
+// when every old name spells the extension alike, as then no two new names are.
+std::vector<bool> LaterTwins(const ConversionPlan& plan, const std::string& ending) {
+  std::vector<bool> twins;
+  if (std::all_of(plan.steps.begin(), plan.steps.end(),
+                  [&](const ConversionStep& step) { return step.from.ends_with(ending); })) {
+    return twins;
+  }
+  std::unordered_set<std::string_view> newNames;
+  twins.reserve(plan.steps.size());
+  for (const ConversionStep& step : plan.steps) {
+    twins.push_back(!newNames.insert(step.to).second);
+  }
+  return twins;
+}
+
 }  // namespace
 
 void PassRecorder::BeforeRenaming(const std::string& folder, const std::string& fromExtension,
@@ -50,21 +68,25 @@ void PassRecorder::BeforeRenaming(const std::string& folder, const std::string& 
   }
   pass_.folder = AbsolutePath(folder, fs_.CurrentDirectory());
   pass_.folderIdentity = *identity;
-  pass_.changedBefore = storage.ChangeTime(folder);  // after the listing, before any rename
   pass_.fromExtension = fromExtension;
   pass_.toExtension = toExtension;
   pass_.time = history_.Now();
   const std::string base = ConversionBase(folder);
   const TakenNames taken(fs_, base, toExtension);
+  const std::vector<bool> twins = LaterTwins(plan, "." + fromExtension);
   pass_.renames.reserve(plan.steps.size());
   planned_.reserve(plan.steps.size());
-  // A rename onto a name that exists will be refused, and must never be undone: when the name is a
-  // link to the same file, undo would take it for a rename cut off halfway and remove it.
+  // A rename onto a name that exists, or that an earlier rename takes, will be refused, and must
+  // never be undone: when the name is a link to the same file, undo would take it for a rename cut
+  // off halfway and remove it.
   for (std::size_t i = 0; i < plan.steps.size(); ++i) {
     const ConversionStep& step = plan.steps[i];
     std::string newName = step.to.substr(base.size());
-    if (!taken.MayHold(newName) || !storage.EntryIdentity(step.to)) {
-      pass_.renames.push_back({step.inode, step.from.substr(base.size()), std::move(newName)});
+    if ((twins.empty() || !twins[i]) &&
+        (!taken.MayHold(newName) || !storage.EntryIdentity(step.to))) {
+      const auto entry = storage.EntryIdentity(step.from);
+      pass_.renames.push_back({step.inode, step.from.substr(base.size()), std::move(newName),
+                               entry && entry->inode == step.inode ? entry->birth : std::nullopt});
       planned_.push_back(i);
     }
   }

@@ -8,25 +8,18 @@ namespace varnex {
 
 namespace {
 
-// FAT keeps a folder's change time to two seconds, so it may read up to that much before the birth
-// of the last entry made in it.
-constexpr std::int64_t kChangeTimeStep = 2'000'000'000;
-
-// The entry the pass renamed, not another one that was given its inode number since: that one was
-// made after the pass had found the folder.
-bool IsRecorded(const FileIdentity& entry, const RecordedRename& rename, const PassRecord& pass) {
-  const bool madeSince =
-      entry.birth && pass.changedBefore && *entry.birth > *pass.changedBefore + kChangeTimeStep;
-  return entry.inode == rename.inode && !madeSince;
+// The entry the pass renamed, not another one that was given its inode number since.
+bool IsRecorded(const FileIdentity& entry, const RecordedRename& rename) {
+  return entry.inode == rename.inode && SameBirth(rename.birth, entry.birth);
 }
 
 KeptBecause WhyNotThere(JournalStorage& storage, const UndoStep& step, const RecordedRename& rename,
-                        const PassRecord& pass, const std::optional<FileIdentity>& atNew) {
+                        const std::optional<FileIdentity>& atNew) {
   if (atNew) {
     return KeptBecause::kOtherEntry;
   }
   const auto atOld = storage.EntryIdentity(step.oldPath);
-  return atOld && IsRecorded(*atOld, rename, pass) ? KeptBecause::kNotRenamed : KeptBecause::kGone;
+  return atOld && IsRecorded(*atOld, rename) ? KeptBecause::kNotRenamed : KeptBecause::kGone;
 }
 
 // The new name is the recorded entry; puts it back under its old name unless that is taken.
@@ -102,10 +95,10 @@ UndoReport UndoPass(FileSystem& fs, JournalStorage& storage, const std::string& 
     const auto atNew = !listed.empty() && listed[i]
                            ? FileIdentity{pass.folderIdentity.device, rename.inode, {}}
                            : storage.EntryIdentity(step.newPath);
-    if (atNew && IsRecorded(*atNew, rename, pass)) {
+    if (atNew && IsRecorded(*atNew, rename)) {
       Restore(fs, storage, rename.inode, pass.newNamesWereFree, dryRun, step);
     } else {
-      step.kept = WhyNotThere(storage, step, rename, pass, atNew);
+      step.kept = WhyNotThere(storage, step, rename, atNew);
     }
     ++(step.kept == KeptBecause::kNone ? report.restored : report.kept);
   }
