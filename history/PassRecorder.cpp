@@ -84,9 +84,8 @@ void PassRecorder::BeforeRenaming(const std::string& folder, const std::string& 
     std::string newName = step.to.substr(base.size());
     if ((twins.empty() || !twins[i]) &&
         (!taken.MayHold(newName) || !storage.EntryIdentity(step.to))) {
-      const auto entry = storage.EntryIdentity(step.from);
-      pass_.renames.push_back({step.inode, step.from.substr(base.size()), std::move(newName),
-                               entry && entry->inode == step.inode ? entry->birth : std::nullopt});
+      pass_.renames.push_back(
+          {step.inode, step.from.substr(base.size()), std::move(newName), std::nullopt});
       planned_.push_back(i);
     }
   }
@@ -99,8 +98,8 @@ void PassRecorder::BeforeRenaming(const std::string& folder, const std::string& 
 }
 
 // A rename that was refused must not be undone later: its new name belongs to another entry,
-// which may even be a link to the same file. The folder's change time as the pass left it lets
-// undo skip asking each entry whether it was made since.
+// which may even be a link to the same file. The folder's change time as the pass left it tells
+// undo whether anything changed there since, and which entries were made since.
 void PassRecorder::AfterRenaming(const ConversionPlan& plan) {
   if (journal_.empty()) {
     return;

@@ -361,8 +361,9 @@ TEST_F(HistoryTest, OldNamesThatShareTheirNewNameAreNotTakenForARenameCutOff) {
   EXPECT_EQ(undone->report.kept, 0u);
 }
 
-// A file system gives a freed inode number to the next entry it makes; the birth time tells them
-// apart where the file system keeps one.
+// A file system gives a freed inode number to the next entry it makes; an entry born after the
+// pass was over is not the one it renamed. FAT rounds the folder's change time down to two seconds,
+// so where that time is whole seconds, only an entry born later than that is sure to be another.
 TEST_F(HistoryTest, AnEntryThatReplacedTheRenamedOneUnderItsNumberIsKept) {
   if (!storage.EntryIdentity(music)->birth) {
     GTEST_SKIP() << "the temporary folder's file system keeps no birth times";
@@ -373,14 +374,31 @@ TEST_F(HistoryTest, AnEntryThatReplacedTheRenamedOneUnderItsNumberIsKept) {
   std::this_thread::sleep_for(std::chrono::milliseconds(50));  // past the clock's coarse steps
   std::filesystem::remove(music + "/a.iad");
   work.File("music/a.iad", "new");
+  const FileIdentity made = *storage.EntryIdentity(music + "/a.iad");
   // As if the new a.iad had been given the number of the one that was removed.
   const std::string journal = PassesOfMusic().front();
   PassRecord pass = *history.Load(journal);
   for (RecordedRename& rename : pass.renames) {
     if (rename.oldName == "a.mp3") {
-      rename.inode = storage.EntryIdentity(music + "/a.iad")->inode;
+      rename.inode = made.inode;
     }
   }
+  const std::optional<std::int64_t> recorded = pass.changedAfter;
+  ASSERT_TRUE(recorded);
+  EXPECT_LT(*recorded, *made.birth);
+
+  constexpr std::int64_t kSecond = 1'000'000'000;
+  const std::int64_t wholeSecondBefore = (*made.birth / kSecond - 1) * kSecond;
+  // The last one says b.iad, made a moment before the new a.iad, was made since too.
+  for (const auto& [changedAfter, kept] : std::vector<std::pair<std::int64_t, std::size_t>>{
+           {*made.birth - 1, 1}, {wholeSecondBefore, 0}, {wholeSecondBefore - 2 * kSecond, 2}}) {
+    pass.changedAfter = changedAfter;
+    ASSERT_FALSE(history.Rewrite(journal, pass));
+    const auto dry = Undo("", true);
+    ASSERT_TRUE(dry);
+    EXPECT_EQ(dry->report.kept, kept) << *made.birth - changedAfter << " ns before its birth";
+  }
+  pass.changedAfter = recorded;
   ASSERT_FALSE(history.Rewrite(journal, pass));
 
   const auto undone = Undo();
@@ -407,6 +425,7 @@ TEST_F(HistoryTest, ANewFolderGivenTheNumberOfAConvertedOneIsNotIt) {
   pass.folderIdentity.device = folder.device;
   pass.folderIdentity.inode = folder.inode;
   pass.time = history.Now();
+  pass.changedAfter = storage.ChangeTime(music);
   pass.renames = {{storage.EntryIdentity(music + "/x.iad")->inode, "x.mp3", "x.iad", {}}};
   std::error_code error;
   ASSERT_TRUE(history.Record(pass, error)) << error.message();
