@@ -15,9 +15,7 @@ struct RecordedRename {
   std::uint64_t inode = 0;  // the entry's inode number when the pass listed it
   std::string oldName;      // bytes: anything but "/" and NUL, newlines included
   std::string newName;
-  // The entry's birth time; passes of the second journal version kept it where the file system
-  // does, later ones tell entries made since by the folder's change time instead.
-  std::optional<std::int64_t> birth;
+  std::optional<std::int64_t> birth;  // the entry's, when the file system keeps it
 
   friend bool operator==(const RecordedRename&, const RecordedRename&) = default;
 };
@@ -29,7 +27,7 @@ struct PassRecord {
   FileIdentity folderIdentity;
   // When the folder last changed, by its file system's clock, once the pass was over; unknown for
   // a pass that was cut off. As long as the folder says so, nothing in it was made, removed or
-  // renamed since; an entry born later was made after the pass.
+  // renamed since.
   std::optional<std::int64_t> changedAfter;
   std::string fromExtension;
   std::string toExtension;

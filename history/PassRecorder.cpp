@@ -92,14 +92,31 @@ void PassRecorder::BeforeRenaming(const std::string& folder, const std::string& 
   if (pass_.renames.empty()) {
     return;
   }
+  RecordBirths(folder);
   if (auto journal = history_.Record(pass_, error_)) {
     journal_ = std::move(*journal);
   }
 }
 
+// Each entry's birth time, where the file system keeps one, so that undo tells it from an entry
+// made later under its inode number, whatever the clocks say.
+void PassRecorder::RecordBirths(const std::string& folder) {
+  std::vector<std::string_view> names;
+  names.reserve(pass_.renames.size());
+  for (const RecordedRename& rename : pass_.renames) {
+    names.push_back(rename.oldName);
+  }
+  const auto entries = history_.Storage().EntryIdentities(folder, names);
+  for (std::size_t i = 0; i < pass_.renames.size(); ++i) {
+    if (entries[i] && entries[i]->inode == pass_.renames[i].inode) {
+      pass_.renames[i].birth = entries[i]->birth;
+    }
+  }
+}
+
 // A rename that was refused must not be undone later: its new name belongs to another entry,
-// which may even be a link to the same file. The folder's change time as the pass left it tells
-// undo whether anything changed there since, and which entries were made since.
+// which may even be a link to the same file. The folder's change time as the pass left it lets
+// undo skip asking each entry whether it was made since.
 void PassRecorder::AfterRenaming(const ConversionPlan& plan) {
   if (journal_.empty()) {
     return;

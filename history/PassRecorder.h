@@ -24,6 +24,8 @@ class PassRecorder final : public PassObserver {
   std::error_code Error() const { return error_; }
 
  private:
+  void RecordBirths(const std::string& folder);
+
   FileSystem& fs_;
   History& history_;
   std::string journal_;  // of the pass under way

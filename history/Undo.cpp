@@ -8,31 +8,18 @@ namespace varnex {
 
 namespace {
 
-// Whether the entry was made after the pass was over, by the file system's own clock. FAT keeps a
-// folder's times to two seconds, rounded down, so a change time of whole seconds may be up to two
-// seconds early.
-bool MadeSince(const FileIdentity& entry, const PassRecord& pass) {
-  if (!entry.birth || !pass.changedAfter) {
-    return false;
-  }
-  constexpr std::int64_t kSecond = 1'000'000'000;
-  const std::int64_t rounding = *pass.changedAfter % kSecond == 0 ? 2 * kSecond : 0;
-  return *entry.birth > *pass.changedAfter + rounding;
-}
-
 // The entry the pass renamed, not another one that was given its inode number since.
-bool IsRecorded(const FileIdentity& entry, const RecordedRename& rename, const PassRecord& pass) {
-  return entry.inode == rename.inode && SameBirth(rename.birth, entry.birth) &&
-         !MadeSince(entry, pass);
+bool IsRecorded(const FileIdentity& entry, const RecordedRename& rename) {
+  return entry.inode == rename.inode && SameBirth(rename.birth, entry.birth);
 }
 
 KeptBecause WhyNotThere(JournalStorage& storage, const UndoStep& step, const RecordedRename& rename,
-                        const PassRecord& pass, const std::optional<FileIdentity>& atNew) {
+                        const std::optional<FileIdentity>& atNew) {
   if (atNew) {
     return KeptBecause::kOtherEntry;
   }
   const auto atOld = storage.EntryIdentity(step.oldPath);
-  return atOld && IsRecorded(*atOld, rename, pass) ? KeptBecause::kNotRenamed : KeptBecause::kGone;
+  return atOld && IsRecorded(*atOld, rename) ? KeptBecause::kNotRenamed : KeptBecause::kGone;
 }
 
 // The new name is the recorded entry; puts it back under its old name unless that is taken.
@@ -108,10 +95,10 @@ UndoReport UndoPass(FileSystem& fs, JournalStorage& storage, const std::string& 
     const auto atNew = !listed.empty() && listed[i]
                            ? FileIdentity{pass.folderIdentity.device, rename.inode, {}}
                            : storage.EntryIdentity(step.newPath);
-    if (atNew && IsRecorded(*atNew, rename, pass)) {
+    if (atNew && IsRecorded(*atNew, rename)) {
       Restore(fs, storage, rename.inode, pass.newNamesWereFree, dryRun, step);
     } else {
-      step.kept = WhyNotThere(storage, step, rename, pass, atNew);
+      step.kept = WhyNotThere(storage, step, rename, atNew);
     }
     ++(step.kept == KeptBecause::kNone ? report.restored : report.kept);
   }

@@ -226,6 +226,19 @@ std::optional<std::int64_t> PosixJournalStorage::ChangeTime(const std::string& f
   return Nanoseconds(status.stx_ctime);
 }
 
+std::vector<std::optional<FileIdentity>> PosixJournalStorage::EntryIdentities(
+    const std::string& folder, const std::vector<std::string_view>& names) {
+  std::vector<std::optional<FileIdentity>> identities(names.size());
+  const Descriptor handle(open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+  if (!handle.Valid()) {
+    return identities;
+  }
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    identities[i] = StatIdentity(handle.Get(), std::string(names[i]).c_str(), AT_SYMLINK_NOFOLLOW);
+  }
+  return identities;
+}
+
 std::optional<FileIdentity> PosixJournalStorage::EntryIdentity(const std::string& path) {
   return StatIdentity(AT_FDCWD, path.c_str(), AT_SYMLINK_NOFOLLOW);
 }

@@ -14,6 +14,8 @@ class PosixJournalStorage final : public JournalStorage {
   std::error_code Remove(const std::string& path) override;
   std::optional<FileIdentity> FolderIdentity(const std::string& path) override;
   std::optional<std::int64_t> ChangeTime(const std::string& folder) override;
+  std::vector<std::optional<FileIdentity>> EntryIdentities(
+      const std::string& folder, const std::vector<std::string_view>& names) override;
   std::optional<FileIdentity> EntryIdentity(const std::string& path) override;
 };
 
