@@ -11,6 +11,7 @@
 #include "app/ConvertFolder.h"
 #include "platform/fs/PathRules.h"
 #include "platform/fs/PosixFileSystem.h"
+#include "tests/support/ForwardingFileSystem.h"
 #include "tests/support/TempFolder.h"
 
 namespace varnex {
@@ -107,24 +108,13 @@ TEST_F(ConvertFolderTest, EmptyFolderTextConvertsNothingAnywhere) {
 }
 
 // Another program takes the new name between the search and the rename.
-class RacingFileSystem final : public FileSystem {
+class RacingFileSystem final : public test::ForwardingFileSystem {
  public:
-  explicit RacingFileSystem(FileSystem& real) : real_(real) {}
-  std::unique_ptr<FileSearch> Find(const std::string& pattern, std::uint32_t word) override {
-    return real_.Find(pattern, word);
-  }
-  std::optional<std::uint32_t> Attributes(const std::string& path) override {
-    return real_.Attributes(path);
-  }
-  void SetCurrentDirectory(const std::string& path) override { real_.SetCurrentDirectory(path); }
-  std::string CurrentDirectory() override { return real_.CurrentDirectory(); }
+  using ForwardingFileSystem::ForwardingFileSystem;
   std::error_code RenameNoReplace(const std::string& from, const std::string& to) override {
     std::ofstream(to) << "theirs";
     return real_.RenameNoReplace(from, to);
   }
-
- private:
-  FileSystem& real_;
 };
 
 TEST_F(ConvertFolderTest, NameTakenAfterTheSearchIsStillNotReplaced) {

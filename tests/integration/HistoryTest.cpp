@@ -15,6 +15,7 @@
 #include "history/Undo.h"
 #include "platform/fs/PosixFileSystem.h"
 #include "platform/fs/PosixJournalStorage.h"
+#include "tests/support/ForwardingFileSystem.h"
 #include "tests/support/TempFolder.h"
 
 namespace varnex {
@@ -91,18 +92,10 @@ TEST_F(HistoryTest, UndoPutsBackEveryNameByteForByte) {
 
 TEST_F(HistoryTest, TheJournalIsWholeOnDiskBeforeTheFirstRename) {
   // A file system that looks at the journal when the first rename comes.
-  class Watching final : public FileSystem {
+  class Watching final : public test::ForwardingFileSystem {
    public:
     Watching(PosixFileSystem& fs, History& history, std::string folder)
-        : fs_(fs), history_(history), folder_(std::move(folder)) {}
-    std::unique_ptr<FileSearch> Find(const std::string& p, std::uint32_t w) override {
-      return fs_.Find(p, w);
-    }
-    std::optional<std::uint32_t> Attributes(const std::string& p) override {
-      return fs_.Attributes(p);
-    }
-    void SetCurrentDirectory(const std::string& p) override { fs_.SetCurrentDirectory(p); }
-    std::string CurrentDirectory() override { return fs_.CurrentDirectory(); }
+        : ForwardingFileSystem(fs), history_(history), folder_(std::move(folder)) {}
     std::error_code RenameNoReplace(const std::string& from, const std::string& to) override {
       if (!seen) {
         const auto passes = history_.Passes(*history_.Storage().FolderIdentity(folder_));
@@ -111,12 +104,11 @@ TEST_F(HistoryTest, TheJournalIsWholeOnDiskBeforeTheFirstRename) {
           seen = PassRecord{};
         }
       }
-      return fs_.RenameNoReplace(from, to);
+      return real_.RenameNoReplace(from, to);
     }
     std::optional<PassRecord> seen;
 
    private:
-    PosixFileSystem& fs_;
     History& history_;
     std::string folder_;
   };
@@ -249,23 +241,12 @@ TEST_F(HistoryTest, AnEntryThePassNeverReachedIsKeptAsItIs) {
 
 // A rename back that the file system refuses leaves the entry under its new name, and says so.
 TEST_F(HistoryTest, ARefusedRenameBackIsReportedAsKept) {
-  class Refusing final : public FileSystem {
+  class Refusing final : public test::ForwardingFileSystem {
    public:
-    explicit Refusing(PosixFileSystem& fs) : fs_(fs) {}
-    std::unique_ptr<FileSearch> Find(const std::string& p, std::uint32_t w) override {
-      return fs_.Find(p, w);
-    }
-    std::optional<std::uint32_t> Attributes(const std::string& p) override {
-      return fs_.Attributes(p);
-    }
-    void SetCurrentDirectory(const std::string& p) override { fs_.SetCurrentDirectory(p); }
-    std::string CurrentDirectory() override { return fs_.CurrentDirectory(); }
+    using ForwardingFileSystem::ForwardingFileSystem;
     std::error_code RenameNoReplace(const std::string&, const std::string&) override {
       return std::make_error_code(std::errc::permission_denied);
     }
-
-   private:
-    PosixFileSystem& fs_;
   };
   work.File("music/a.mp3", "A");
   Convert("mp3", "iad");
