@@ -124,7 +124,6 @@ void TMp3Form::CreateControls() {
 
   AproposFrame1 = new TAproposFrame(linkOpener_, this);
 
-  setTabOrder(AProposBtn, AproposFrame1->Memo1);
   setTabOrder(AproposFrame1->FermerBtn, QuitterBtn);
   setTabOrder(QuitterBtn, convertirBtn);
   setTabOrder(convertirBtn, FileListBox1);
