@@ -4,7 +4,6 @@
 #include <QStyle>
 
 #include "platform/image/JpegImage.h"
-#include "platform/media/GstFilterGraph.h"
 
 // The pictures are compiled into this static library, whose resource registration the linker
 // would drop unless something names it.
@@ -49,12 +48,12 @@ QSize FrameExtra(const QWidget& window) {
 
 }  // namespace
 
-QString AboutText() {
+QString AboutText(const QString& mediaLibrary) {
   const QString paragraphs[] = {
       QStringLiteral("Varnex was written by Tomvik in C++20, with the Qt %1 toolkit for its "
                      "window, %2 to play the songs and %3 to show the picture. Its "
                      "links are link labels of its own.")
-          .arg(QString::fromLatin1(qVersion()), QString::fromStdString(GStreamerVersion()),
+          .arg(QString::fromLatin1(qVersion()), mediaLibrary,
                QString::fromStdString(JpegImage::LibraryName()).simplified()),
       QStringLiteral("Last updated on 7 December 2026."),
       QStringLiteral("It lists the mp3 or iad files of one folder, plays them, and renames the "
@@ -153,7 +152,7 @@ void TAproposFrame::ShowPanel() {
   UrlLabel2->SetMailSubject(kMailSubject);
   savedSize_ = window_.frameGeometry().size();
   ShadowLabel1->SetCaption(QString::fromStdString(kTitle));
-  Memo1->setPlainText(AboutText());
+  Memo1->setPlainText(AboutText(mediaLibrary_));
   // The window has no scroll bars of its own to switch off; its client area takes the panel's size.
   window_.setFixedSize(width(), height());
   show();

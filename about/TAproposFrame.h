@@ -29,6 +29,9 @@ class TAproposFrame final : public QFrame {
   QPlainTextEdit* Memo1;
   QPushButton* FermerBtn;
 
+  // The name and version of the library that plays the songs, for the about text.
+  void SetMediaLibrary(QString name) { mediaLibrary_ = std::move(name); }
+
   // The window's outer size at the last show; nothing before the first.
   std::optional<QSize> SavedSize() const { return savedSize_; }
 
@@ -37,10 +40,11 @@ class TAproposFrame final : public QFrame {
 
   QWidget& window_;
   std::optional<QSize> savedSize_;
+  QString mediaLibrary_;
 };
 
 // The about text: who wrote the program and with what, its last update, what it does, and the
-// invitations to the web page and to write.
-QString AboutText();
+// invitations to the web page and to write. `mediaLibrary` names the library that plays the songs.
+QString AboutText(const QString& mediaLibrary);
 
 }  // namespace varnex

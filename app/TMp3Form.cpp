@@ -11,7 +11,7 @@
 #include <QStyle>
 #include <cstdint>
 
-#include "app/ConvertFolder.h"
+#include "conversion/ConvertFolder.h"
 #include "history/Undo.h"
 #include "platform/fs/PathRules.h"
 #include "platform/media/WideText.h"

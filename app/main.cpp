@@ -40,6 +40,7 @@ int main(int argc, char** argv) {
     varnex::PosixJournalStorage journals;
     varnex::History history(journals, journals.StateFolder());
     varnex::TMp3Form form(fs, settings, folderDialog, linkOpener, startDirectory, arguments);
+    form.AproposFrame1->SetMediaLibrary(QString::fromStdString(varnex::GStreamerVersion()));
     form.AttachHistory(&history);
     // Made after the window and destroyed before it, as the window's handlers use it.
     varnex::Tdm dm(media, [](const std::exception& error) { varnex::ShowErrorReport(error); });

@@ -16,8 +16,8 @@
 #include <filesystem>
 #include <functional>
 
-#include "app/ConvertFolder.h"
 #include "bench/BenchSupport.h"
+#include "conversion/ConvertFolder.h"
 #include "history/PassRecorder.h"
 #include "history/Undo.h"
 #include "platform/fs/PosixFileSystem.h"

@@ -4,7 +4,7 @@
 #include <system_error>
 #include <vector>
 
-#include "app/ConvertFolder.h"
+#include "conversion/ConvertFolder.h"
 #include "history/History.h"
 
 namespace varnex {

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "app/ConvertFolder.h"
+#include "conversion/ConvertFolder.h"
 
 namespace varnex {
 

@@ -1,8 +1,5 @@
 #include "TFilterGraph.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <QEvent>
 #include <cstdio>
 
@@ -210,21 +207,18 @@ void TFilterGraph::SetLogFile(const std::string& name) {
     logFile_ = name;
     return;
   }
-  logStream_ = open(name.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  if (logStream_ < 0) {
+  logStream_ = LogStream(name);
+  if (!logStream_.IsOpen()) {
     return;  // dropped quietly; the previous name stays
   }
   if (graphBuilder_) {
-    graphBuilder_->SetLogFile(logStream_);
+    graphBuilder_->SetLogFile(logStream_.Handle());
   }
   logFile_ = name;
 }
 
 void TFilterGraph::CloseLogStream() {
-  if (logStream_ >= 0) {
-    close(logStream_);
-    logStream_ = -1;
-  }
+  logStream_ = LogStream();
 }
 
 HRESULT TFilterGraph::QueryInterface(const IID& iid, void** object) {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/Exception.h"
+#include "platform/fs/LogStream.h"
 #include "platform/media/ComRuntime.h"
 #include "playback/GraphEvents.h"
 
@@ -137,7 +138,7 @@ class TFilterGraph : public TGraphEvents {
   ComPtr<IDvdGraphBuilder> dvdBuilder_;
   ComPtr<IMediaEventEx> mediaEvents_;
   std::uint32_t rotCookie_ = 0;
-  int logStream_ = -1;
+  LogStream logStream_;
 };
 
 }  // namespace varnex

@@ -1,0 +1,431 @@
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <QDropEvent>
+#include <QFile>
+#include <QGuiApplication>
+#include <QImage>
+#include <QMimeData>
+#include <QRadioButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <QUrl>
+#include <filesystem>
+
+#include "app/StartDirectory.h"
+#include "app/TMp3Form.h"
+#include "platform/fs/PosixFileSystem.h"
+#include "platform/shell/DroppedNames.h"
+#include "tests/support/FakeFolderDialog.h"
+#include "tests/support/MemoryRegistryStore.h"
+#include "tests/support/ModalCloser.h"
+#include "tests/support/RecordingLinkOpener.h"
+#include "tests/support/TempFolder.h"
+#include "tests/support/WindowTest.h"
+#include "widgets/ErrorReport.h"
+
+namespace varnex {
+namespace {
+
+using test::ModalCloser;
+using test::TempFolder;
+using Names = std::vector<std::string>;
+
+class Mp3FormTest : public test::WindowTest {
+ protected:
+  void SetUp() override {
+    folder.File("b.mp3");
+    folder.File("A.MP3");
+    folder.File("c.iad");
+    folder.Folder("start");
+    folder.Folder("other");
+    folder.File("other/x.mp3");
+    folder.Folder(".hidden");
+    fs.SetCurrentDirectory(folder / "start");
+  }
+
+  std::unique_ptr<TMp3Form> Start(std::vector<std::string> arguments) {
+    auto form = MakeWindow(std::move(arguments));
+    form->show();
+    return form;
+  }
+};
+
+TEST_F(Mp3FormTest, StartsWithTheCaptionAndTheMp3Choice) {
+  const auto form = Start({});
+  EXPECT_EQ(form->windowTitle(), QStringLiteral("Varnex by Tomvik"));
+  EXPECT_EQ(form->rg->ItemIndex(), 0);
+  EXPECT_EQ(form->FileListBox1->Mask(), "*.mp3");
+  EXPECT_EQ(form->convertirBtn->text(), QStringLiteral("mp3 => iad"));
+  EXPECT_EQ(form->size(), QSize(472, 352));
+  EXPECT_TRUE(boxes.Seen().isEmpty());
+}
+
+TEST_F(Mp3FormTest, FolderArgumentIsShownAndListed) {
+  const auto form = Start({folder.Path()});
+  EXPECT_EQ(form->DirectoryEdit1->Text(), folder.Path());
+  EXPECT_EQ(form->FileListBox1->Entries(), (Names{"A.MP3", "b.mp3"}));
+  EXPECT_TRUE(boxes.Seen().isEmpty());
+}
+
+TEST_F(Mp3FormTest, RelativeArgumentIsTakenFromTheStartDirectory) {
+  const auto form = Start({"../other"});
+  EXPECT_EQ(form->DirectoryEdit1->Text(), folder / "start/../other");
+  EXPECT_EQ(form->FileListBox1->FolderPath(), folder / "other");
+}
+
+TEST_F(Mp3FormTest, SecondArgumentBringsTheWarningAndTheFirstStays) {
+  const auto form = Start({folder / "other", folder.Path()});
+  EXPECT_EQ(boxes.Seen(), QStringList{QStringLiteral("Warning: Only one folder, please")});
+  EXPECT_EQ(form->FileListBox1->FolderPath(), folder / "other");
+}
+
+TEST_F(Mp3FormTest, ArgumentThatNamesNoFolderLeavesTheListAlone) {
+  const auto form = Start({folder / "missing"});
+  EXPECT_EQ(form->DirectoryEdit1->Text(), folder / "missing");
+  EXPECT_EQ(form->FileListBox1->FolderPath(), folder / "start");
+  EXPECT_TRUE(boxes.Seen().isEmpty());
+}
+
+// A song given at start-up is selected in its folder, so the play button plays it at once.
+TEST_F(Mp3FormTest, FileArgumentIsSelectedInItsFolder) {
+  auto form = Start({folder / "b.mp3"});
+  EXPECT_EQ(form->FileListBox1->Entries(), (Names{"A.MP3", "b.mp3"}));
+  EXPECT_EQ(form->FileListBox1->Mask(), "*.mp3");
+  EXPECT_EQ(form->FileListBox1->SelectedFilePath(), folder / "b.mp3");
+  EXPECT_EQ(form->DirectoryEdit1->Text(), folder / "b.mp3");
+
+  form = Start({folder / "c.iad"});  // the mask changes only when it does not match
+  EXPECT_EQ(form->FileListBox1->Mask(), "c.iad");
+  EXPECT_EQ(form->FileListBox1->SelectedFilePath(), folder / "c.iad");
+  EXPECT_TRUE(boxes.Seen().isEmpty());
+}
+
+TEST_F(Mp3FormTest, ChoiceSetsMaskAndCaption) {
+  const auto form = Start({folder.Path()});
+  QTest::mouseClick(form->rg->findChildren<QRadioButton*>().at(1), Qt::LeftButton);
+  EXPECT_EQ(form->FileListBox1->Mask(), "*.iad");
+  EXPECT_EQ(form->convertirBtn->text(), QStringLiteral("iad => mp3"));
+  EXPECT_EQ(form->FileListBox1->Entries(), Names{"c.iad"});
+  QTest::mouseClick(form->rg->findChildren<QRadioButton*>().at(0), Qt::LeftButton);
+  EXPECT_EQ(form->FileListBox1->Mask(), "*.mp3");
+  EXPECT_EQ(form->convertirBtn->text(), QStringLiteral("mp3 => iad"));
+}
+
+TEST_F(Mp3FormTest, EnterPressesConvertUnlessAnotherButtonHasTheFocus) {
+  const auto form = Start({folder.Path()});
+  QSignalSpy converts(form->convertirBtn, &QPushButton::clicked);
+  for (QWidget* focus :
+       std::initializer_list<QWidget*>{form->FileListBox1, form->DirectoryEdit1, form->TrackBar1}) {
+    QTest::keyClick(focus, Qt::Key_Return);
+  }
+  EXPECT_EQ(converts.count(), 3);
+  QSignalSpy abouts(form->AProposBtn, &QPushButton::clicked);
+  QTest::keyClick(form->AProposBtn, Qt::Key_Return);
+  EXPECT_EQ(abouts.count(), 1);
+  EXPECT_EQ(converts.count(), 3);
+}
+
+TEST_F(Mp3FormTest, ControlsLieWhereTheDesignPutsThemWithTheirHints) {
+  const auto form = Start({});
+  // The window's 11-pixel font, which its controls take; the choice has its own, bold.
+  EXPECT_EQ(form->font().pixelSize(), 11);
+  EXPECT_EQ(form->convertirBtn->font().pixelSize(), 11);
+  EXPECT_EQ(form->rg->font().pixelSize(), 13);
+  const struct {
+    QWidget* control;
+    QRect geometry;
+    const char* hint;
+  } design[] = {
+      {form->DirectoryEdit1,
+       {16, 16, 441, 21},
+       "Selected Folder.\nClick the button on the right to change it."},
+      {form->FileListBox1, {16, 56, 441, 177}, "List of mp3 or iad files\nin the selected folder"},
+      {form->SpeedButton1, {120, 240, 23, 22}, "Play the selected file (if any)"},
+      {form->SpeedButton2, {152, 240, 23, 22}, "Stop playing the file"},
+      {form->TrackBar1, {200, 240, 257, 33}, "Volume for playing the files"},
+      {form->rg, {24, 272, 105, 73}, "Choose to select mp3 or iad files"},
+      {form->convertirBtn, {184, 304, 97, 25}, "Change extension of files"},
+      {form->AProposBtn, {360, 288, 75, 25}, "Information about the author of this program"},
+      {form->QuitterBtn, {360, 320, 75, 25}, "Quit this program"}};
+  for (const auto& [control, geometry, hint] : design) {
+    EXPECT_EQ(control->geometry(), geometry) << hint;
+    EXPECT_EQ(control->toolTip(), QString::fromUtf8(hint));
+  }
+}
+
+// The window's ground is the button face of the desktop's colours, also where that differs from
+// the colour of other windows.
+TEST_F(Mp3FormTest, WindowIsPaintedInTheButtonFaceColour) {
+  const auto form = Start({});
+  QPalette palette = form->palette();
+  palette.setColor(QPalette::Button, QColor(200, 10, 10));
+  palette.setColor(QPalette::Window, QColor(10, 200, 10));
+  form->setPalette(palette);
+  EXPECT_EQ(form->grab().toImage().pixelColor(4, 4), QColor(200, 10, 10));
+}
+
+TEST_F(Mp3FormTest, QuitClosesTheWindowAndStoresTheFolderOnce) {
+  const auto form = Start({folder.Path()});
+  const int opensBefore = settings.opened;
+  QTest::mouseClick(form->QuitterBtn, Qt::LeftButton);
+  EXPECT_FALSE(form->isVisible());
+  EXPECT_EQ(settings.opened, opensBefore + 1);
+  EXPECT_EQ(settings.keys["Software\\Varnex"].at("Dossier").data.size(), folder.Path().size() + 1);
+}
+
+TEST_F(Mp3FormTest, FieldTakesNoTyping) {
+  const auto form = Start({folder.Path()});
+  QTest::keyClicks(form->DirectoryEdit1, QStringLiteral("xyz"));
+  QTest::keyClick(form->DirectoryEdit1, Qt::Key_Backspace);
+  EXPECT_EQ(form->DirectoryEdit1->text().toStdString(), folder.Path());
+  EXPECT_EQ(form->DirectoryEdit1->Text(), folder.Path());
+}
+
+TEST_F(Mp3FormTest, DroppedFolderOrFileIsApplied) {
+  const auto form = Start({});
+  form->WMDROPFILES({folder / "other", folder.Path()});  // only the first counts
+  EXPECT_EQ(form->DirectoryEdit1->Text(), folder / "other");
+  EXPECT_EQ(form->FileListBox1->Entries(), Names{"x.mp3"});
+
+  form->WMDROPFILES({folder / "c.iad"});  // another extension: the list shows that file alone
+  EXPECT_EQ(form->FileListBox1->Mask(), "c.iad");
+  EXPECT_EQ(form->FileListBox1->SelectedFilePath(), folder / "c.iad");
+}
+
+TEST_F(Mp3FormTest, DropsOfHiddenMissingOrNothingAreIgnored) {
+  const auto form = Start({folder.Path()});
+  for (const Names& drop :
+       {Names{folder / ".hidden"}, Names{folder / "missing"}, Names{"/"}, Names{}}) {
+    form->WMDROPFILES(drop);
+    EXPECT_EQ(form->DirectoryEdit1->Text(), folder.Path());
+    EXPECT_EQ(form->FileListBox1->FolderPath(), folder.Path());
+  }
+}
+
+TEST_F(Mp3FormTest, DropEventCarriesTheBytesOfTheName) {
+  const std::string odd = folder.Folder("caf\xE9 & co");
+  folder.File("caf\xE9 & co/song.mp3");
+  const auto form = Start({});
+  QMimeData data;
+  data.setData(QStringLiteral("text/uri-list"),
+               "https://example.org/x\r\nfile://" +
+                   QByteArray::fromStdString(odd).toPercentEncoding("/") + "\r\n");
+  QDragEnterEvent enter(QPoint(100, 100), Qt::CopyAction, &data, Qt::LeftButton, {});
+  QApplication::sendEvent(form.get(), &enter);
+  EXPECT_TRUE(enter.isAccepted());
+  QDropEvent drop(QPointF(100, 100), Qt::CopyAction, &data, Qt::LeftButton, {});
+  QApplication::sendEvent(form.get(), &drop);
+  EXPECT_EQ(form->DirectoryEdit1->Text(), odd);
+  EXPECT_EQ(form->FileListBox1->Entries(), Names{"song.mp3"});
+}
+
+TEST_F(Mp3FormTest, EnterConvertsTheFolderAndFlipsTheChoice) {
+  const auto form = Start({folder.Path()});
+  form->FileListBox1->setFocus();
+  QTest::keyClick(form->FileListBox1, Qt::Key_Return);
+  EXPECT_EQ(test::ReadFile(folder / "A.iad"), "data");
+  EXPECT_TRUE(std::filesystem::exists(folder / "b.iad"));
+  EXPECT_EQ(form->rg->ItemIndex(), 1);
+  EXPECT_EQ(form->convertirBtn->text(), QStringLiteral("iad => mp3"));
+  EXPECT_EQ(form->FileListBox1->Entries(), (Names{"A.iad", "b.iad", "c.iad"}));
+  EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+
+  QTest::mouseClick(form->convertirBtn, Qt::LeftButton);
+  EXPECT_EQ(form->FileListBox1->Entries(), (Names{"A.mp3", "b.mp3", "c.mp3"}));
+  EXPECT_EQ(form->convertirBtn->text(), QStringLiteral("mp3 => iad"));
+}
+
+TEST_F(Mp3FormTest, EmptyFolderTextConvertsNothingButFlips) {
+  folder.File("start/here.mp3");
+  const auto form = Start({});
+  form->DirectoryEdit1->SetText("");
+  QTest::mouseClick(form->convertirBtn, Qt::LeftButton);
+  EXPECT_TRUE(std::filesystem::exists(folder / "start/here.mp3"));
+  EXPECT_EQ(form->convertirBtn->text(), QStringLiteral("iad => mp3"));
+}
+
+TEST_F(Mp3FormTest, RelativeFolderTextConvertsWhereTheProgramStarted) {
+  folder.Folder("start/music");
+  folder.File("start/music/song.mp3");
+  const auto form = Start({});
+  form->DirectoryEdit1->SetText("music");  // as a hand-edited stored folder would come
+  ASSERT_EQ(form->FileListBox1->FolderPath(), folder / "start/music");
+  QTest::mouseClick(form->convertirBtn, Qt::LeftButton);  // the list has entered music by now
+  EXPECT_TRUE(std::filesystem::exists(folder / "start/music/song.iad"));
+}
+
+TEST_F(Mp3FormTest, CursorComesBackWhenTheListCannotBeReread) {
+  const std::string doomed = folder.Folder("doomed");
+  const auto form = Start({doomed});
+  std::filesystem::remove(doomed);
+  QTest::mouseClick(form->convertirBtn, Qt::LeftButton);
+  EXPECT_EQ(boxes.Seen().size(), 1);
+  EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+}
+
+// Input already queued is handled before the list is re-read: a drop that waited in the queue is
+// applied inside the new folder's application, which then has the last word in the list.
+TEST_F(Mp3FormTest, QueuedInputIsHandledBeforeTheListIsReread) {
+  const auto form = Start({folder.Path()});
+  QMetaObject::invokeMethod(
+      form.get(), [&] { form->WMDROPFILES({folder / "other"}); }, Qt::QueuedConnection);
+  form->DirectoryEdit1->SetText(folder / "start");
+  EXPECT_EQ(form->DirectoryEdit1->Text(), folder / "other");  // the drop ran in between
+  EXPECT_EQ(form->FileListBox1->FolderPath(), folder / "start");
+}
+
+TEST_F(Mp3FormTest, BrowsedFolderIsListed) {
+  const auto form = Start({folder.Path()});
+  folderDialog.answer = folder / "other";
+  QTest::keyClick(form->DirectoryEdit1, Qt::Key_Down, Qt::AltModifier);
+  EXPECT_EQ(folderDialog.calls.at(0).dialogText, "Select a directory with songs to convert");
+  EXPECT_EQ(folderDialog.calls.at(0).startFolder, folder.Path());
+  EXPECT_EQ(form->DirectoryEdit1->Text(), folder / "other");
+  EXPECT_EQ(form->FileListBox1->Entries(), Names{"x.mp3"});
+}
+
+TEST_F(Mp3FormTest, TabVisitsEveryControlInTheDesignOrder) {
+  const auto form = Start({folder.Path()});
+  QApplication::setActiveWindow(form.get());
+  form->AProposBtn->setFocus();
+  std::vector<QWidget*> visited;
+  for (int i = 0; i < 10; ++i) {
+    visited.push_back(QApplication::focusWidget());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+  }
+  const std::vector<QWidget*> expected = {form->AProposBtn,
+                                          form->AproposFrame1->Memo1,
+                                          form->AproposFrame1->FermerBtn,
+                                          form->QuitterBtn,
+                                          form->convertirBtn,
+                                          form->FileListBox1,
+                                          form->DirectoryEdit1,
+                                          form->rg->findChildren<QRadioButton*>().at(0),
+                                          form->TrackBar1,
+                                          form->AProposBtn};
+  EXPECT_EQ(visited, expected);
+}
+
+// The window carries the icon the desktop entry installs, drawn for each size rather than scaled,
+// and names that entry.
+TEST_F(Mp3FormTest, WindowCarriesTheProgramsOwnIconAndNamesItsDesktopEntry) {
+  const auto form = Start({});
+  for (const int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
+    const QImage installed(
+        QStringLiteral(VARNEX_DATA "/icons/org.example.Varnex-%1.png").arg(size));
+    ASSERT_FALSE(installed.isNull()) << size;
+    // Compared as the pixmap keeps them, with the colours weighted by their opacity.
+    const QImage shown = form->windowIcon().pixmap(QSize(size, size), 1.0).toImage();
+    EXPECT_TRUE(shown.convertToFormat(QImage::Format_ARGB32_Premultiplied) ==
+                installed.convertToFormat(QImage::Format_ARGB32_Premultiplied))
+        << size;
+  }
+  EXPECT_TRUE(QFile::exists(QStringLiteral(VARNEX_DATA "/") + QGuiApplication::desktopFileName() +
+                            QStringLiteral(".desktop")));
+}
+
+// At 16 pixels and 1x the about button's question mark must read as one: whole pixels only (no
+// blur from scaling a larger picture down), and exactly two marks, the hook and the dot below it.
+TEST_F(Mp3FormTest, HelpGlyphIsASharpQuestionMarkAtSixteenPixels) {
+  const auto form = Start({});
+  const QImage glyph = form->AProposBtn->icon()
+                           .pixmap(QSize(16, 16), 1.0)
+                           .toImage()
+                           .convertToFormat(QImage::Format_ARGB32);
+  ASSERT_EQ(glyph.size(), QSize(16, 16));
+  std::vector<int> mark(16 * 16, -1);  // component number of each opaque pixel
+  int marks = 0;
+  std::vector<int> topRow;
+  for (int y = 0; y < 16; ++y) {
+    for (int x = 0; x < 16; ++x) {
+      const int alpha = qAlpha(glyph.pixel(x, y));
+      EXPECT_TRUE(alpha == 0 || alpha == 255) << x << "," << y << ": " << alpha;
+      if (alpha != 255 || mark[y * 16 + x] >= 0) {
+        continue;
+      }
+      topRow.push_back(y);
+      std::vector<QPoint> todo{{x, y}};
+      mark[y * 16 + x] = marks;
+      while (!todo.empty()) {
+        const QPoint p = todo.back();
+        todo.pop_back();
+        for (const QPoint step : {QPoint(1, 0), QPoint(-1, 0), QPoint(0, 1), QPoint(0, -1)}) {
+          const QPoint q = p + step;
+          if (q.x() >= 0 && q.x() < 16 && q.y() >= 0 && q.y() < 16 &&
+              qAlpha(glyph.pixel(q)) == 255 && mark[q.y() * 16 + q.x()] < 0) {
+            mark[q.y() * 16 + q.x()] = marks;
+            todo.push_back(q);
+          }
+        }
+      }
+      ++marks;
+    }
+  }
+  ASSERT_EQ(marks, 2);
+  EXPECT_LT(topRow[0], topRow[1]);
+}
+
+TEST_F(Mp3FormTest, UncaughtFailureReachesTheErrorReport) {
+  const std::string doomed = folder.Folder("doomed");
+  const auto form = Start({doomed});
+  std::filesystem::remove(doomed);
+  QTest::mouseClick(form->rg->findChildren<QRadioButton*>().at(1), Qt::LeftButton);
+  ASSERT_EQ(boxes.Seen().size(), 1);
+  EXPECT_TRUE(boxes.Seen().front().endsWith(QStringLiteral(": File not found.")))
+      << boxes.Seen().front().toStdString();
+}
+
+// The folder removed under the window: whatever re-reading says, the choice, the caption and the
+// list agree, and no name of the gone folder stays on show.
+TEST_F(Mp3FormTest, ChoiceCaptionAndListAgreeWhenTheFolderIsGone) {
+  const std::string doomed = folder.Folder("doomed");
+  folder.File("doomed/old.mp3");
+  folder.File("doomed/old.iad");
+  const auto form = Start({doomed});
+  ASSERT_EQ(form->FileListBox1->Entries(), Names{"old.mp3"});
+  std::filesystem::remove_all(doomed);
+
+  QTest::mouseClick(form->rg->findChildren<QRadioButton*>().at(1), Qt::LeftButton);
+  EXPECT_EQ(boxes.Seen().size(), 1);
+  EXPECT_EQ(form->rg->ItemIndex(), 1);
+  EXPECT_EQ(form->FileListBox1->Mask(), "*.iad");
+  EXPECT_EQ(form->convertirBtn->text(), QStringLiteral("iad => mp3"));
+  EXPECT_TRUE(form->FileListBox1->Entries().empty());
+  EXPECT_EQ(form->FileListBox1->SelectedFilePath(), "");
+
+  QTest::mouseClick(form->convertirBtn, Qt::LeftButton);  // converts nothing, flips back
+  EXPECT_EQ(boxes.Seen().size(), 2);
+  EXPECT_EQ(form->rg->ItemIndex(), 0);
+  EXPECT_EQ(form->convertirBtn->text(), QStringLiteral("mp3 => iad"));
+  EXPECT_TRUE(form->FileListBox1->Entries().empty());
+
+  folder.Folder("doomed");  // back again: the next choice lists it
+  folder.File("doomed/new.iad");
+  QTest::mouseClick(form->rg->findChildren<QRadioButton*>().at(1), Qt::LeftButton);
+  EXPECT_EQ(form->FileListBox1->Entries(), Names{"new.iad"});
+  EXPECT_EQ(boxes.Seen().size(), 2);
+}
+
+// The list stands in the folder it shows; when that folder is removed, the window can still go to
+// another folder and convert there.
+TEST_F(Mp3FormTest, AnotherFolderWorksAfterTheShownOneWasRemoved) {
+  const std::string doomed = folder.Folder("doomed");
+  folder.File("doomed/old.mp3");
+  const std::string elsewhere = folder.Folder("elsewhere");
+  folder.File("elsewhere/z.mp3");
+  const auto form = Start({doomed});
+  ASSERT_EQ(form->FileListBox1->Entries(), Names{"old.mp3"});
+  std::filesystem::remove_all(doomed);
+
+  form->DirectoryEdit1->SetText(elsewhere);
+  EXPECT_EQ(form->FileListBox1->FolderPath(), elsewhere);
+  EXPECT_EQ(form->FileListBox1->Entries(), Names{"z.mp3"});
+  QTest::mouseClick(form->convertirBtn, Qt::LeftButton);
+  EXPECT_TRUE(std::filesystem::exists(elsewhere + "/z.iad"));
+  EXPECT_EQ(form->FileListBox1->Entries(), Names{"z.iad"});
+  EXPECT_TRUE(boxes.Seen().empty());
+}
+
+}  // namespace
+}  // namespace varnex

@@ -1,0 +1,181 @@
+#include <gtest/gtest.h>
+
+#include <QDeadlineTimer>
+#include <QGuiApplication>
+#include <QScreen>
+#include <csignal>
+#include <cstdint>
+#include <limits>
+
+#include "app/SessionEnd.h"
+#include "app/TMp3Form.h"
+#include "platform/fs/PosixFileSystem.h"
+#include "tests/support/FakeFolderDialog.h"
+#include "tests/support/MemoryRegistryStore.h"
+#include "tests/support/ModalCloser.h"
+#include "tests/support/RecordingLinkOpener.h"
+#include "tests/support/TempFolder.h"
+#include "tests/support/WindowTest.h"
+
+namespace varnex {
+namespace {
+
+using test::MemoryRegistryStore;
+
+const std::string kKey = "Software\\Varnex";
+const QPoint kDesignPosition(234, 138);
+
+RegistryValue Text(std::uint32_t type, const std::string& text) {
+  RegistryValue value{type, std::vector<std::uint8_t>(text.begin(), text.end())};
+  value.data.push_back(0);
+  return value;
+}
+
+RegistryValue Dword(std::int32_t number) {
+  const auto bits = static_cast<std::uint32_t>(number);
+  return {REG_DWORD,
+          {static_cast<std::uint8_t>(bits), static_cast<std::uint8_t>(bits >> 8),
+           static_cast<std::uint8_t>(bits >> 16), static_cast<std::uint8_t>(bits >> 24)}};
+}
+
+class SettingsTest : public test::WindowTest {
+ protected:
+  std::unique_ptr<TMp3Form> Start(std::vector<std::string> arguments = {}) {
+    return MakeWindow(std::move(arguments));
+  }
+  MemoryRegistryStore::Values& Stored() { return settings.keys[kKey]; }
+};
+
+TEST_F(SettingsTest, FirstStartCreatesTheKeyAndCloseWritesAllThree) {
+  const auto form = Start();
+  EXPECT_TRUE(settings.keys.count(kKey));
+  EXPECT_EQ(form->DirectoryEdit1->Text(), "");
+  EXPECT_EQ(form->pos(), kDesignPosition);
+  form->close();
+  EXPECT_EQ(Stored().at("Dossier"), (RegistryValue{REG_SZ, {0}}));  // the empty text: one NUL
+  EXPECT_EQ(Stored().at("Top"), Dword(138));
+  EXPECT_EQ(Stored().at("Left"), Dword(234));
+}
+
+TEST_F(SettingsTest, StoredFolderAndPositionComeBack) {
+  Stored() = {{"Dossier", Text(REG_SZ, folder.Path())}, {"Top", Dword(40)}, {"Left", Dword(-20)}};
+  folder.File("song.mp3");
+  const auto form = Start();
+  form->show();
+  EXPECT_EQ(form->DirectoryEdit1->Text(), folder.Path());
+  EXPECT_EQ(form->FileListBox1->Entries(), std::vector<std::string>{"song.mp3"});
+  EXPECT_EQ(form->pos(), QPoint(-20, 40));  // partly on the screen: applied as stored
+}
+
+TEST_F(SettingsTest, HalfAPositionAndWrongTypes) {
+  Stored() = {{"Top", Dword(50)}};
+  EXPECT_EQ(Start()->pos(), QPoint(234, 50));  // top alone
+
+  Stored() = {{"Left", Dword(50)}};
+  EXPECT_EQ(Start()->pos(), kDesignPosition);  // left without top: neither
+
+  Stored() = {{"Top", Text(REG_SZ, "50")}, {"Left", Dword(50)}};
+  EXPECT_EQ(Start()->pos(), kDesignPosition);
+
+  Stored() = {{"Top", {REG_DWORD, {1, 0, 0, 0, 0, 0, 0, 0}}}, {"Left", Dword(50)}};
+  EXPECT_EQ(Start()->pos(), kDesignPosition);  // longer than 4 bytes
+
+  Stored() = {{"Dossier", Dword(7)}};
+  const auto form = Start();
+  EXPECT_EQ(form->DirectoryEdit1->Text(), "DirectoryEdit1");  // ignored; design text stays
+  form->close();
+  EXPECT_EQ(Stored().at("Dossier").type, REG_SZ);  // written anew at close
+}
+
+TEST_F(SettingsTest, PositionOffEveryScreenIsNotApplied) {
+  const QRect screen = QGuiApplication::primaryScreen()->geometry();
+  Stored() = {{"Top", Dword(100)}, {"Left", Dword(screen.right() + 10)}};
+  EXPECT_EQ(Start()->pos(), kDesignPosition);
+  Stored() = {{"Top", Dword(-1000)}, {"Left", Dword(0)}};
+  EXPECT_EQ(Start()->pos(), kDesignPosition);
+  Stored() = {{"Top", Dword(-351)}, {"Left", Dword(-471)}};  // one pixel still on the screen
+  EXPECT_EQ(Start()->pos(), QPoint(-471, -351));
+  // Touching a screen's edge from outside is not on it.
+  for (const QPoint& touching : {QPoint(-472, 0), QPoint(0, -352), QPoint(screen.right() + 1, 0),
+                                 QPoint(0, screen.bottom() + 1)}) {
+    Stored() = {{"Top", Dword(touching.y())}, {"Left", Dword(touching.x())}};
+    EXPECT_EQ(Start()->pos(), kDesignPosition) << touching.x() << "," << touching.y();
+  }
+  Stored() = {{"Top", Dword(screen.bottom())}, {"Left", Dword(screen.right())}};
+  EXPECT_EQ(Start()->pos(), QPoint(screen.right(), screen.bottom()));
+}
+
+TEST_F(SettingsTest, PositionNearTheEndsOfTheRangeKeepsTheDesignPosition) {
+  constexpr std::int32_t kMax = std::numeric_limits<std::int32_t>::max();
+  constexpr std::int32_t kMin = std::numeric_limits<std::int32_t>::min();
+  const std::pair<std::int32_t, std::int32_t> positions[] = {
+      {kMax, kMax},    {kMax, 0},    {0, kMax}, {kMax - 100, 0},
+      {0, kMax - 300}, {kMin, kMin}, {kMin, 0}};
+  for (const auto& [top, left] : positions) {
+    Stored() = {{"Top", Dword(top)}, {"Left", Dword(left)}};
+    EXPECT_EQ(Start()->pos(), kDesignPosition) << "top " << top << ", left " << left;
+  }
+}
+
+// What a desktop session sends at logout, and a closed terminal: the window closes as by Quit.
+TEST_F(SettingsTest, TerminationSignalStoresTheSettingsAndClosesTheWindow) {
+  for (const int signal : {SIGTERM, SIGHUP}) {
+    settings.keys.clear();
+    const std::string shown = folder.Folder("shown" + std::to_string(signal));
+    TerminationSignal termination;
+    const auto form = Start({shown});
+    form->show();
+    form->move(60, 70);
+    const SessionEnd sessionEnd(termination, *form);
+    ASSERT_EQ(std::raise(signal), 0);
+    const QDeadlineTimer deadline(5000);
+    while (form->isVisible() && !deadline.hasExpired()) {
+      QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    }
+    EXPECT_FALSE(form->isVisible());
+    EXPECT_EQ(Stored()["Dossier"], Text(REG_SZ, shown));
+    EXPECT_EQ(Stored()["Top"], Dword(form->y()));
+    EXPECT_EQ(Stored()["Left"], Dword(form->x()));
+  }
+}
+
+TEST_F(SettingsTest, ExpandableTextIsNotExpanded) {
+  Stored() = {{"Dossier", Text(REG_EXPAND_SZ, "%HOME%/music")}};
+  EXPECT_EQ(Start()->DirectoryEdit1->Text(), "%HOME%/music");
+}
+
+TEST_F(SettingsTest, KeyThatCannotBeOpenedLeavesTheDesign) {
+  settings.openable = false;
+  const auto form = Start();
+  EXPECT_EQ(form->DirectoryEdit1->Text(), "DirectoryEdit1");
+  EXPECT_EQ(form->FileListBox1->FolderPath(), fs.CurrentDirectory());  // the design text unused
+  EXPECT_EQ(form->pos(), kDesignPosition);
+  form->close();  // and closing still works
+}
+
+TEST_F(SettingsTest, RefusedWritesEndOnlyTheirBlock) {
+  settings.refusedWrites = {"Dossier"};
+  Start()->close();
+  EXPECT_FALSE(Stored().count("Dossier"));
+  EXPECT_TRUE(Stored().count("Top") && Stored().count("Left"));
+
+  settings.keys.clear();
+  settings.refusedWrites = {"Top"};
+  Start()->close();
+  EXPECT_TRUE(Stored().count("Dossier"));
+  EXPECT_FALSE(Stored().count("Top") || Stored().count("Left"));
+}
+
+TEST_F(SettingsTest, ArgumentReplacesTheStoredFolderAndIsStoredAtClose) {
+  const std::string other = folder.Folder("other");
+  Stored() = {{"Dossier", Text(REG_SZ, folder.Path())}};
+  const auto form = Start({other});
+  EXPECT_EQ(form->DirectoryEdit1->Text(), other);
+  const int opensBefore = settings.opened;
+  form->close();
+  EXPECT_EQ(settings.opened, opensBefore + 1);  // one save per close
+  EXPECT_EQ(Stored().at("Dossier"), Text(REG_SZ, other));
+}
+
+}  // namespace
+}  // namespace varnex

@@ -1,0 +1,428 @@
+// varnex-convert run as a user runs it, on real folders.
+#include <gtest/gtest.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <set>
+#include <sstream>
+
+#include "cli/ConvertCommand.h"
+#include "platform/fs/PosixFileSystem.h"
+#include "tests/support/AsAnotherUser.h"
+#include "tests/support/TempFolder.h"
+
+namespace varnex {
+namespace {
+
+using test::AnotherUser;
+using test::NamesIn;
+using test::ReadFile;
+using test::ShellQuoted;
+using test::TempFolder;
+
+struct Result {
+  int status;
+  std::string out;
+  std::string err;
+};
+
+Result Outcome(int status, const std::string& outputs) {
+  return {status, ReadFile(outputs + "/out"), ReadFile(outputs + "/err")};
+}
+
+std::string WithOutputs(const std::string& command, const std::string& outputs) {
+  return command + " >" + ShellQuoted(outputs + "/out") + " 2>" + ShellQuoted(outputs + "/err");
+}
+
+Result RunConvert(const std::string& arguments) {
+  TempFolder outputs;
+  // Journals go to the run's own folder, not to the user's state folder.
+  const std::string command = "XDG_STATE_HOME=" + ShellQuoted(outputs / "state") + " " +
+                              ShellQuoted(VARNEX_CONVERT_BINARY) + " " + arguments;
+  const int status = std::system(WithOutputs(command, outputs.Path()).c_str());
+  return Outcome(WIFEXITED(status) ? WEXITSTATUS(status) : -1, outputs.Path());
+}
+
+// The same run by another user, through a copy of the program that the user can reach wherever
+// the checkout is.
+Result RunConvertAs(AnotherUser& other, const std::string& arguments) {
+  const std::string outputs = other.Scratch().Folder("outputs");
+  chmod(outputs.c_str(), 0777);
+  const std::string program = ShellQuoted(other.Program(VARNEX_CONVERT_BINARY));
+  return Outcome(other.Shell(WithOutputs(program + " " + arguments, outputs)), outputs);
+}
+
+std::vector<std::string> LinesContaining(const std::string& text, const std::string& part) {
+  std::vector<std::string> lines;
+  std::istringstream stream(text);
+  for (std::string line; std::getline(stream, line);) {
+    if (line.find(part) != std::string::npos) {
+      lines.push_back(line);
+    }
+  }
+  return lines;
+}
+
+TEST(ConvertCommand, DryRunChangesNothingAndPlansWhatTheRunDoes) {
+  TempFolder folder;
+  for (const char* name : {"a.mp3", "b.MP3", "b.mp3", "c.mp3", "c.iad", "d.Mp3", "notes.txt"}) {
+    folder.File(name, name);
+  }
+  folder.Folder("sub.mp3");
+  const std::set<std::string> before = NamesIn(folder.Path());
+  const std::string target = ShellQuoted(folder.Path());
+
+  const Result plan = RunConvert("--dry-run " + target);
+  EXPECT_EQ(plan.status, 1);
+  EXPECT_EQ(NamesIn(folder.Path()), before);
+  EXPECT_NE(plan.out.find(" c.iad exists"), std::string::npos) << plan.out;
+  EXPECT_NE(plan.out.find("b.iad is taken by b."), std::string::npos) << plan.out;
+  EXPECT_NE(plan.out.find("dry run, nothing changed: 4 renamed, 2 skipped"), std::string::npos)
+      << plan.out;
+
+  const Result run = RunConvert("--verbose " + target);
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(LinesContaining(run.out, " -> "), LinesContaining(plan.out, " -> "));
+  std::vector<std::string> skippedInPlan, skippedInRun;
+  for (const std::string& line : LinesContaining(plan.out, "skip ")) {
+    skippedInPlan.push_back(line.substr(5, line.find(": ") - 5));
+  }
+  for (const std::string& line : LinesContaining(run.err, ": not renamed: ")) {
+    skippedInRun.push_back(line.substr(16, line.find(": not renamed") - 16));
+  }
+  EXPECT_EQ(skippedInRun, skippedInPlan);
+  EXPECT_NE(run.out.find("4 renamed, 2 skipped"), std::string::npos);
+  EXPECT_EQ(ReadFile(folder / "c.iad"), "c.iad");  // the collision kept both
+  EXPECT_EQ(ReadFile(folder / "c.mp3"), "c.mp3");
+}
+
+TEST(ConvertCommand, ExitStatusSaysHowItWent) {
+  TempFolder folder;
+  folder.File("a.mp3");
+  const std::string target = ShellQuoted(folder.Path());
+  EXPECT_EQ(RunConvert(target).status, 0);
+  EXPECT_EQ(NamesIn(folder.Path()), std::set<std::string>{"a.iad"});
+  const Result back = RunConvert("--to mp3 " + target);
+  EXPECT_EQ(back.status, 0);
+  EXPECT_EQ(back.out, "1 renamed, 0 skipped\n");
+  EXPECT_EQ(back.err, "");  // nothing on a pipe but the summary: no progress line
+  EXPECT_EQ(NamesIn(folder.Path()), std::set<std::string>{"a.mp3"});
+
+  for (const char* unusable : {"", "--to wav .", "--frobnicate .", "--to"}) {
+    const Result result = RunConvert(unusable);
+    EXPECT_EQ(result.status, 2) << unusable;
+    EXPECT_NE(result.err.find("Usage: varnex-convert"), std::string::npos) << unusable;
+  }
+  EXPECT_EQ(RunConvert("--help").status, 0);
+  EXPECT_EQ(RunConvert("--version").out, "varnex-convert 1.1\n");
+}
+
+TEST(ConvertCommand, MissingFolderOrAFileIsRefused) {
+  TempFolder folder;
+  const Result missing = RunConvert(ShellQuoted(folder / "missing"));
+  EXPECT_EQ(missing.status, 2);
+  EXPECT_NE(missing.err.find("missing: cannot read"), std::string::npos) << missing.err;
+  EXPECT_EQ(RunConvert(ShellQuoted(folder.File("file.mp3"))).status, 2);
+}
+
+TEST(ConvertCommand, FolderThatCannotBeReadIsNamed) {
+  AnotherUser other;
+  if (!other.Available()) {
+    GTEST_SKIP() << other.WhyNot();
+  }
+  const std::string closed = other.Scratch().Folder("closed");
+  other.Scratch().File("closed/a.mp3");
+  chmod(closed.c_str(), 0700);
+  const Result refused = RunConvertAs(other, ShellQuoted(closed));
+  EXPECT_EQ(refused.status, 2);
+  EXPECT_NE(refused.err.find("closed: cannot read: Permission denied"), std::string::npos)
+      << refused.err;
+  EXPECT_EQ(ReadFile(closed + "/a.mp3"), "data");  // untouched
+}
+
+TEST(ConvertCommand, OddNamesArePrintedEscapedAndRenamedByteForByte) {
+  TempFolder folder;
+  folder.File("caf\xE9\\x.mp3", "odd");
+  const Result run = RunConvert("--verbose " + ShellQuoted(folder.Path()));
+  EXPECT_EQ(run.status, 0);
+  EXPECT_NE(run.out.find("caf\\xE9\\\\x.mp3 -> caf\\xE9\\\\x.iad"), std::string::npos) << run.out;
+  EXPECT_EQ(ReadFile(folder / "caf\xE9\\x.iad"), "odd");
+}
+
+TEST(ConvertCommand, TwoNamesOfOneFileAreToldApartFromATakenName) {
+  TempFolder folder;
+  folder.File("a.mp3", "one file");
+  ASSERT_EQ(link((folder / "a.mp3").c_str(), (folder / "a.iad").c_str()), 0);
+  folder.File("b.mp3", "B");
+  folder.File("b.iad", "other");
+  const std::string target = ShellQuoted(folder.Path());
+
+  const Result plan = RunConvert("--dry-run " + target);
+  EXPECT_NE(plan.out.find("skip " + folder / "a.mp3: same file as a.iad\n"), std::string::npos)
+      << plan.out;
+  EXPECT_NE(plan.out.find("skip " + folder / "b.mp3: b.iad exists\n"), std::string::npos)
+      << plan.out;
+  const Result run = RunConvert(target);
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.err.find(folder / "a.mp3: not renamed: same file as a.iad\n"), std::string::npos)
+      << run.err;
+  EXPECT_NE(run.err.find(folder / "b.mp3: not renamed: b.iad exists\n"), std::string::npos)
+      << run.err;
+  EXPECT_EQ(NamesIn(folder.Path()), (std::set<std::string>{"a.mp3", "a.iad", "b.mp3", "b.iad"}));
+  EXPECT_EQ(ReadFile(folder / "a.iad"), "one file");
+}
+
+// A report that cannot be written never stops the pass: every entry is renamed all the same,
+// and the exit status says that the person was not told.
+TEST(ConvertCommand, ClosedPipeOrFullDiskStopsTheReportNotThePass) {
+  TempFolder folder;
+  const std::string music = folder.Folder("music");
+  for (int i = 0; i < 1500; ++i) {
+    folder.File("music/a track with a long enough name, number " + std::to_string(i) + ".mp3");
+  }
+  const std::string target = ShellQuoted(music);
+  const std::string command = std::string(VARNEX_CONVERT_BINARY) + " --verbose " + target + " 2>" +
+                              folder / "err" + " | head -1 >/dev/null; echo " +
+                              "\"${PIPESTATUS[0]}\" >" + folder / "status";
+  std::system(("bash -c " + ShellQuoted(command)).c_str());
+  EXPECT_EQ(ReadFile(folder / "status"), "3\n");
+  EXPECT_NE(ReadFile(folder / "err").find("varnex-convert: the report could not be written\n"),
+            std::string::npos);
+  std::set<std::string> names = NamesIn(music);
+  EXPECT_EQ(names.size(), 1500u);
+  EXPECT_TRUE(std::all_of(names.begin(), names.end(),
+                          [](const std::string& name) { return name.ends_with(".iad"); }));
+
+  for (const std::string& arguments : {"--to mp3 " + target, "--dry-run " + target}) {
+    const int status = std::system(
+        (std::string(VARNEX_CONVERT_BINARY) + " " + arguments + " >/dev/full 2>/dev/null").c_str());
+    EXPECT_EQ(WEXITSTATUS(status), 3) << arguments;
+  }
+  names = NamesIn(music);
+  EXPECT_TRUE(std::all_of(names.begin(), names.end(),
+                          [](const std::string& name) { return name.ends_with(".mp3"); }));
+}
+
+TEST(ConvertCommand, AfterTwoDashesEveryArgumentIsAFolder) {
+  TempFolder folder;
+  for (const char* name : {"--help", "--version", "-n"}) {
+    folder.Folder(name);
+  }
+  folder.File("--help/a.mp3");
+  folder.File("--version/b.mp3");
+  folder.File("-n/c.mp3");
+  const std::string command = "cd " + ShellQuoted(folder.Path()) + " && " + VARNEX_CONVERT_BINARY +
+                              " --verbose -- --help --version -n >" + folder / "out";
+  const int status = std::system(command.c_str());
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  EXPECT_EQ(ReadFile(folder / "out"),
+            "--help/a.mp3 -> a.iad\n--version/b.mp3 -> b.iad\n-n/c.mp3 -> c.iad\n"
+            "3 renamed, 0 skipped\n");
+}
+
+TEST(ConvertCommand, ControlCharactersInNamesArePrintedAsTheirBytes) {
+  TempFolder folder;
+  // ESC, DEL, C1 CSI (U+009B), right-to-left override (U+202E), first strong isolate (U+2068)
+  folder.File("a\x1B[31m\x7F\xC2\x9B\xE2\x80\xAE\xE2\x81\xA8z.mp3");
+  folder.File("\xC3\xA9t\xC3\xA9.mp3");  // printable: shown as it is
+  const Result run = RunConvert("--verbose " + ShellQuoted(folder.Path()));
+  EXPECT_NE(run.out.find("a\\x1B[31m\\x7F\\xC2\\x9B\\xE2\\x80\\xAE\\xE2\\x81\\xA8z.mp3 -> "
+                         "a\\x1B[31m\\x7F\\xC2\\x9B\\xE2\\x80\\xAE\\xE2\\x81\\xA8z.iad\n"),
+            std::string::npos)
+      << run.out;
+  EXPECT_NE(run.out.find("\xC3\xA9t\xC3\xA9.mp3 -> \xC3\xA9t\xC3\xA9.iad\n"), std::string::npos);
+  EXPECT_EQ(EscapedName("\xE2\x80\xA7\xE2\x80\xAA\xE2\x80\xAF\xE2\x81\xA5\xE2\x81\xA6\xE2\x81\xA9"
+                        "\xE2\x81\xAA\xC2\xA0\xC2\x80"),
+            "\xE2\x80\xA7\\xE2\\x80\\xAA\xE2\x80\xAF\xE2\x81\xA5\\xE2\\x81\\xA6\\xE2\\x81\\xA9"
+            "\xE2\x81\xAA\xC2\xA0\\xC2\\x80");
+  // Marks that reorder the line (U+200E, U+200F, U+061C) and the line and paragraph separators
+  // (U+2028, U+2029), with their printable neighbours (U+200D, U+202F, U+061B, U+061D) kept.
+  EXPECT_EQ(EscapedName("a\xE2\x80\x8E\xE2\x80\x8F\xD8\x9C\xE2\x80\xA8\xE2\x80\xA9"
+                        "\xE2\x80\x8D\xD8\x9B\xD8\x9Dz"),
+            "a\\xE2\\x80\\x8E\\xE2\\x80\\x8F\\xD8\\x9C\\xE2\\x80\\xA8\\xE2\\x80\\xA9"
+            "\xE2\x80\x8D\xD8\x9B\xD8\x9Dz");
+}
+
+// The command run in this process, so that it can run as another user from any checkout.
+Result RunHere(const std::vector<std::string>& arguments) {
+  PosixFileSystem fs;
+  std::ostringstream out, err;
+  const int status = RunConvertCommand(fs, arguments, false, out, err);
+  return {status, out.str(), err.str()};
+}
+
+// "PATH: REASON" of every entry the dry run skips, and of every entry the real pass skips.
+std::multiset<std::string> PlannedSkips(const Result& plan) {
+  std::multiset<std::string> skips;
+  for (const std::string& line : LinesContaining(plan.out, "skip ")) {
+    skips.insert(line.substr(5));
+  }
+  return skips;
+}
+std::multiset<std::string> ActualSkips(const Result& run) {
+  std::multiset<std::string> skips;
+  for (std::string line : LinesContaining(run.err, ": not renamed: ")) {
+    line = line.substr(std::string("varnex-convert: ").size());
+    skips.insert(line.replace(line.find(": not renamed: "), 15, ": "));
+  }
+  return skips;
+}
+
+// The dry run and the real pass on one folder: they must skip the same entries for the same
+// reasons, and rename the same ones. Gives the reasons the real pass skipped with.
+std::multiset<std::string> PlanThenRun(const std::string& folder) {
+  const Result plan = RunHere({"--dry-run", folder});
+  const Result run = RunHere({"--verbose", folder});
+  EXPECT_EQ(PlannedSkips(plan), ActualSkips(run)) << plan.out << run.err;
+  EXPECT_EQ(LinesContaining(plan.out, " -> "), LinesContaining(run.out, " -> "));
+  return ActualSkips(run);
+}
+
+TEST(ConvertCommand, DryRunForeseesAnImmutableOrAppendOnlyFile) {
+  TempFolder folder;
+  const std::string frozen = folder.File("frozen.mp3");
+  const std::string growing = folder.File("growing.mp3");
+  folder.File("free.mp3");
+  if (std::system(("chattr +i " + ShellQuoted(frozen) + " 2>/dev/null").c_str()) != 0 ||
+      std::system(("chattr +a " + ShellQuoted(growing) + " 2>/dev/null").c_str()) != 0) {
+    std::system(("chattr -i " + ShellQuoted(frozen) + " 2>/dev/null").c_str());
+    GTEST_SKIP() << "the file system here has no immutable files, or chattr is not allowed";
+  }
+  const std::multiset<std::string> skips = PlanThenRun(folder.Path());
+  // One call each: chattr takes no options after the first file, and an append-only file left
+  // behind cannot be removed.
+  std::system(("chattr -i " + ShellQuoted(frozen)).c_str());
+  std::system(("chattr -a " + ShellQuoted(growing)).c_str());
+  EXPECT_EQ(skips, (std::multiset<std::string>{frozen + ": Operation not permitted",
+                                               growing + ": Operation not permitted"}));
+  EXPECT_EQ(NamesIn(folder.Path()),
+            (std::set<std::string>{"frozen.mp3", "growing.mp3", "free.iad"}));
+}
+
+TEST(ConvertCommand, DryRunForeseesAReadOnlyMount) {
+  TempFolder folder;
+  const std::string disk = folder.Folder("disk");
+  if (mount("tmpfs", disk.c_str(), "tmpfs", 0, "size=64k") != 0) {
+    GTEST_SKIP() << "this machine does not let the test mount a tmpfs: " << std::strerror(errno);
+  }
+  folder.File("disk/a.mp3");
+  folder.File("disk/b.mp3");
+  folder.File("disk/b.iad");
+  const bool readOnly =
+      mount("none", disk.c_str(), nullptr, MS_REMOUNT | MS_RDONLY, "size=64k") == 0;
+  const std::multiset<std::string> skips =
+      readOnly ? PlanThenRun(disk) : std::multiset<std::string>{};
+  const std::set<std::string> names = NamesIn(disk);
+  umount2(disk.c_str(), MNT_DETACH);
+  ASSERT_TRUE(readOnly);
+  EXPECT_EQ(skips, (std::multiset<std::string>{disk + "/a.mp3: Read-only file system",
+                                               disk + "/b.mp3: Read-only file system"}));
+  EXPECT_EQ(names, (std::set<std::string>{"a.mp3", "b.mp3", "b.iad"}));
+}
+
+// A folder with something mounted on it cannot be renamed; the dry run says so as the pass does.
+TEST(ConvertCommand, DryRunForeseesAMountPoint) {
+  TempFolder folder;
+  const std::string mounted = folder.Folder("x.mp3");
+  folder.File("y.mp3");
+  if (mount("tmpfs", mounted.c_str(), "tmpfs", 0, "size=64k") != 0) {
+    GTEST_SKIP() << "this machine does not let the test mount a tmpfs: " << std::strerror(errno);
+  }
+  const std::multiset<std::string> skips = PlanThenRun(folder.Path());
+  const std::set<std::string> names = NamesIn(folder.Path());
+  umount2(mounted.c_str(), MNT_DETACH);
+  EXPECT_EQ(skips, (std::multiset<std::string>{mounted + ": Device or resource busy"}));
+  EXPECT_EQ(names, (std::set<std::string>{"x.mp3", "y.iad"}));
+}
+
+// An empty file or folder at the new name (the placeholder of a killed pass, most likely) is
+// told apart from a taken name that holds data, in the dry run and in the pass alike.
+TEST(ConvertCommand, EmptyEntryAtTheNewNameIsSaidToBeEmpty) {
+  TempFolder folder;
+  for (const char* name : {"908.mp3", "909.mp3", "910.mp3", "911.mp3", "912.mp3"}) {
+    folder.File(name);
+  }
+  folder.File("908.iad", "");
+  folder.Folder("909.iad");
+  folder.File("910.iad", "data");
+  folder.Folder("911.iad");
+  folder.File("911.iad/inside", "");              // empty, but the folder is not
+  folder.Symlink("912.iad", folder / "908.iad");  // a link is no placeholder, whatever it shows
+  const std::multiset<std::string> skips = PlanThenRun(folder.Path());
+  EXPECT_EQ(skips,
+            (std::multiset<std::string>{
+                folder / "908.mp3: 908.iad exists and is empty",
+                folder / "909.mp3: 909.iad exists and is empty", folder / "910.mp3: 910.iad exists",
+                folder / "911.mp3: 911.iad exists", folder / "912.mp3: 912.iad exists"}));
+}
+
+// In a sticky folder (like /tmp) a user may rename only what is his own.
+TEST(ConvertCommand, DryRunForeseesAnotherOwnersFileInAStickyFolder) {
+  AnotherUser other;  // to whom "mine" belongs; root owns "theirs"
+  if (!other.Available()) {
+    GTEST_SKIP() << other.WhyNot();
+  }
+  const TempFolder& folder = other.Scratch();
+  const std::string shared = folder.Folder("shared");
+  chmod(shared.c_str(), 01777);
+  const std::string theirs = folder.File("shared/theirs.mp3");
+  ASSERT_EQ(chown(folder.File("shared/mine.mp3").c_str(), AnotherUser::kUid, AnotherUser::kGid), 0);
+  EXPECT_TRUE(other.Runs([&] {
+    const std::multiset<std::string> skips = PlanThenRun(shared);
+    return !testing::Test::HasFailure() &&
+           skips == std::multiset<std::string>{theirs + ": Operation not permitted"};
+  }));
+  EXPECT_EQ(NamesIn(shared), (std::set<std::string>{"theirs.mp3", "mine.iad"}));
+}
+
+// A search that fails after some entries, as a folder on a failing disk or a vanished network
+// share does.
+class FailingListing final : public FileSystem {
+ public:
+  class Search final : public FileSearch {
+   public:
+    std::optional<FoundEntry> Next() override {
+      if (given_ < 2) {
+        return FoundEntry{std::to_string(given_++) + ".mp3", faArchive};
+      }
+      SetError(std::make_error_code(std::errc::io_error));
+      return std::nullopt;
+    }
+
+   private:
+    int given_ = 0;
+  };
+
+  std::unique_ptr<FileSearch> Find(const std::string&, std::uint32_t) override {
+    return std::make_unique<Search>();
+  }
+  std::optional<std::uint32_t> Attributes(const std::string&) override { return faDirectory; }
+  void SetCurrentDirectory(const std::string&) override {}
+  std::string CurrentDirectory() override { return "/"; }
+  std::error_code RenameNoReplace(const std::string&, const std::string&) override {
+    ++renames;
+    return {};
+  }
+
+  int renames = 0;
+};
+
+TEST(ConvertCommand, ListingThatFailsPartWayIsAFailure) {
+  for (const char* mode : {"--dry-run", "--verbose"}) {
+    FailingListing fs;
+    std::ostringstream out, err;
+    EXPECT_EQ(RunConvertCommand(fs, {mode, "/music"}, false, out, err), 2);
+    EXPECT_EQ(err.str(), "varnex-convert: /music: cannot read: Input/output error\n");
+    EXPECT_EQ(fs.renames, 0);
+  }
+}
+
+}  // namespace
+}  // namespace varnex

@@ -1,0 +1,437 @@
+// The conversion for real on file systems that refuse the no-replace flag (NTFS and exFAT through
+// FUSE) and on those that know it (ext4, tmpfs), on images the test makes and mounts itself.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <array>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <memory>
+#include <set>
+#include <sstream>
+
+#include "conversion/ConvertFolder.h"
+#include "platform/fs/NoReplaceRename.h"
+#include "platform/fs/PosixFileSystem.h"
+#include "tests/support/InterruptedPass.h"
+#include "tests/support/TempFolder.h"
+
+namespace varnex {
+namespace {
+
+using test::NamesIn;
+using test::ReadFile;
+using test::TempFolder;
+
+// The first line a shell command prints; throws when it fails.
+std::string Run(const std::string& command) {
+  FILE* pipe = popen((command + " 2>/dev/null").c_str(), "r");
+  std::array<char, 512> line{};
+  const bool read = fgets(line.data(), line.size(), pipe) != nullptr;
+  if (pclose(pipe) != 0) {
+    throw std::runtime_error("failed: " + command);
+  }
+  std::string text = read ? line.data() : "";
+  while (!text.empty() && text.back() == '\n') {
+    text.pop_back();
+  }
+  return text;
+}
+
+// A file system image mounted through FUSE for the test's lifetime.
+class MountedImage {
+ public:
+  // Throws std::runtime_error when the image cannot be made or mounted, leaving nothing behind.
+  MountedImage(const TempFolder& work, const std::string& kind) : mountPoint_(work.Folder("mnt")) {
+    try {
+      Mount(work, kind);
+    } catch (const std::runtime_error&) {
+      Release();
+      throw;
+    }
+  }
+  MountedImage(const MountedImage&) = delete;
+  MountedImage& operator=(const MountedImage&) = delete;
+  ~MountedImage() { Release(); }
+
+  const std::string& Path() const { return mountPoint_; }
+
+ private:
+  void Mount(const TempFolder& work, const std::string& kind) {
+    if (kind == "tmpfs") {
+      Run("mount -t tmpfs -o size=32M tmpfs " + mountPoint_);
+    } else {
+      const std::string image = work / "disk.img";
+      Run("truncate -s 64M " + image);  // room for the large folder of the undo test
+      if (kind == "ntfs") {
+        Run("mkntfs -F -Q -q " + image);
+        Run("ntfs-3g " + image + " " + mountPoint_);
+      } else {
+        Run((kind == "ext4" ? "mkfs.ext4 -q -F " : "mkfs.exfat ") + image);
+        // exfat-fuse as root wants a block device
+        loopDevice_ = Run("losetup -f --show " + image);
+        Run((kind == "ext4" ? "mount " : "mount.exfat-fuse ") + loopDevice_ + " " + mountPoint_);
+      }
+    }
+    struct stat mounted, parent;
+    if (stat(mountPoint_.c_str(), &mounted) != 0 || stat(work.Path().c_str(), &parent) != 0 ||
+        mounted.st_dev == parent.st_dev) {
+      throw std::runtime_error(kind + " image is not mounted at " + mountPoint_);
+    }
+  }
+
+  void Release() {
+    std::system(("umount " + mountPoint_ + " 2>/dev/null").c_str());
+    if (!loopDevice_.empty()) {
+      std::system(("losetup -d " + loopDevice_ + " 2>/dev/null").c_str());
+    }
+  }
+
+  std::string mountPoint_;
+  std::string loopDevice_;
+};
+
+std::string SkipReason(const std::string& kind) {
+  if (geteuid() != 0) {
+    return "mounting images needs root";
+  }
+  const bool fuse = kind == "ntfs" || kind == "exfat";
+  if (fuse && access("/dev/fuse", R_OK | W_OK) != 0) {
+    return "/dev/fuse is missing here";
+  }
+  const char* tools = kind == "ntfs"    ? "mkntfs ntfs-3g"
+                      : kind == "exfat" ? "mkfs.exfat mount.exfat-fuse losetup"
+                      : kind == "ext4"  ? "mkfs.ext4 losetup mount"
+                                        : "mount";
+  if (std::system((std::string("command -v ") + tools + " >/dev/null 2>&1").c_str()) != 0) {
+    return std::string("missing ") + tools;
+  }
+  return {};
+}
+
+void Write(const std::string& path, const std::string& content) {
+  std::ofstream(path, std::ios::binary) << content;
+}
+
+// Each test gets a fresh image of its kind, mounted; or it is skipped, saying why.
+class FuseConversionTest : public testing::TestWithParam<const char*> {
+ protected:
+  void SetUp() override {
+    if (const std::string reason = SkipReason(kind); !reason.empty()) {
+      GTEST_SKIP() << reason;
+    }
+    try {
+      disk = std::make_unique<MountedImage>(work, kind);
+    } catch (const std::runtime_error& refused) {
+      GTEST_SKIP() << "this machine does not let the test mount an image: " << refused.what();
+    }
+  }
+
+  const std::string kind = GetParam();
+  TempFolder work;
+  std::unique_ptr<MountedImage> disk;
+};
+
+TEST_P(FuseConversionTest, ConvertsWithoutReplacingAnything) {
+  const std::string music = disk->Path() + "/music";
+  std::filesystem::create_directory(music);
+  Write(music + "/a.mp3", "A");
+  Write(music + "/b.MP3", "B");
+  Write(music + "/c.mp3", "C");
+  Write(music + "/c.iad", "taken");
+  std::filesystem::create_directory(music + "/d.mp3");
+
+  PosixFileSystem fs;
+  ConvertFolder(fs, music, "mp3", "iad");
+  EXPECT_EQ(ReadFile(music + "/a.iad"), "A");
+  EXPECT_EQ(ReadFile(music + "/b.iad"), "B");
+  EXPECT_EQ(ReadFile(music + "/c.mp3"), "C");
+  EXPECT_EQ(ReadFile(music + "/c.iad"), "taken");
+  EXPECT_TRUE(std::filesystem::is_directory(music + "/d.iad"));
+  EXPECT_FALSE(std::filesystem::exists(music + "/a.mp3"));
+
+  ConvertFolder(fs, music, "iad", "mp3");
+  EXPECT_EQ(ReadFile(music + "/a.mp3"), "A");
+  EXPECT_EQ(ReadFile(music + "/b.mp3"), "B");
+  EXPECT_EQ(ReadFile(music + "/c.iad"), "taken");  // c.mp3 is there, so c.iad stays
+}
+
+// Which way each file system takes, for a file and for a folder, and that each refuses a name
+// that is taken (exFAT ignores letter case, so a name in other letters is taken too).
+TEST_P(FuseConversionTest, SaysWhichWayItRenames) {
+  const std::string root = disk->Path();
+  Write(root + "/file.mp3", "F");
+  std::filesystem::create_directory(root + "/folder.mp3");
+  Write(root + "/x.mp3", "X");
+  Write(root + "/x.iad", "taken");
+
+  const RenameResult file = RenameWithoutReplacing(root + "/file.mp3", root + "/file.iad");
+  const RenameResult folder = RenameWithoutReplacing(root + "/folder.mp3", root + "/folder.iad");
+  const RenameResult taken = RenameWithoutReplacing(root + "/x.mp3", root + "/x.iad");
+  EXPECT_FALSE(file.error);
+  EXPECT_FALSE(folder.error);
+  EXPECT_EQ(taken.error, std::errc::file_exists);
+  EXPECT_EQ(file.method,
+            kind == "ntfs" ? RenameMethod::LinkThenUnlink : RenameMethod::ReserveThenRename);
+  EXPECT_EQ(folder.method, RenameMethod::ReserveThenRename);
+  EXPECT_EQ(ReadFile(root + "/x.iad"), "taken");
+  if (kind == "exfat") {
+    Write(root + "/Y.IAD", "taken");
+    Write(root + "/y.mp3", "Y");
+    EXPECT_EQ(RenameWithoutReplacing(root + "/y.mp3", root + "/y.iad").error,
+              std::errc::file_exists);
+    EXPECT_EQ(ReadFile(root + "/Y.IAD"), "taken");
+  }
+}
+
+// Killed in the middle of a pass, on a file system whose readdir gives no inode numbers and whose
+// renames are not atomic refusals: the journal still brings back every entry that was renamed.
+// FUSE makes every rename here cost a search of the folder, so the folder is smaller than on a
+// kernel file system, where the same test runs with 50,000 entries.
+TEST_P(FuseConversionTest, UndoAfterAKillInTheMiddleOfAPassRestoresEveryRenamedEntry) {
+  constexpr int kFiles = 3000;
+  const std::string music = disk->Path() + "/music";
+  std::filesystem::create_directory(music);
+  for (int i = 0; i < kFiles; ++i) {
+    Write(music + "/track " + std::to_string(i) + (i % 7 ? ".mp3" : ".MP3"), std::to_string(i));
+  }
+  const std::set<std::string> start = NamesIn(music);
+  const std::string state = work / "state";
+  const test::InterruptedPass pass = test::KillMidPass(VARNEX_CONVERT_BINARY, music, state);
+  ASSERT_EQ(pass.planned.renames.size(), static_cast<std::size_t>(kFiles));
+  EXPECT_TRUE(pass.killed);
+  // An entry counts as renamed when only its new name is there, or when both names are the same
+  // file (killed between link and unlink, NTFS-3G). A kill between reserving a new name and
+  // renaming onto it (exFAT) leaves that empty placeholder beside the entry's old name: the entry
+  // was not renamed, and the placeholder, which nobody can prove is ours, stays.
+  std::size_t renamed = 0;
+  std::set<std::string> placeholders;
+  const std::set<std::string> afterKill = NamesIn(music);
+  for (const std::string& name : afterKill) {
+    if (!name.ends_with(".iad")) {
+      continue;
+    }
+    const std::string stem = music + "/" + name.substr(0, name.size() - 3);
+    const std::string old = std::filesystem::exists(stem + "mp3") ? stem + "mp3" : stem + "MP3";
+    if (!std::filesystem::exists(old) || std::filesystem::equivalent(old, music + "/" + name)) {
+      ++renamed;
+    } else {
+      EXPECT_EQ(std::filesystem::file_size(music + "/" + name), 0u) << name;
+      placeholders.insert(name);
+    }
+  }
+  EXPECT_GT(renamed, 0u);
+  EXPECT_LT(renamed, static_cast<std::size_t>(kFiles)) << "the pass ended before the kill";
+  EXPECT_LE(placeholders.size(), 1u);
+
+  const std::string undo = std::string("XDG_STATE_HOME=") + state + " " + VARNEX_CONVERT_BINARY +
+                           " --undo " + music + " 2>/dev/null | tail -n 1";
+  const std::string summary = varnex::Run(undo + "; true");
+  EXPECT_NE(summary.find(": " + std::to_string(renamed) + " restored"), std::string::npos)
+      << summary;
+  std::set<std::string> expected = start;
+  expected.insert(placeholders.begin(), placeholders.end());
+  EXPECT_TRUE(NamesIn(music) == expected);
+  EXPECT_EQ(ReadFile(music + "/track 7.MP3"), "7");
+}
+
+INSTANTIATE_TEST_SUITE_P(FileSystems, FuseConversionTest, testing::Values("ntfs", "exfat"));
+
+// A folder whose listing fails part way, for real: the NTFS-3G process serving it dies after the
+// first read of the folder. The search must say so, not end as if the folder had ended.
+TEST(FuseListing, ListingThatFailsPartWayIsAFailure) {
+  if (const std::string reason = SkipReason("ntfs"); !reason.empty()) {
+    GTEST_SKIP() << reason;
+  }
+  TempFolder work;
+  const std::string image = work / "disk.img";
+  const std::string mountPoint = work.Folder("mnt");
+  try {
+    varnex::Run("truncate -s 32M " + image);
+    varnex::Run("mkntfs -F -Q -q " + image);
+  } catch (const std::runtime_error& refused) {
+    GTEST_SKIP() << refused.what();
+  }
+  const pid_t server = fork();
+  if (server == 0) {
+    const int quiet = open("/dev/null", O_WRONLY);
+    dup2(quiet, STDOUT_FILENO);
+    dup2(quiet, STDERR_FILENO);
+    execlp("ntfs-3g", "ntfs-3g", "-o", "no_detach", image.c_str(), mountPoint.c_str(), nullptr);
+    _exit(127);
+  }
+  struct stat mounted {
+  }, parent{};
+  stat(work.Path().c_str(), &parent);
+  for (int wait = 0; wait < 500; ++wait) {
+    if (stat(mountPoint.c_str(), &mounted) == 0 && mounted.st_dev != parent.st_dev) {
+      break;
+    }
+    usleep(10000);
+  }
+  const bool isMounted = mounted.st_dev != parent.st_dev;
+  if (isMounted) {
+    for (int i = 0; i < 3000; ++i) {
+      Write(mountPoint + "/track number " + std::to_string(i) + ".mp3", "");
+    }
+  }
+  PosixFileSystem fs;
+  const auto search = fs.Find(mountPoint + "/*.mp3", 63);
+  const bool first = isMounted && search->Next().has_value();
+  kill(server, SIGKILL);
+  waitpid(server, nullptr, 0);
+  int listed = 1;
+  while (first && search->Next()) {
+    ++listed;
+  }
+  std::system(("umount -l " + mountPoint + " 2>/dev/null").c_str());
+  if (!isMounted) {
+    GTEST_SKIP() << "this machine does not let the test mount an image";
+  }
+  ASSERT_TRUE(first);
+  ASSERT_LT(listed, 3000) << "listed whole in one read";
+  EXPECT_EQ(search->Error(), std::errc::not_connected);
+}
+
+// Another program creates the names the conversion renames to, files and folders, while it runs.
+// Whatever that program made must still be there afterwards, and so must every entry we renamed.
+class RacingWriterTest : public FuseConversionTest {
+ protected:
+  static constexpr int kRuns = 100;
+  static constexpr int kEntries = 24;  // per run; every other one a folder
+
+  // The writer: tries names "<k>.iad" in a random order, as a file or a folder, until stopped,
+  // and sends "f k" or "d k" down `report` for each one it made.
+  [[noreturn]] static void Writer(const std::string& folder, int report, unsigned seed) {
+    static volatile sig_atomic_t stopped = 0;
+    signal(SIGTERM, [](int) { stopped = 1; });
+    sigset_t term;
+    sigemptyset(&term);
+    sigaddset(&term, SIGTERM);
+    sigprocmask(SIG_UNBLOCK, &term, nullptr);  // blocked until the handler is in place
+    if (write(report, "r", 1) != 1) {          // started: the conversion may begin
+      _exit(1);
+    }
+    for (unsigned round = seed; !stopped; ++round) {
+      const int k = static_cast<int>((round * 2654435761u) >> 7) % kEntries;
+      const bool asFolder = (round >> 3) % 2 == 0;
+      const std::string name = folder + "/" + std::to_string(k) + ".iad";
+      bool made = false;
+      if (asFolder) {
+        made = mkdir(name.c_str(), 0755) == 0;
+      } else if (const int fd = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0644); fd >= 0) {
+        made = write(fd, "writer", 6) == 6;
+        close(fd);
+      }
+      if (made) {
+        const std::string line = std::string(asFolder ? "d " : "f ") + std::to_string(k) + "\n";
+        if (write(report, line.data(), line.size()) != static_cast<ssize_t>(line.size())) {
+          _exit(1);
+        }
+      }
+    }
+    _exit(0);
+  }
+
+  struct Tally {
+    int created = 0;   // entries the writer made
+    int replaced = 0;  // of those, taken over by a renamed entry
+    int lost = 0;      // entries of ours found under neither name
+    int leftover = 0;  // names held by an entry that neither we nor the writer made
+  };
+
+  // One run in a fresh folder: our entries "<k>.mp3", each marked "ours <k>" (a folder holds a
+  // file with that text), then the conversion with the writer racing it.
+  void RunOnce(const std::string& folder, unsigned seed, Tally& tally) {
+    std::filesystem::create_directory(folder);
+    for (int k = 0; k < kEntries; ++k) {
+      const std::string path = folder + "/" + std::to_string(k) + ".mp3";
+      if (k % 2 == 0) {
+        std::filesystem::create_directory(path);
+        Write(path + "/mark", "ours " + std::to_string(k));
+      } else {
+        Write(path, "ours " + std::to_string(k));
+      }
+    }
+    int report[2];
+    ASSERT_EQ(pipe(report), 0);
+    sigset_t term, before;
+    sigemptyset(&term);
+    sigaddset(&term, SIGTERM);
+    sigprocmask(SIG_BLOCK, &term, &before);
+    const pid_t writer = fork();
+    if (writer == 0) {
+      close(report[0]);
+      Writer(folder, report[1], seed);
+    }
+    sigprocmask(SIG_SETMASK, &before, nullptr);
+    close(report[1]);
+    char started = 0;
+    ASSERT_EQ(read(report[0], &started, 1), 1);
+    PosixFileSystem fs;
+    ConvertFolder(fs, folder, "mp3", "iad");
+    kill(writer, SIGTERM);
+    int status = 0;
+    waitpid(writer, &status, 0);
+    std::string lines;
+    char buffer[512];
+    for (ssize_t n; (n = read(report[0], buffer, sizeof buffer)) > 0;) {
+      lines.append(buffer, static_cast<std::size_t>(n));
+    }
+    close(report[0]);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+
+    std::set<int> madeByWriter;
+    std::istringstream made(lines);
+    for (std::string type; made >> type;) {
+      int k = 0;
+      made >> k;
+      madeByWriter.insert(k);
+      ++tally.created;
+    }
+    const auto mark = [](const std::string& path) {
+      return ReadFile(std::filesystem::is_directory(path) ? path + "/mark" : path);
+    };
+    for (int k = 0; k < kEntries; ++k) {
+      const std::string ours = "ours " + std::to_string(k);
+      const std::string mp3 = folder + "/" + std::to_string(k) + ".mp3";
+      const std::string iad = folder + "/" + std::to_string(k) + ".iad";
+      const std::string atIad = mark(iad);
+      if (mark(mp3) != ours && atIad != ours) {
+        ++tally.lost;
+      }
+      if (madeByWriter.count(k) != 0) {
+        tally.replaced += atIad == ours;
+      } else if (std::filesystem::exists(iad) && atIad != ours) {
+        ++tally.leftover;
+      }
+    }
+  }
+};
+
+TEST_P(RacingWriterTest, NothingTheWriterMadeIsReplaced) {
+  Tally tally;
+  for (int run = 0; run < kRuns; ++run) {
+    RunOnce(disk->Path() + "/run" + std::to_string(run), static_cast<unsigned>(run) * 7919u, tally);
+    ASSERT_FALSE(HasFatalFailure());
+  }
+  std::cout << kind << ": " << kRuns << " runs, the writer made " << tally.created << " entries, "
+            << tally.replaced << " replaced, " << tally.lost << " lost, " << tally.leftover
+            << " left behind\n";
+  EXPECT_GT(tally.created, 0);
+  EXPECT_EQ(tally.replaced, 0);
+  EXPECT_EQ(tally.lost, 0);
+  EXPECT_EQ(tally.leftover, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(FileSystems, RacingWriterTest,
+                         testing::Values("ntfs", "exfat", "ext4", "tmpfs"));
+
+}  // namespace
+}  // namespace varnex
