@@ -4,7 +4,6 @@
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QKeyEvent>
-#include <QMessageBox>
 #include <QMimeData>
 #include <QScreen>
 #include <QShortcut>
@@ -17,9 +16,11 @@
 #include "platform/media/WideText.h"
 #include "platform/shell/DroppedNames.h"
 #include "widgets/BusyCursor.h"
+#include "widgets/CentredMessageBox.h"
 #include "widgets/ErrorReport.h"
 #include "widgets/FileListModel.h"
 #include "widgets/Glyphs.h"
+#include "widgets/ScreenPlacement.h"
 
 namespace varnex {
 
@@ -56,6 +57,13 @@ QToolButton* SpeedButton(QWidget* parent, const QPixmap& glyph, QRect geometry, 
   return button;
 }
 
+// An empty argument names nothing, as a pair of quotes where an argument would start is no
+// argument.
+std::vector<std::string> WithoutEmpty(std::vector<std::string> arguments) {
+  std::erase(arguments, std::string());
+  return arguments;
+}
+
 }  // namespace
 
 TMp3Form::TMp3Form(FileSystem& fs, RegistryStore& settings, FolderDialog& folderDialog,
@@ -69,7 +77,7 @@ TMp3Form::TMp3Form(FileSystem& fs, RegistryStore& settings, FolderDialog& folder
       folderDialog_(folderDialog),
       linkOpener_(linkOpener),
       startDirectory_(std::move(startDirectory)),
-      arguments_(std::move(arguments)) {
+      arguments_(WithoutEmpty(std::move(arguments))) {
   CreateControls();
   BindEvents();
   FormCreate();
@@ -175,10 +183,10 @@ void TMp3Form::FormCreate() {
     ApplyFolder(DirectoryEdit1->Text());
   }
   if (arguments_.size() >= 2) {
-    QMessageBox box(QMessageBox::Warning, QStringLiteral("Warning"),
-                    QStringLiteral("Only one folder, please"), QMessageBox::Ok);
+    // Its one button is also its escape button, as a box's only button always is.
+    CentredMessageBox box(QMessageBox::Warning, QStringLiteral("Warning"),
+                          QStringLiteral("Only one folder, please"), QMessageBox::Ok);
     box.setDefaultButton(QMessageBox::Ok);
-    box.setEscapeButton(QMessageBox::Ok);
     box.exec();
   }
 }
@@ -288,10 +296,18 @@ void TMp3Form::TrackBar1Change() {
 
 void TMp3Form::ApplyFolder(std::string folder) {
   QCoreApplication::processEvents();
+  // A relative text is taken from the list's folder, as the list takes it.
+  const std::string path = AbsolutePath(folder, FileListBox1->FolderPath());
   try {
     FileListBox1->ApplyPath(folder);
   } catch (const std::exception&) {
     // Deliberately silent: the field keeps the text and the list what it showed.
+    return;
+  }
+  // A song is shown selected in its folder, and from then on the field names that folder: the
+  // folder that the conversion renames in and that is stored is the one the list shows.
+  if (IsExistingFile(fs_, path)) {
+    DirectoryEdit1->SetText(FileListBox1->FolderPath());
   }
 }
 
@@ -312,6 +328,10 @@ void TMp3Form::WMDROPFILES(const std::vector<std::string>& droppedNames) {
 
 void TMp3Form::AProposBtnClick() {
   AproposFrame1->ShowPanel();
+  // The panel makes the window taller: it moves up where it would reach past the screen's bottom.
+  if (WindowPositionsAreKnown()) {
+    move(KeptOnScreen(screen()->availableGeometry(), frameGeometry()));
+  }
 }
 
 void TMp3Form::QuitterBtnClick() {
@@ -324,12 +344,13 @@ bool TMp3Form::FormCloseQuery() {
 }
 
 void TMp3Form::LoadSettings() {
-  const std::unique_ptr<RegistryKey> key = settings_.CreateKey(kSettingsKey);
+  std::unique_ptr<RegistryKey> key = settings_.CreateKey(kSettingsKey);
   if (!key) {
     return;
   }
+  std::optional<std::string> folder;
   try {
-    DirectoryEdit1->SetText(key->ReadString("Dossier"));
+    folder = key->ReadString("Dossier");
   } catch (const std::exception&) {
     // A value of another type is ignored; the next close writes it anew.
   }
@@ -340,6 +361,12 @@ void TMp3Form::LoadSettings() {
     left = key->ReadInteger("Left");
   } catch (const std::exception&) {
     // No usable top: the design position stays; no usable left: the top alone is applied.
+  }
+  // Closed before the folder is applied: applying it runs queued handlers, and one that stores
+  // the settings (the end of the session) must find the settings free.
+  key.reset();
+  if (folder) {
+    DirectoryEdit1->SetText(*folder);
   }
   if (top) {
     MoveOntoAScreen(left.value_or(x()), *top);
@@ -355,6 +382,10 @@ void TMp3Form::SaveSettings() {
     key->WriteString("Dossier", DirectoryEdit1->Text());
   } catch (const std::exception&) {
     // Settings that cannot be stored are not worth a message at close.
+  }
+  // Where the windowing system never says where the window is, the stored position stays as it was.
+  if (!WindowPositionsAreKnown()) {
+    return;
   }
   try {
     key->WriteInteger("Top", y());

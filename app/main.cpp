@@ -29,6 +29,7 @@ int main(int argc, char** argv) {
   try {
     // Caught from the start, so a session that ends while the window is made does not kill it.
     varnex::TerminationSignal termination;
+    varnex::SessionEnd sessionEnd(termination);
     varnex::PosixFileSystem fs;
     const std::string startDirectory =
         varnex::EnterStartDirectory(fs, QFile::encodeName(QDir::homePath()).toStdString());
@@ -48,7 +49,10 @@ int main(int argc, char** argv) {
     // The desktop's media controls, when there is a session bus; without one nothing changes.
     varnex::GstMediaTagReader tags;
     const auto mpris = varnex::MprisService::PublishOnSessionBus(form, dm, tags);
-    const varnex::SessionEnd sessionEnd(termination, form);
+    sessionEnd.Watch(form);
+    if (sessionEnd.Ended()) {
+      return 0;  // the session ended while the window was made; its settings are stored
+    }
     form.show();
     return varnex::Application::exec();
   } catch (const std::exception& error) {

@@ -2,13 +2,15 @@
 
 #include <QCoreApplication>
 #include <QFileInfo>
-#include <QMessageBox>
+
+#include "widgets/CentredMessageBox.h"
 
 namespace varnex {
 
 void ShowErrorReport(const std::exception& error) {
-  QMessageBox box(QMessageBox::Critical, ApplicationTitle(QCoreApplication::applicationFilePath()),
-                  ErrorReportText(QString::fromUtf8(error.what())), QMessageBox::Ok);
+  CentredMessageBox box(QMessageBox::Critical,
+                        ApplicationTitle(QCoreApplication::applicationFilePath()),
+                        ErrorReportText(QString::fromUtf8(error.what())), QMessageBox::Ok);
   box.exec();
 }
 

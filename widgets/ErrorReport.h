@@ -7,7 +7,7 @@
 namespace varnex {
 
 // The program's general error report: a modal box with the application's title, the error icon,
-// the message and an OK button.
+// the message and an OK button, in the middle of the screen.
 void ShowErrorReport(const std::exception& error);
 
 // Runs a handler that the toolkit called and reports what it raises. Failures must end here, at

@@ -1,87 +1,179 @@
 #include "TBrowseFolderDlg.h"
 
 #include <QApplication>
+#include <QDialog>
 #include <QDialogButtonBox>
-#include <QFileDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
 #include <QScreen>
-#include <QTimer>
-#include <algorithm>
+#include <QTreeWidget>
+#include <QVBoxLayout>
 
 #include "platform/fs/PathRules.h"
+#include "widgets/NameOrder.h"
+#include "widgets/ScreenPlacement.h"
 
 namespace varnex {
 
 namespace {
 
-std::string Bytes(const QString& path) {
-  return QFile::encodeName(path).toStdString();
-}
-QString Shown(const std::string& path) {
-  return QFile::decodeName(QByteArray::fromStdString(path));
+// Each item of the tree keeps its folder's path as the file system's bytes, so that a name that
+// is not UTF-8 is shown as well as it can be and still chosen exactly.
+constexpr int kPathRole = Qt::UserRole;
+constexpr int kReadRole = Qt::UserRole + 1;
+
+QString Shown(const std::string& bytes) {
+  return QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()));
 }
 
-void CentreOnScreen(QWidget& dialog) {
-  dialog.move(
-      CentredOnScreen(QGuiApplication::primaryScreen()->geometry(), dialog.frameGeometry().size()));
+std::string PathOf(const QTreeWidgetItem* item) {
+  return item->data(0, kPathRole).toByteArray().toStdString();
 }
+
+// The folder tree from the root, read a folder at a time as it is opened, with the chosen path
+// below it: picked in the tree, or typed.
+class FolderTreeDialog final : public QDialog {
+ public:
+  FolderTreeDialog(FileSystem& fs, const QString& dialogText, QWidget* parent)
+      : QDialog(parent), fs_(fs) {
+    setWindowTitle(dialogText);
+    setWindowModality(Qt::ApplicationModal);
+    resize(420, 460);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(new QLabel(dialogText, this));
+    tree_ = new QTreeWidget(this);
+    tree_->setHeaderHidden(true);
+    layout->addWidget(tree_);
+    path_ = new QLineEdit(this);
+    layout->addWidget(path_);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    ok_ = buttons->button(QDialogButtonBox::Ok);
+    ok_->setText(QStringLiteral("OK"));
+    layout->addWidget(buttons);
+
+    root_ = AddFolder(nullptr, kRootFolder, kRootFolder);
+    connect(tree_, &QTreeWidget::itemExpanded, this, [this](QTreeWidgetItem* item) { Read(item); });
+    connect(tree_, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* item) {
+      if (item != nullptr) {
+        Choose(PathOf(item));
+      }
+    });
+    connect(path_, &QLineEdit::textEdited, this, [this](const QString& text) {
+      const QTreeWidgetItem* shown = tree_->currentItem();
+      chosen_ = AbsolutePath(text.toStdString(), PathOf(shown != nullptr ? shown : root_));
+      UpdateOk();
+    });
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    path_->setFocus();
+    UpdateOk();
+  }
+
+  // Opens the tree down to `folder` and selects it. Folders the tree leaves out (hidden ones) are
+  // added on the way, so that every existing folder can be shown.
+  void Select(const std::string& folder) {
+    QTreeWidgetItem* item = root_;
+    std::size_t start = 0;
+    while (start < folder.size()) {
+      const std::size_t end = std::min(folder.find('/', start), folder.size());
+      const std::string name = folder.substr(start, end - start);
+      start = end + 1;
+      if (name.empty()) {
+        continue;
+      }
+      Read(item);
+      item->setExpanded(true);
+      item = Child(item, name);
+    }
+    tree_->setCurrentItem(item);
+    // The path as given, which a name like ".." in it would otherwise change.
+    Choose(folder);
+  }
+
+  const std::string& Chosen() const { return chosen_; }
+
+ protected:
+  void showEvent(QShowEvent* event) override {
+    QDialog::showEvent(event);
+    path_->selectAll();  // typing replaces the path shown
+    move(CentredOnScreen(QGuiApplication::primaryScreen()->geometry(), frameGeometry().size()));
+  }
+
+ private:
+  QTreeWidgetItem* AddFolder(QTreeWidgetItem* parent, const std::string& path,
+                             const std::string& name) {
+    auto* item = parent != nullptr ? new QTreeWidgetItem(parent) : new QTreeWidgetItem(tree_);
+    item->setText(0, Shown(name));
+    item->setData(0, kPathRole, QByteArray::fromStdString(path));
+    item->setChildIndicatorPolicy(QTreeWidgetItem::ShowIndicator);
+    return item;
+  }
+
+  QTreeWidgetItem* Child(QTreeWidgetItem* parent, const std::string& name) {
+    const std::string path = JoinPath(PathOf(parent), name);
+    for (int i = 0; i < parent->childCount(); ++i) {
+      if (PathOf(parent->child(i)) == path) {
+        return parent->child(i);
+      }
+    }
+    return AddFolder(parent, path, name);
+  }
+
+  // The sub-folders of an item's folder, in the file list's order; read once.
+  void Read(QTreeWidgetItem* item) {
+    if (item->data(0, kReadRole).toBool()) {
+      return;
+    }
+    item->setData(0, kReadRole, true);
+    const std::string folder = PathOf(item);
+    std::vector<std::string> names;
+    const auto search = fs_.Find(JoinPath(folder, "*"), faDirectory);
+    while (const auto entry = search->Next()) {
+      if (entry->attributes & faDirectory) {
+        names.push_back(entry->name);
+      }
+    }
+    for (const std::size_t index : NameOrder().Sorted(names)) {
+      AddFolder(item, JoinPath(folder, names[index]), names[index]);
+    }
+    if (item->childCount() == 0) {
+      item->setChildIndicatorPolicy(QTreeWidgetItem::DontShowIndicatorWhenChildless);
+    }
+  }
+
+  void Choose(const std::string& path) {
+    chosen_ = path;
+    path_->setText(Shown(path));
+    UpdateOk();
+  }
+
+  // OK only while the chosen path is an existing folder.
+  void UpdateOk() { ok_->setEnabled(IsExistingFolder(fs_, chosen_)); }
+
+  FileSystem& fs_;
+  QTreeWidget* tree_;
+  QTreeWidgetItem* root_;
+  QLineEdit* path_;
+  QPushButton* ok_;
+  std::string chosen_;
+};
 
 }  // namespace
 
-// The centre is taken within the screen's own rectangle, which starts where the screen does: a
-// primary screen right of another one does not start at 0.
-QPoint CentredOnScreen(const QRect& screen, const QSize& size) {
-  QPoint corner(screen.left() + (screen.width() - size.width()) / 2,
-                screen.top() + (screen.height() - size.height()) / 2);
-  corner.setX(std::clamp(corner.x(), screen.left(),
-                         std::max(screen.left(), screen.right() + 1 - size.width())));
-  corner.setY(std::clamp(corner.y(), screen.top(),
-                         std::max(screen.top(), screen.bottom() + 1 - size.height())));
-  return corner;
-}
-
 bool TBrowseFolderDlg::Execute(const std::string& dialogText, std::string& folderName) {
   const QPointer<QWidget> active = QApplication::activeWindow();
-  QFileDialog dialog(active);
-  dialog.setOption(QFileDialog::DontUseNativeDialog);
-  dialog.setOption(QFileDialog::ShowDirsOnly);
-  dialog.setFileMode(QFileDialog::Directory);
-  dialog.setWindowModality(Qt::ApplicationModal);
-  dialog.setWindowTitle(
-      QString::fromUtf8(dialogText.data(), static_cast<qsizetype>(dialogText.size())));
-  dialog.setLabelText(QFileDialog::Accept, QStringLiteral("OK"));
+  FolderTreeDialog dialog(fs_, Shown(dialogText), active);
   if (IsExistingFolder(fs_, folderName)) {
-    dialog.setDirectory(Shown(folderName));
+    dialog.Select(folderName);
   }
-
-  // OK follows the selection: the folder typed or picked, or the one shown when none is.
-  QPushButton* ok = dialog.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Open);
-  auto* typed = dialog.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
-  const auto updateOk = [&] {
-    const QString text = typed->text();
-    const QString selected = text.isEmpty() ? dialog.directory().absolutePath()
-                             : QDir::isAbsolutePath(text)
-                                 ? text
-                                 : dialog.directory().absoluteFilePath(text);
-    ok->setEnabled(IsExistingFolder(fs_, Bytes(selected)));
-  };
-  // Queued, so that the dialog's own update of the button comes first and ours has the last word.
-  QObject::connect(typed, &QLineEdit::textChanged, &dialog, updateOk, Qt::QueuedConnection);
-  QObject::connect(&dialog, &QFileDialog::directoryEntered, &dialog, updateOk,
-                   Qt::QueuedConnection);
-  QTimer::singleShot(0, &dialog, [&] {
-    CentreOnScreen(dialog);
-    updateOk();
-  });
-
-  const bool confirmed = dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty();
+  const bool confirmed = dialog.exec() == QDialog::Accepted;
   if (active) {
     active->activateWindow();
   }
   if (confirmed) {
-    folderName = TrimTrailingBackslash(Bytes(dialog.selectedFiles().constFirst()));
+    folderName = TrimTrailingBackslash(dialog.Chosen());
   }
   return confirmed;
 }

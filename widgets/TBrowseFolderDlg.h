@@ -1,17 +1,15 @@
 #pragma once
 
-#include <QPoint>
-#include <QRect>
-#include <QSize>
-
 #include "platform/fs/FileSystem.h"
 #include "platform/shell/FolderDialog.h"
 
 namespace varnex {
 
-// The folder dialog on Qt's own widget dialog, so that it behaves the same on every desktop:
-// modal over the whole program, centred on the screen, OK only while the selection is an
-// existing folder. Each Execute makes a dialog for that one browse.
+// The folder dialog: a tree of the folders from the root, read through the program's file
+// system, so that a folder whose name is not UTF-8 is shown, starts the dialog and comes out of
+// it with its bytes as they are. Modal over the whole program, centred on the screen, OK only
+// while the folder picked (or typed below the tree) exists. Each Execute makes a dialog for that
+// one browse.
 class TBrowseFolderDlg final : public FolderDialog {
  public:
   explicit TBrowseFolderDlg(FileSystem& fs) : fs_(fs) {}
@@ -21,8 +19,5 @@ class TBrowseFolderDlg final : public FolderDialog {
  private:
   FileSystem& fs_;
 };
-
-// Where a dialog of `size` goes on `screen`: centred, then moved back inside where it sticks out.
-QPoint CentredOnScreen(const QRect& screen, const QSize& size);
 
 }  // namespace varnex

@@ -12,18 +12,19 @@ std::vector<std::string> DroppedLocalNames(const QMimeData& data) {
       continue;
     }
     const QUrl url = QUrl::fromEncoded(line, QUrl::StrictMode);
-    const bool local = url.scheme() == QLatin1String("file") &&
-                       (url.host().isEmpty() || url.host() == QLatin1String("localhost"));
-    if (!local) {
-      continue;
+    if (url.scheme() != QLatin1String("file")) {
+      continue;  // a link or a text dragged along names no file
     }
+    const bool local = url.host().isEmpty() || url.host() == QLatin1String("localhost");
     const QByteArray encoded = url.path(QUrl::FullyEncoded).toLatin1();
     const QByteArray path = QByteArray::fromPercentEncoding(encoded);
     // A name cannot hold a NUL nor a "/": cut at the one or split at the other, the path would
-    // name another file or folder, so such a name is refused.
-    if (!path.isEmpty() && !path.contains('\0') && !encoded.toUpper().contains("%2F")) {
-      names.emplace_back(path.constData(), static_cast<std::size_t>(path.size()));
+    // name another file or folder, so such a name is refused, as is a file of another machine;
+    // and a refused name refuses the names after it, as only the first counts.
+    if (!local || path.isEmpty() || path.contains('\0') || encoded.toUpper().contains("%2F")) {
+      break;
     }
+    names.emplace_back(path.constData(), static_cast<std::size_t>(path.size()));
   }
   return names;
 }

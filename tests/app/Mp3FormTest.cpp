@@ -1,16 +1,22 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <QDialogButtonBox>
 #include <QDropEvent>
 #include <QFile>
 #include <QGuiApplication>
 #include <QImage>
+#include <QMessageBox>
 #include <QMimeData>
 #include <QRadioButton>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
+#include <QTreeWidget>
 #include <QUrl>
 #include <filesystem>
+#include <functional>
 
 #include "app/StartDirectory.h"
 #include "app/TMp3Form.h"
@@ -23,6 +29,7 @@
 #include "tests/support/TempFolder.h"
 #include "tests/support/WindowTest.h"
 #include "widgets/ErrorReport.h"
+#include "widgets/TBrowseFolderDlg.h"
 
 namespace varnex {
 namespace {
@@ -87,18 +94,94 @@ TEST_F(Mp3FormTest, ArgumentThatNamesNoFolderLeavesTheListAlone) {
   EXPECT_TRUE(boxes.Seen().isEmpty());
 }
 
-// A song given at start-up is selected in its folder, so the play button plays it at once.
+// A song given at start-up is selected in its folder, so the play button plays it at once; the
+// field names the folder.
 TEST_F(Mp3FormTest, FileArgumentIsSelectedInItsFolder) {
   auto form = Start({folder / "b.mp3"});
   EXPECT_EQ(form->FileListBox1->Entries(), (Names{"A.MP3", "b.mp3"}));
   EXPECT_EQ(form->FileListBox1->Mask(), "*.mp3");
   EXPECT_EQ(form->FileListBox1->SelectedFilePath(), folder / "b.mp3");
-  EXPECT_EQ(form->DirectoryEdit1->Text(), folder / "b.mp3");
+  EXPECT_EQ(form->DirectoryEdit1->Text(), folder.Path());
 
   form = Start({folder / "c.iad"});  // the mask changes only when it does not match
   EXPECT_EQ(form->FileListBox1->Mask(), "c.iad");
   EXPECT_EQ(form->FileListBox1->SelectedFilePath(), folder / "c.iad");
   EXPECT_TRUE(boxes.Seen().isEmpty());
+}
+
+// A song, however it comes into the field, stands for its folder: converting renames the folder's
+// songs (not nothing while the choice flips), and the folder is what is stored.
+TEST_F(Mp3FormTest, SongInTheFieldConvertsAndStoresItsFolder) {
+  const std::string song = folder / "b.mp3";
+  const std::vector<std::function<std::unique_ptr<TMp3Form>()>> ways = {
+      [&] { return Start({song}); },
+      [&] {
+        settings.CreateKey("Software\\Varnex")->WriteString("Dossier", song);
+        return Start({});
+      },
+      [&] {
+        auto form = Start({});
+        form->WMDROPFILES({song});
+        return form;
+      },
+  };
+  for (std::size_t way = 0; way < ways.size(); ++way) {
+    const auto form = ways[way]();
+    EXPECT_EQ(form->DirectoryEdit1->Text(), folder.Path()) << way;
+    form->convertirBtn->click();
+    EXPECT_EQ(form->FileListBox1->Entries(), (Names{"A.iad", "b.iad", "c.iad"})) << way;
+    form->close();
+    EXPECT_EQ(settings.CreateKey("Software\\Varnex")->ReadString("Dossier"), folder.Path());
+    form->convertirBtn->click();  // back, for the next way
+  }
+}
+
+// Quotes with nothing between them are no argument: they neither count nor name a folder.
+TEST_F(Mp3FormTest, EmptyArgumentsAreNoArguments) {
+  for (const Names& arguments : {Names{"", folder / "other"}, Names{folder / "other", ""}}) {
+    const auto form = Start(arguments);
+    EXPECT_EQ(form->DirectoryEdit1->Text(), folder / "other");
+    EXPECT_TRUE(boxes.Seen().isEmpty());
+  }
+}
+
+// The warning stands in the middle of the screen at its final size, and Escape answers it as OK.
+TEST_F(Mp3FormTest, WarningIsCentredAndEscapeAnswersIt) {
+  boxes.answering = false;
+  QRect frame;
+  int escapes = 0;
+  QTimer answer;
+  QObject::connect(&answer, &QTimer::timeout, [&] {
+    if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+      if (escapes++ == 0) {
+        frame = box->frameGeometry();
+        QTest::keyClick(box, Qt::Key_Escape);
+      } else {
+        box->button(QMessageBox::Ok)->click();  // Escape did not answer it
+      }
+    }
+  });
+  answer.start(5);
+  const auto form = Start({folder / "other", folder.Path()});
+  EXPECT_EQ(escapes, 1);
+  EXPECT_EQ(frame.center(), QGuiApplication::primaryScreen()->geometry().center());
+  EXPECT_GT(frame.height(), 60);  // laid out: the icon, the text and the button
+  EXPECT_EQ(form->FileListBox1->FolderPath(), folder / "other");
+}
+
+// The about panel makes the window taller; near the screen's bottom the window moves up to keep
+// it whole, and stays where it is otherwise.
+TEST_F(Mp3FormTest, AboutPanelKeepsTheWindowOnTheScreen) {
+  const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+  const auto form = Start({});
+  for (const int top : {screen.top() + 10, screen.bottom() - 360}) {
+    form->AproposFrame1->FermerBtn->click();
+    form->move(100, top);
+    QTest::mouseClick(form->AProposBtn, Qt::LeftButton);
+    EXPECT_TRUE(screen.contains(form->frameGeometry())) << top;
+    EXPECT_EQ(form->x(), 100);
+    EXPECT_EQ(form->y(), std::min(top, screen.bottom() + 1 - form->frameGeometry().height()));
+  }
 }
 
 TEST_F(Mp3FormTest, ChoiceSetsMaskAndCaption) {
@@ -220,6 +303,21 @@ TEST_F(Mp3FormTest, DropEventCarriesTheBytesOfTheName) {
   EXPECT_EQ(form->FileListBox1->Entries(), Names{"song.mp3"});
 }
 
+// Only the first dropped name counts: when it is refused, nothing of the drop is applied.
+TEST_F(Mp3FormTest, RefusedFirstDroppedNameAppliesNothing) {
+  const auto form = Start({folder.Path()});
+  const QByteArray other = "file://" + QByteArray::fromStdString(folder / "other");
+  for (const QByteArray& refused : {QByteArray(other + "%00"), QByteArray(other + "%2Fx"),
+                                    QByteArray("file://elsewhere/music")}) {
+    QMimeData data;
+    data.setData(QStringLiteral("text/uri-list"), refused + "\r\n" + other + "\r\n");
+    QDropEvent drop(QPointF(100, 100), Qt::CopyAction, &data, Qt::LeftButton, {});
+    QApplication::sendEvent(form.get(), &drop);
+    EXPECT_EQ(form->DirectoryEdit1->Text(), folder.Path()) << refused.toStdString();
+    EXPECT_EQ(form->FileListBox1->FolderPath(), folder.Path());
+  }
+}
+
 TEST_F(Mp3FormTest, EnterConvertsTheFolderAndFlipsTheChoice) {
   const auto form = Start({folder.Path()});
   form->FileListBox1->setFocus();
@@ -283,6 +381,32 @@ TEST_F(Mp3FormTest, BrowsedFolderIsListed) {
   EXPECT_EQ(folderDialog.calls.at(0).startFolder, folder.Path());
   EXPECT_EQ(form->DirectoryEdit1->Text(), folder / "other");
   EXPECT_EQ(form->FileListBox1->Entries(), Names{"x.mp3"});
+}
+
+// A folder whose name is not UTF-8 goes into the real browse dialog, which opens on it, and the
+// one picked below it comes out byte for byte.
+TEST_F(Mp3FormTest, FolderNotInUtf8SurvivesTheBrowseDialog) {
+  const std::string odd = folder.Folder("caf\xE9");
+  const std::string picked = folder.Folder("caf\xE9/d\xFC");
+  TBrowseFolderDlg dialog(fs);
+  TMp3Form form(fs, settings, dialog, links, folder.Path(), {odd});
+  form.show();
+  QTimer pick;
+  QObject::connect(&pick, &QTimer::timeout, [&] {
+    QWidget* shown = QApplication::activeModalWidget();
+    auto* tree = shown != nullptr ? shown->findChild<QTreeWidget*>() : nullptr;
+    if (tree != nullptr) {
+      QTest::keyClick(tree, Qt::Key_Right);  // opens the folder the dialog started on
+      QTest::keyClick(tree, Qt::Key_Down);   // and takes its one sub-folder
+      shown->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
+    } else if (auto* other = qobject_cast<QDialog*>(shown)) {
+      other->reject();  // not the folder tree: nothing to pick in
+    }
+  });
+  pick.start(5);
+  QTest::keyClick(form.DirectoryEdit1, Qt::Key_Down, Qt::AltModifier);
+  EXPECT_EQ(form.DirectoryEdit1->Text(), picked);
+  EXPECT_EQ(form.FileListBox1->FolderPath(), picked);
 }
 
 TEST_F(Mp3FormTest, TabVisitsEveryControlInTheDesignOrder) {

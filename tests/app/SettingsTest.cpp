@@ -1,8 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QDeadlineTimer>
 #include <QGuiApplication>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QScreen>
+#include <QTimer>
 #include <csignal>
 #include <cstdint>
 #include <limits>
@@ -126,7 +130,8 @@ TEST_F(SettingsTest, TerminationSignalStoresTheSettingsAndClosesTheWindow) {
     const auto form = Start({shown});
     form->show();
     form->move(60, 70);
-    const SessionEnd sessionEnd(termination, *form);
+    SessionEnd sessionEnd(termination);
+    sessionEnd.Watch(*form);
     ASSERT_EQ(std::raise(signal), 0);
     const QDeadlineTimer deadline(5000);
     while (form->isVisible() && !deadline.hasExpired()) {
@@ -137,6 +142,48 @@ TEST_F(SettingsTest, TerminationSignalStoresTheSettingsAndClosesTheWindow) {
     EXPECT_EQ(Stored()["Top"], Dword(form->y()));
     EXPECT_EQ(Stored()["Left"], Dword(form->x()));
   }
+}
+
+// A signal while the window is being made, before or during the warning about a second argument:
+// the warning goes, the window is made and closed with its settings stored, and the program ends.
+TEST_F(SettingsTest, TerminationSignalDuringTheStartEndsTheWarningToo) {
+  boxes.answering = false;
+  const std::string shown = folder.Folder("shown");
+  for (const bool whileShown : {false, true}) {
+    TerminationSignal termination;
+    SessionEnd sessionEnd(termination);
+    if (whileShown) {
+      QTimer::singleShot(50, [] { std::raise(SIGTERM); });
+    } else {
+      ASSERT_EQ(std::raise(SIGTERM), 0);
+    }
+    QTimer rescue;  // should the warning stay, it is answered, and the test fails
+    bool rescued = false;
+    QObject::connect(&rescue, &QTimer::timeout, [&] {
+      if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+        rescued = true;
+        box->button(QMessageBox::Ok)->click();
+      }
+    });
+    rescue.start(3000);
+    const auto form = Start({shown, folder.Path()});
+    EXPECT_FALSE(rescued) << whileShown;
+    EXPECT_TRUE(sessionEnd.Ended());
+    settings.keys.clear();
+    sessionEnd.Watch(*form);
+    EXPECT_EQ(Stored()["Dossier"], Text(REG_SZ, shown));
+  }
+}
+
+// Applying the stored folder runs queued handlers; the settings are closed by then, so that one of
+// them that stores the settings finds them free.
+TEST_F(SettingsTest, StoredFolderIsAppliedWithTheSettingsClosed) {
+  Stored() = {{"Dossier", Text(REG_SZ, folder.Path())}};
+  int openWhileApplying = -1;
+  QMetaObject::invokeMethod(
+      qApp, [&] { openWhileApplying = settings.openNow; }, Qt::QueuedConnection);
+  Start();
+  EXPECT_EQ(openWhileApplying, 0);
 }
 
 TEST_F(SettingsTest, ExpandableTextIsNotExpanded) {

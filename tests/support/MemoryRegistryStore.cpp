@@ -7,7 +7,10 @@ namespace {
 class MemoryKey final : public RegistryKey {
  public:
   MemoryKey(MemoryRegistryStore& store, MemoryRegistryStore::Values& values)
-      : store_(store), values_(values) {}
+      : store_(store), values_(values) {
+    ++store_.openNow;
+  }
+  ~MemoryKey() override { --store_.openNow; }
 
   std::optional<RegistryValue> QueryValue(const std::string& name) override {
     const auto found = values_.find(name);

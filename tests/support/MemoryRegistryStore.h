@@ -20,6 +20,7 @@ class MemoryRegistryStore final : public RegistryStore {
   bool openable = true;
   std::set<std::string> refusedWrites;
   int opened = 0;
+  int openNow = 0;  // keys not closed yet
 };
 
 }  // namespace varnex::test

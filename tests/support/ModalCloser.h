@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QList>
+#include <QRect>
 #include <QStringList>
 #include <QTimer>
 
@@ -12,9 +14,15 @@ class ModalCloser {
   ModalCloser();
 
   const QStringList& Seen() const { return seen_; }
+  // Where each box stood on the screen, its frame included.
+  const QList<QRect>& Frames() const { return frames_; }
+
+  // While false, boxes are left open for the test to answer.
+  bool answering = true;
 
  private:
   QStringList seen_;
+  QList<QRect> frames_;
   QTimer timer_;
 };
 

@@ -7,6 +7,7 @@
 #include "platform/shell/ErrorMode.h"
 #include "tests/support/FakeFolderDialog.h"
 #include "tests/support/TempFolder.h"
+#include "widgets/ScreenPlacement.h"
 #include "widgets/TBrowseFolderDlg.h"
 #include "widgets/TDirectoryEdit.h"
 
