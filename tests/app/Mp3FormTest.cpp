@@ -311,8 +311,10 @@ TEST_F(Mp3FormTest, RefusedFirstDroppedNameAppliesNothing) {
                                     QByteArray("file://elsewhere/music")}) {
     QMimeData data;
     data.setData(QStringLiteral("text/uri-list"), refused + "\r\n" + other + "\r\n");
-    QDropEvent drop(QPointF(100, 100), Qt::CopyAction, &data, Qt::LeftButton, {});
-    QApplication::sendEvent(form.get(), &drop);
+    QDragEnterEvent enter(QPoint(100, 100), Qt::CopyAction, &data, Qt::LeftButton, {});
+    QApplication::sendEvent(form.get(), &enter);
+    EXPECT_FALSE(enter.isAccepted()) << refused.toStdString();  // the drop is not taken
+    form->WMDROPFILES(DroppedLocalNames(data));                 // and were it given, no matter
     EXPECT_EQ(form->DirectoryEdit1->Text(), folder.Path()) << refused.toStdString();
     EXPECT_EQ(form->FileListBox1->FolderPath(), folder.Path());
   }
