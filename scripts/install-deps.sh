@@ -11,7 +11,7 @@ build_packages=(
 )
 test_packages=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev
-  xvfb xauth xdotool x11-utils
+  xvfb xauth xdotool x11-utils weston qt6-wayland
   dbus dbus-x11 at-spi2-core python3 python3-pyatspi
   ntfs-3g exfat-fuse exfatprogs e2fsprogs python3-fusepy python3-xlib locales
   gstreamer1.0-tools playerctl

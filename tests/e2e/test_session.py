@@ -138,6 +138,16 @@ class SessionTest(unittest.TestCase):
         self.assertIn(b'"Top"=dword:000000d2', text)
         self.assertIn(b'"Left"=dword:00000136', text)
 
+    def test_sigterm_while_the_start_waits_on_the_warning(self):
+        folder = self.folder("music", "kept.mp3")
+        config = os.path.join(self.scratch, "config")
+        with Varnex(folder, self.scratch, config_home=config) as program:
+            program.window("Warning")
+            program.process.send_signal(signal.SIGTERM)
+            self.assertEqual(program.wait_until_closed(), 0)
+        with open(os.path.join(config, "Varnex", "registry.reg"), "rb") as f:
+            self.assertIn(b'"Dossier"="' + folder.encode() + b'"', f.read())
+
     def test_desktop_knows_the_window(self):
         entry = desktop_entry()
         with Varnex(self.folder("music"), config_home=os.path.join(self.scratch, "config")) as program:

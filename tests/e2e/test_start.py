@@ -7,6 +7,17 @@ import unittest
 
 from varnex_session import TITLE, Varnex, wait_for
 
+SCREEN = (1280, 1024)
+MAXIMIZE_FUNCTION, MAXIMIZE_DECORATION = 0x10, 0x40
+
+
+def maximizable(window):
+    """Whether the window asks the window manager for a maximise function or button."""
+    out = subprocess.run(["xprop", "-id", window, "_MOTIF_WM_HINTS"], check=True, capture_output=True,
+                         text=True).stdout
+    _, functions, decorations = [int(n, 16) for n in out.split("=")[1].split(",")[:3]]
+    return bool(functions & MAXIMIZE_FUNCTION or decorations & MAXIMIZE_DECORATION)
+
 
 def make_folder(names, folders=()):
     root = tempfile.mkdtemp(prefix="varnex-e2e-")
@@ -41,8 +52,12 @@ class StartTest(unittest.TestCase):
             box = program.window("Warning")
             self.assertTrue(program.find("label", "Only one folder, please"))
             self.assertEqual(program.visible_windows(TITLE), [])
+            x, y, width, height = program.client_geometry(box)  # no frame: no window manager
+            self.assertLessEqual(abs(2 * x + width - SCREEN[0]), 1)
+            self.assertLessEqual(abs(2 * y + height - SCREEN[1]), 1)
+            self.assertFalse(maximizable(box))
             program.press("Return", window=box)
-            program.window()
+            self.assertFalse(maximizable(program.window()))
             wait_for(lambda: program.list_items() == ["one.mp3"], "the first folder listed")
 
     def test_twice_the_scale_keeps_the_layout(self):

@@ -68,6 +68,21 @@ _services.append(subprocess.Popen(["/usr/libexec/at-spi-bus-launcher", "--launch
                                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL))
 
 
+def start_weston():
+    """A Wayland compositor of this run's own: weston's headless backend, drawing into memory with
+    its software renderer (so that weston-screenshooter, which --debug allows, shows what a person
+    would see). It has no seat, so no keyboard and no mouse: tests act through the accessibility
+    tree. Returns the name of its socket."""
+    socket = "wayland-varnex"
+    _services.append(subprocess.Popen(
+        ["weston", "--backend=headless-backend.so", "--use-pixman", "--width=1280", "--height=1024",
+         "--socket=" + socket, "--idle-time=0", "--no-config", "--debug"],
+        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL))
+    wait_for(lambda: os.path.exists(os.path.join(os.environ["XDG_RUNTIME_DIR"], socket)),
+             "the Wayland compositor")
+    return socket
+
+
 def wait_for(probe, what, timeout=15):
     deadline = time.monotonic() + timeout
     while time.monotonic() < deadline:
@@ -98,14 +113,21 @@ def descendants(node):
 class Varnex:
     """One running program. Settings go to a folder of the test's own."""
 
-    def __init__(self, *args, cwd=None, config_home=None, env=None, binary=None):
+    def __init__(self, *args, cwd=None, config_home=None, env=None, binary=None, wayland=None):
+        """With `wayland` (a socket from start_weston) the program runs natively on that compositor
+        instead of the X server."""
         self.config_home = config_home or tempfile.mkdtemp(prefix="varnex-e2e-config-")
-        inherited = {k: v for k, v in os.environ.items() if k != "QT_SCALE_FACTOR"}
+        full = {k: v for k, v in os.environ.items() if k != "QT_SCALE_FACTOR"}
         # Journals of conversions go beside the settings, never to the user's own state folder.
-        env = dict(inherited, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", XDG_CONFIG_HOME=self.config_home,
-                   QT_QPA_PLATFORM="xcb", **dict({"XDG_STATE_HOME": os.path.join(self.config_home, "state")},
-                                                 **(env or {})))
-        self.process = subprocess.Popen([binary or BINARY, *args], cwd=cwd, env=env)
+        full.update(QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", XDG_CONFIG_HOME=self.config_home,
+                    XDG_STATE_HOME=os.path.join(self.config_home, "state"), QT_QPA_PLATFORM="xcb")
+        if wayland:
+            del full["DISPLAY"]
+            # Without a seat, the toolkit's Wayland text input fails on a focused text field (it
+            # asks a keyboard that is not there); a desktop always has one. Compose input does not ask.
+            full.update(QT_QPA_PLATFORM="wayland", WAYLAND_DISPLAY=wayland, QT_IM_MODULE="compose")
+        full.update(env or {})
+        self.process = subprocess.Popen([binary or BINARY, *args], cwd=cwd, env=full)
 
     def __enter__(self):
         return self
