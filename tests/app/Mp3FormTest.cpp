@@ -4,6 +4,7 @@
 #include <QDialogButtonBox>
 #include <QDropEvent>
 #include <QFile>
+#include <QFontMetrics>
 #include <QGuiApplication>
 #include <QImage>
 #include <QMessageBox>
@@ -500,6 +501,13 @@ TEST_F(Mp3FormTest, UncaughtFailureReachesTheErrorReport) {
   ASSERT_EQ(boxes.Seen().size(), 1);
   EXPECT_TRUE(boxes.Seen().front().endsWith(QStringLiteral(": File not found.")))
       << boxes.Seen().front().toStdString();
+  // In the middle of the screen, with room in a title bar for the title and the bar's buttons.
+  const QRect frame = boxes.Frames().front();
+  EXPECT_EQ(frame.center(), QGuiApplication::primaryScreen()->geometry().center());
+  QFont titleFont = QGuiApplication::font();
+  titleFont.setPixelSize(14);
+  const QString title = boxes.Seen().front().section(QStringLiteral(": "), 0, 0);
+  EXPECT_GE(frame.width(), QFontMetrics(titleFont).horizontalAdvance(title) + 160);
 }
 
 // The folder removed under the window: whatever re-reading says, the choice, the caption and the
