@@ -7,6 +7,7 @@
 #include <QFontMetrics>
 #include <QGuiApplication>
 #include <QImage>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QRadioButton>
@@ -395,12 +396,17 @@ TEST_F(Mp3FormTest, FolderNotInUtf8SurvivesTheBrowseDialog) {
   TMp3Form form(fs, settings, dialog, links, folder.Path(), {odd});
   form.show();
   QTimer pick;
+  QRect frame;
   QObject::connect(&pick, &QTimer::timeout, [&] {
     QWidget* shown = QApplication::activeModalWidget();
     auto* tree = shown != nullptr ? shown->findChild<QTreeWidget*>() : nullptr;
     if (tree != nullptr) {
-      QTest::keyClick(tree, Qt::Key_Right);  // opens the folder the dialog started on
-      QTest::keyClick(tree, Qt::Key_Down);   // and takes its one sub-folder
+      frame = shown->frameGeometry();
+      auto* typed = shown->findChild<QLineEdit*>();
+      EXPECT_EQ(typed->selectedText(), typed->text());  // typing replaces the folder shown
+      EXPECT_EQ(tree->topLevelItemCount(), 1);          // one tree, from the root
+      QTest::keyClick(tree, Qt::Key_Right);             // opens the folder the dialog started on
+      QTest::keyClick(tree, Qt::Key_Down);              // and takes its one sub-folder
       shown->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
     } else if (auto* other = qobject_cast<QDialog*>(shown)) {
       other->reject();  // not the folder tree: nothing to pick in
@@ -410,6 +416,7 @@ TEST_F(Mp3FormTest, FolderNotInUtf8SurvivesTheBrowseDialog) {
   QTest::keyClick(form.DirectoryEdit1, Qt::Key_Down, Qt::AltModifier);
   EXPECT_EQ(form.DirectoryEdit1->Text(), picked);
   EXPECT_EQ(form.FileListBox1->FolderPath(), picked);
+  EXPECT_EQ(frame.center(), QGuiApplication::primaryScreen()->geometry().center());
 }
 
 TEST_F(Mp3FormTest, TabVisitsEveryControlInTheDesignOrder) {

@@ -90,9 +90,11 @@ TEST_F(PlayerControlsTest, ClickInTheListStopsAPlayingFile) {
 }
 
 TEST_F(PlayerControlsTest, SliderSetsTheVolumeAtOnce) {
+  QTest::keyClick(form->TrackBar1, Qt::Key_PageDown);  // a page is a hundredth of the range
   form->TrackBar1->setValue(5000);
   form->TrackBar1->setValue(0);
-  EXPECT_EQ(TakeLog(), (Log{"graph1 put_Volume -5000", "graph1 put_Volume -10000"}));
+  EXPECT_EQ(TakeLog(),
+            (Log{"graph1 put_Volume -100", "graph1 put_Volume -5000", "graph1 put_Volume -10000"}));
 }
 
 TEST_F(PlayerControlsTest, WithoutTheMediaModuleNothingHappens) {
