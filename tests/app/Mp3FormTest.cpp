@@ -407,6 +407,7 @@ TEST_F(Mp3FormTest, FolderNotInUtf8SurvivesTheBrowseDialog) {
       EXPECT_EQ(tree->topLevelItemCount(), 1);          // one tree, from the root
       QTest::keyClick(tree, Qt::Key_Right);             // opens the folder the dialog started on
       QTest::keyClick(tree, Qt::Key_Down);              // and takes its one sub-folder
+      EXPECT_EQ(typed->text(), QString::fromUtf8(picked.c_str()));  // shown below the tree
       shown->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
     } else if (auto* other = qobject_cast<QDialog*>(shown)) {
       other->reject();  // not the folder tree: nothing to pick in
