@@ -70,6 +70,9 @@ class StartTest(unittest.TestCase):
             self.assertEqual((result.returncode, result.stderr), (0, ""), argument)
             self.assertRegex(result.stdout, "^" + expected)
         self.assertEqual(os.listdir(config), [])
+        with open("/dev/full", "w") as full:  # a print that fails is no success
+            failed = subprocess.run([varnex_session.BINARY, "--version"], env=env, stdout=full)
+        self.assertEqual(failed.returncode, 1)
 
 
 if __name__ == "__main__":
