@@ -17,7 +17,6 @@
 #include <thread>
 
 #include "platform/registry/RegFileStore.h"
-#include "platform/registry/RegeditFormat.h"
 #include "tests/support/AsAnotherUser.h"
 #include "tests/support/TempFolder.h"
 
@@ -110,8 +109,8 @@ TEST_F(RegFileStoreTest, HandEditedFilesAreReadAndOtherKeysKept) {
   EXPECT_EQ(other->ReadString("Keep"), "me");
 }
 
-TEST_F(RegFileStoreTest, UnreadableFilesAreKeptAsideEachUnderItsOwnName) {
-  const std::string garbage = "REGEDIT4\n[HKEY_CURRENT_USER\\Software\\Varnex]\n\"Top\"=dword:zz\n";
+TEST_F(RegFileStoreTest, FilesWithoutTheHeaderAreKeptAsideEachUnderItsOwnName) {
+  const std::string garbage = "[HKEY_CURRENT_USER\\Software\\Varnex]\n\"Top\"=dword:1\n";
   for (const int round : {1, 2, 3}) {
     WriteFile(garbage + std::to_string(round));
     const auto key = Store().CreateKey(kKey);
@@ -123,6 +122,99 @@ TEST_F(RegFileStoreTest, UnreadableFilesAreKeptAsideEachUnderItsOwnName) {
   EXPECT_EQ(ReadFile(Path() + ".bad.1"), garbage + "2");
   EXPECT_EQ(ReadFile(Path() + ".bad.2"), garbage + "3");
   EXPECT_EQ(Store().CreateKey(kKey)->ReadInteger("Top"), 3);
+}
+
+// Dossier, Top and Left as read; "-" for a value that is not there.
+std::string Summary(RegistryKey& key) {
+  std::string summary = key.QueryValue("Dossier") ? key.ReadString("Dossier") : "-";
+  for (const char* name : {"Top", "Left"}) {
+    summary += " " + (key.QueryValue(name) ? std::to_string(key.ReadInteger(name)) : "-");
+  }
+  return summary;
+}
+
+std::string Utf16WithMark(std::u16string_view text) {
+  std::string bytes = "\xFF\xFE";
+  for (const char16_t unit : text) {
+    bytes += static_cast<char>(unit & 0xFF);
+    bytes += static_cast<char>(unit >> 8);
+  }
+  return bytes;
+}
+
+// A file edited by hand is read line by line as regedit imports it, a line it cannot read
+// costing that line alone; a save writes the three values where they are read from (or adds them
+// to the key's last section) and brings every other line back as it was.
+TEST_F(RegFileStoreTest, EditedFilesAreReadAsRegeditReadsThemAndComeBackAsTheyWere) {
+  const std::string section = "[HKEY_CURRENT_USER\\Software\\Varnex]\n";
+  const std::string head = "REGEDIT4\n" + section;
+  const std::string ours =
+      "\"Dossier\"=\"/saved\"\n\"Top\"=dword:0000001e\n\"Left\"=dword:ffffffd8\n";
+  const std::string wrapped =
+      "; \"Old\"=hex:01,\\\n\"Dossier\"=hex(2):2f,\\ ; wrapped\n  ; note\n\n";
+  const std::string sections = "\n[HKEY_CURRENT_USER\\Software\\Other]\n\"Top\"=dword:1\n\n" + head;
+  const std::string other =
+      "; mine\r\nREGEDIT4\r\n[HKEY_CURRENT_USER\\Software\\Other]\r\n\"Keep\"=\"me\" ; theirs";
+  const std::string bom = "\xEF\xBB\xBFWindows Registry Editor Version 5.00\r\n\r\n" +
+                          std::string("[HKEY_CURRENT_USER\\Software\\Varnex]\r\n");
+  struct Case {
+    std::string file;
+    std::string read;
+    std::string saved;
+  };
+  const std::vector<Case> cases = {
+      {"REGEDIT4\n  [HKEY_CURRENT_USER\\Software\\Varnex]  ; ours\n  \"Dossier\" = \"/m\"  \n"
+       "\t\"Top\"\t=\tdword: 0000000a ; laptop\n\"Left\"=dword:5;x\n",
+       "/m 10 5",
+       "REGEDIT4\n  [HKEY_CURRENT_USER\\Software\\Varnex]  ; ours\n  \"Dossier\" = \"/saved\"  \n"
+       "\t\"Top\"\t=\tdword:0000001e ; laptop\n\"Left\"=dword:ffffffd8;x\n"},
+      {"REGEDIT4\r[hkey_current_user\\software\\VARNEX\\]\r\"Top\"=dword:1\r\"Dossier\"=\"a\\nb\"\r"
+       "\"top\"=dword:2\r",
+       "a\nb 2 -",
+       "REGEDIT4\r[hkey_current_user\\software\\VARNEX\\]\r\"Top\"=dword:1\r"
+       "\"Dossier\"=\"/saved\"\r\"top\"=dword:0000001e\r\"Left\"=dword:ffffffd8\r"},
+      {head + "\"Top\"=DWORD:0000000a\n\"Dossier\"=\"/m\\0\"\n\"Left\"=dword:5\n", "- - 5",
+       head + "\"Top\"=DWORD:0000000a\n\"Dossier\"=\"/m\\0\"\n\"Left\"=dword:ffffffd8\n"
+              "\"Dossier\"=\"/saved\"\n\"Top\"=dword:0000001e\n"},
+      {head + "\"Dossier\"=\"/m\"\n[-HKEY_CURRENT_USER\\Software]\n\"Top\"=dword:1\n" + section +
+           "\"Left\"=dword:3\n\"Left\"=- ;gone\n",
+       "- - -",
+       head + "\"Dossier\"=\"/m\"\n[-HKEY_CURRENT_USER\\Software]\n\"Top\"=dword:1\n" + section +
+           "\"Left\"=dword:3\n\"Left\"=- ;gone\n" + ours},
+      {head + "\"Dossier\"=\"\\/m\"\n" + sections + "\"Left\"=dword:2\n\n", "/m - 2",
+       head + "\"Dossier\"=\"/saved\"\n" + sections +
+           "\"Left\"=dword:ffffffd8\n\"Top\"=dword:0000001e\n\n"},
+      {head + wrapped + "  6d,00\n\"Top\"=dword:a\n\"Other\"=hex:01,\\\n; end", "/m 10 -",
+       head + "; \"Old\"=hex:01,\\\n\"Dossier\"=\"/saved\"\n\"Top\"=dword:0000001e\n"
+              "\"Other\"=hex:01\n; end\n\"Left\"=dword:ffffffd8\n"},
+      {bom + "\"Dossier\"=\"/m\"\r\n", "/m - -",
+       bom + "\"Dossier\"=\"/saved\"\r\n\"Top\"=dword:0000001e\r\n\"Left\"=dword:ffffffd8\r\n"},
+      {Utf16WithMark(
+           u"Windows Registry Editor Version 5.00\r\n\r\n"
+           u"[HKEY_CURRENT_USER\\Software\\Varnex]\r\n\"Dossier\"=\"/m\u00e9\U0001F3B5\"\r\n"
+           u"\"Path\"=hex(2):25,00,48,00,\\\r\n  00,00\r\n"),
+       "/m\u00e9\U0001F3B5 - -",
+       "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software\\Varnex]\r\n"
+       "\"Dossier\"=\"/saved\"\r\n\"Path\"=hex(2):25,48,00\r\n\"Top\"=dword:0000001e\r\n"
+       "\"Left\"=dword:ffffffd8\r\n"},
+      {other, "- - -",
+       other + "\r\n\r\n[HKEY_CURRENT_USER\\Software\\Varnex]\r\n\"Dossier\"=\"/saved\"\r\n"
+               "\"Top\"=dword:0000001e\r\n\"Left\"=dword:ffffffd8\r\n\r\n"},
+  };
+  for (const Case& edited : cases) {
+    WriteFile(edited.file);
+    {
+      const auto key = Store().CreateKey(kKey);
+      ASSERT_NE(key, nullptr) << edited.file;
+      EXPECT_EQ(Summary(*key), edited.read) << edited.file;
+      key->WriteString("Dossier", "/saved");
+      key->WriteInteger("Top", 30);
+      key->WriteInteger("Left", -40);
+    }
+    EXPECT_EQ(ReadFile(Path()), edited.saved) << edited.file;
+    EXPECT_EQ(Summary(*Store().CreateKey(kKey)), "/saved 30 -40") << edited.file;
+    EXPECT_FALSE(std::filesystem::exists(Path() + ".bad")) << edited.file;
+  }
 }
 
 // Opening the store runs in a child, so that a store that blocks fails the test instead of
