@@ -1,6 +1,8 @@
 #include "RegeditFormat.h"
 
+#include <QString>
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 
 #include "platform/Utf8.h"
@@ -37,20 +39,12 @@ std::vector<PhysicalLine> SplitLines(std::string_view text) {
 
 // UTF-16 in little-endian order, as Windows exports; a lone surrogate becomes U+FFFD.
 std::string Utf16ToUtf8(std::string_view bytes) {
-  const auto unit = [bytes](std::size_t at) -> char32_t {
-    return static_cast<unsigned char>(bytes[at]) | static_cast<unsigned char>(bytes[at + 1]) << 8;
-  };
-  std::string text;
-  for (std::size_t at = 0; at + 1 < bytes.size(); at += 2) {
-    char32_t codePoint = unit(at);
-    if (codePoint >= 0xD800 && codePoint < 0xDC00 && at + 3 < bytes.size() &&
-        unit(at + 2) >= 0xDC00 && unit(at + 2) < 0xE000) {
-      codePoint = 0x10000 + ((codePoint - 0xD800) << 10) + (unit(at + 2) - 0xDC00);
-      at += 2;
-    }
-    AppendUtf8(text, codePoint >= 0xD800 && codePoint < 0xE000 ? 0xFFFD : codePoint);
+  std::u16string units(bytes.size() / 2, u'\0');
+  for (std::size_t i = 0; i < units.size(); ++i) {
+    units[i] = static_cast<char16_t>(static_cast<unsigned char>(bytes[2 * i]) |
+                                     static_cast<unsigned char>(bytes[2 * i + 1]) << 8);
   }
-  return text;
+  return QString::fromUtf16(units.data(), static_cast<qsizetype>(units.size())).toStdString();
 }
 
 bool IsBlank(char c) {
@@ -101,22 +95,22 @@ bool IsWithin(std::string_view key, std::string_view branch) {
          (key.size() == branch.size() || key[branch.size()] == '\\');
 }
 
-int HexDigit(char c) {
-  if (c >= '0' && c <= '9')
-    return c - '0';
-  if (c >= 'a' && c <= 'f')
-    return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F')
-    return c - 'A' + 10;
-  return -1;
+std::optional<std::uint32_t> HexDigit(char c) {
+  const std::size_t digit =
+      std::string_view("0123456789abcdef")
+          .find(static_cast<char>(std::tolower(static_cast<unsigned char>(c))));
+  if (digit == std::string_view::npos) {
+    return std::nullopt;
+  }
+  return static_cast<std::uint32_t>(digit);
 }
 
 // One to eight hex digits from `at`, which moves past them.
 std::optional<std::uint32_t> ReadHexNumber(std::string_view text, std::size_t& at) {
   std::uint32_t number = 0;
   const std::size_t start = at;
-  for (; at < text.size() && HexDigit(text[at]) >= 0; ++at) {
-    number = number * 16 + static_cast<std::uint32_t>(HexDigit(text[at]));
+  for (; at < text.size() && HexDigit(text[at]); ++at) {
+    number = number * 16 + *HexDigit(text[at]);
   }
   if (at == start || at - start > 8) {
     return std::nullopt;
@@ -169,18 +163,18 @@ enum class HexEnd { Done, Continued, Invalid };
 // Comma-separated hex bytes from `at` to the end of the line: a "\" where a byte could stand
 // continues them on the next line, a ";" starts a comment. `at` moves past the last byte.
 HexEnd ReadHexBytes(std::string_view line, std::size_t& at, std::vector<std::uint8_t>& bytes) {
-  while (at < line.size()) {
+  for (;;) {
     at = SkipBlanks(line, at);
     const std::size_t start = at;
     unsigned byte = 0;
-    for (; at < line.size() && HexDigit(line[at]) >= 0 && byte <= 0xFF; ++at) {
-      byte = byte * 16 + static_cast<unsigned>(HexDigit(line[at]));
+    for (; at < line.size() && HexDigit(line[at]) && byte <= 0xFF; ++at) {
+      byte = byte * 16 + *HexDigit(line[at]);
     }
     if (byte > 0xFF) {
       return HexEnd::Invalid;
     }
     if (at == start) {
-      if (at < line.size() && line[at] == '\\') {
+      if (line.substr(at).starts_with('\\')) {
         return OnlyCommentFrom(line, at + 1) ? HexEnd::Continued : HexEnd::Invalid;
       }
       return OnlyCommentFrom(line, at) ? HexEnd::Done : HexEnd::Invalid;
@@ -191,7 +185,6 @@ HexEnd ReadHexBytes(std::string_view line, std::size_t& at, std::vector<std::uin
     }
     ++at;
   }
-  return HexEnd::Done;
 }
 
 // Hex bytes wrapped over lines, which join `line`. Between the parts regedit passes over blank
@@ -210,7 +203,7 @@ HexEnd ReadWrappedHex(RegeditLine& line, const std::vector<PhysicalLine>& lines,
     line.end = lines[next++].end;
     std::size_t from = SkipBlanks(part, 0);
     if (from < part.size() && part[from] != ';') {
-      end = HexDigit(part[from]) < 0 ? HexEnd::Invalid : ReadHexBytes(part, from, bytes);
+      end = !HexDigit(part[from]) ? HexEnd::Invalid : ReadHexBytes(part, from, bytes);
       dataEnd = partStart + from;
     }
   }
@@ -397,9 +390,10 @@ RegeditLine ReadEntry(const std::vector<PhysicalLine>& lines, std::size_t& next,
   RegeditLine line = NewLine(std::string(first.text));
   line.end = first.end;
   const std::size_t at = SkipBlanks(first.text, 0);
-  if (at < first.text.size() && first.text[at] == '[') {
+  const std::string_view start = first.text.substr(at);
+  if (start.starts_with('[')) {
     ReadKey(line, at + 1);
-  } else if (at < first.text.size() && (first.text[at] == '@' || first.text[at] == '"')) {
+  } else if (start.starts_with('@') || start.starts_with('"')) {
     ReadValue(line, lines, next, at, wide);
   }
   return line;
@@ -515,16 +509,12 @@ void RegeditDocument::AddKey(std::string_view key) {
 
 void RegeditDocument::SetValue(std::string_view key, std::string_view name,
                                const RegistryValue& value) {
-  KeyState state = Find(key);
+  const KeyState state = Find(key);
   for (const std::size_t line : state.values) {
     if (SameRegistryName(lines_[line].name, name)) {
       WriteData(lines_[line], value);
       return;
     }
-  }
-  if (!state.header) {
-    AddKey(key);
-    state = Find(key);
   }
   std::size_t after = *state.header;
   for (std::size_t i = after + 1;

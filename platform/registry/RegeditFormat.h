@@ -48,7 +48,7 @@ class RegeditDocument {
   // Appends a section for the key.
   void AddKey(std::string_view key);
   // Writes the data into the line that holds the value, keeping the rest of that line, or else
-  // adds a line after the last one read in the key's last section (a new section if need be).
+  // adds a line after the last one read in the key's last section. The key must exist.
   void SetValue(std::string_view key, std::string_view name, const RegistryValue& value);
 
  private:

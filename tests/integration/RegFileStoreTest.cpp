@@ -63,6 +63,8 @@ TEST_F(RegFileStoreTest, EveryTypeComesBackByteForByte) {
       {"Top", {REG_DWORD, {0x9c, 0xff, 0xff, 0xff}}},
       {"Binary", {REG_BINARY, {0, 1, 2, 254}}},
       {"Multi", {7, {'a', 0, 'b', 0, 0}}},
+      {"Tab", {REG_SZ, {'a', '\t', 0}}},
+      {"Zone", {REG_SZ, {'a', ' ', 'z', 0}}},
       {"", {REG_SZ, {'d', 0}}},
   };
   {
@@ -83,6 +85,7 @@ TEST_F(RegFileStoreTest, EveryTypeComesBackByteForByte) {
     EXPECT_EQ(key->QueryValue(name), value) << name;
   }
   EXPECT_EQ(key->ReadInteger("top"), -100);
+  EXPECT_EQ(key->ReadString("zONE"), "a z");
 }
 
 TEST_F(RegFileStoreTest, HandEditedFilesAreReadAndOtherKeysKept) {
@@ -148,13 +151,18 @@ std::string Utf16WithMark(std::u16string_view text) {
 TEST_F(RegFileStoreTest, EditedFilesAreReadAsRegeditReadsThemAndComeBackAsTheyWere) {
   const std::string section = "[HKEY_CURRENT_USER\\Software\\Varnex]\n";
   const std::string head = "REGEDIT4\n" + section;
-  const std::string ours =
-      "\"Dossier\"=\"/saved\"\n\"Top\"=dword:0000001e\n\"Left\"=dword:ffffffd8\n";
+  // Neither deletes the key: one is another of the same length, the other a part of its name.
+  const std::string deletions =
+      "[-HKEY_CURRENT_USER\\Hardware]\n[-HKEY_CURRENT_USER\\Software\\Var]\n\"Top\"=dword:5\n";
+  const std::string kept = "\"Top\"=dword:4\n\"Top\"=-x\n" + deletions;
+  // Regedit skips both lines, and the key stays open.
+  const std::string odd =
+      "[ HKEY_CURRENT_USER\\Software\\Other]\n[HKEY_CURRENT_USER\\Software\\Other\n";
   const std::string wrapped =
       "; \"Old\"=hex:01,\\\n\"Dossier\"=hex(2):2f,\\ ; wrapped\n  ; note\n\n";
   const std::string sections = "\n[HKEY_CURRENT_USER\\Software\\Other]\n\"Top\"=dword:1\n\n" + head;
   const std::string other =
-      "; mine\r\nREGEDIT4\r\n[HKEY_CURRENT_USER\\Software\\Other]\r\n\"Keep\"=\"me\" ; theirs";
+      "  ; mine\r\nREGEDIT4\r\n[HKEY_CURRENT_USER\\Software\\Other]\r\n\"Keep\"=\"me\" ; theirs";
   const std::string bom = "\xEF\xBB\xBFWindows Registry Editor Version 5.00\r\n\r\n" +
                           std::string("[HKEY_CURRENT_USER\\Software\\Varnex]\r\n");
   struct Case {
@@ -163,42 +171,47 @@ TEST_F(RegFileStoreTest, EditedFilesAreReadAsRegeditReadsThemAndComeBackAsTheyWe
     std::string saved;
   };
   const std::vector<Case> cases = {
-      {"REGEDIT4\n  [HKEY_CURRENT_USER\\Software\\Varnex]  ; ours\n  \"Dossier\" = \"/m\"  \n"
-       "\t\"Top\"\t=\tdword: 0000000a ; laptop\n\"Left\"=dword:5;x\n",
-       "/m 10 5",
-       "REGEDIT4\n  [HKEY_CURRENT_USER\\Software\\Varnex]  ; ours\n  \"Dossier\" = \"/saved\"  \n"
-       "\t\"Top\"\t=\tdword:0000001e ; laptop\n\"Left\"=dword:ffffffd8;x\n"},
+      {"  REGEDIT4\n  [HKEY_CURRENT_USER\\Software\\Varnex]  ; ours\n  \"Dossier\" = \"/m\"  \n" +
+           odd + "\t\"Top\"\t=\tdword: 0000000A ; laptop\n\"Left\"=dword:12345678;x\n",
+       "/m 10 305419896",
+       "  REGEDIT4\n  [HKEY_CURRENT_USER\\Software\\Varnex]  ; ours\n"
+       "  \"Dossier\" = \"/my saved\"  \n" +
+           odd +
+           "\t\"Top\"\t=\tdword:0000001e ; laptop\n"
+           "\"Left\"=dword:ffffffd8;x\n"},
       {"REGEDIT4\r[hkey_current_user\\software\\VARNEX\\]\r\"Top\"=dword:1\r\"Dossier\"=\"a\\nb\"\r"
        "\"top\"=dword:2\r",
        "a\nb 2 -",
        "REGEDIT4\r[hkey_current_user\\software\\VARNEX\\]\r\"Top\"=dword:1\r"
-       "\"Dossier\"=\"/saved\"\r\"top\"=dword:0000001e\r\"Left\"=dword:ffffffd8\r"},
+       "\"Dossier\"=\"/my saved\"\r\"top\"=dword:0000001e\r\"Left\"=dword:ffffffd8\r"},
       {head + "\"Top\"=DWORD:0000000a\n\"Dossier\"=\"/m\\0\"\n\"Left\"=dword:5\n", "- - 5",
        head + "\"Top\"=DWORD:0000000a\n\"Dossier\"=\"/m\\0\"\n\"Left\"=dword:ffffffd8\n"
-              "\"Dossier\"=\"/saved\"\n\"Top\"=dword:0000001e\n"},
+              "\"Dossier\"=\"/my saved\"\n\"Top\"=dword:0000001e\n"},
       {head + "\"Dossier\"=\"/m\"\n[-HKEY_CURRENT_USER\\Software]\n\"Top\"=dword:1\n" + section +
-           "\"Left\"=dword:3\n\"Left\"=- ;gone\n",
-       "- - -",
+           "\"Left\"=dword:3\n\"Left\"=- ;gone\n" + kept,
+       "- 4 -",
        head + "\"Dossier\"=\"/m\"\n[-HKEY_CURRENT_USER\\Software]\n\"Top\"=dword:1\n" + section +
-           "\"Left\"=dword:3\n\"Left\"=- ;gone\n" + ours},
+           "\"Left\"=dword:3\n\"Left\"=- ;gone\n\"Top\"=dword:0000001e\n"
+           "\"Dossier\"=\"/my saved\"\n\"Left\"=dword:ffffffd8\n\"Top\"=-x\n" +
+           deletions},
       {head + "\"Dossier\"=\"\\/m\"\n" + sections + "\"Left\"=dword:2\n\n", "/m - 2",
-       head + "\"Dossier\"=\"/saved\"\n" + sections +
+       head + "\"Dossier\"=\"/my saved\"\n" + sections +
            "\"Left\"=dword:ffffffd8\n\"Top\"=dword:0000001e\n\n"},
-      {head + wrapped + "  6d,00\n\"Top\"=dword:a\n\"Other\"=hex:01,\\\n; end", "/m 10 -",
-       head + "; \"Old\"=hex:01,\\\n\"Dossier\"=\"/saved\"\n\"Top\"=dword:0000001e\n"
-              "\"Other\"=hex:01\n; end\n\"Left\"=dword:ffffffd8\n"},
+      {head + wrapped + "  6d,00\n\"Top\"=dword:a\n\"Other\"=hex:41,\\\n; end", "/m 10 -",
+       head + "; \"Old\"=hex:01,\\\n\"Dossier\"=\"/my saved\"\n\"Top\"=dword:0000001e\n"
+              "\"Other\"=hex:41\n; end\n\"Left\"=dword:ffffffd8\n"},
       {bom + "\"Dossier\"=\"/m\"\r\n", "/m - -",
-       bom + "\"Dossier\"=\"/saved\"\r\n\"Top\"=dword:0000001e\r\n\"Left\"=dword:ffffffd8\r\n"},
+       bom + "\"Dossier\"=\"/my saved\"\r\n\"Top\"=dword:0000001e\r\n\"Left\"=dword:ffffffd8\r\n"},
       {Utf16WithMark(
            u"Windows Registry Editor Version 5.00\r\n\r\n"
            u"[HKEY_CURRENT_USER\\Software\\Varnex]\r\n\"Dossier\"=\"/m\u00e9\U0001F3B5\"\r\n"
            u"\"Path\"=hex(2):25,00,48,00,\\\r\n  00,00\r\n"),
        "/m\u00e9\U0001F3B5 - -",
        "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software\\Varnex]\r\n"
-       "\"Dossier\"=\"/saved\"\r\n\"Path\"=hex(2):25,48,00\r\n\"Top\"=dword:0000001e\r\n"
+       "\"Dossier\"=\"/my saved\"\r\n\"Path\"=hex(2):25,48,00\r\n\"Top\"=dword:0000001e\r\n"
        "\"Left\"=dword:ffffffd8\r\n"},
       {other, "- - -",
-       other + "\r\n\r\n[HKEY_CURRENT_USER\\Software\\Varnex]\r\n\"Dossier\"=\"/saved\"\r\n"
+       other + "\r\n\r\n[HKEY_CURRENT_USER\\Software\\Varnex]\r\n\"Dossier\"=\"/my saved\"\r\n"
                "\"Top\"=dword:0000001e\r\n\"Left\"=dword:ffffffd8\r\n\r\n"},
   };
   for (const Case& edited : cases) {
@@ -207,12 +220,12 @@ TEST_F(RegFileStoreTest, EditedFilesAreReadAsRegeditReadsThemAndComeBackAsTheyWe
       const auto key = Store().CreateKey(kKey);
       ASSERT_NE(key, nullptr) << edited.file;
       EXPECT_EQ(Summary(*key), edited.read) << edited.file;
-      key->WriteString("Dossier", "/saved");
+      key->WriteString("Dossier", "/my saved");
       key->WriteInteger("Top", 30);
       key->WriteInteger("Left", -40);
     }
     EXPECT_EQ(ReadFile(Path()), edited.saved) << edited.file;
-    EXPECT_EQ(Summary(*Store().CreateKey(kKey)), "/saved 30 -40") << edited.file;
+    EXPECT_EQ(Summary(*Store().CreateKey(kKey)), "/my saved 30 -40") << edited.file;
     EXPECT_FALSE(std::filesystem::exists(Path() + ".bad")) << edited.file;
   }
 }
@@ -418,10 +431,13 @@ TEST_F(RegFileStoreTest, ReadOnlyFileIsReadButNeverReplaced) {
   Store().CreateKey(kKey)->WriteString("Dossier", "/kept");
   chmod(Path().c_str(), 0400);
   const std::string before = ReadFile(Path());
-  const auto key = Store().CreateKey(kKey);
-  ASSERT_NE(key, nullptr);
-  EXPECT_EQ(key->ReadString("Dossier"), "/kept");
-  EXPECT_THROW(key->WriteString("Dossier", "/other"), ERegistryException);
+  {
+    const auto key = Store().CreateKey(kKey);
+    ASSERT_NE(key, nullptr);
+    EXPECT_EQ(key->ReadString("Dossier"), "/kept");
+    EXPECT_THROW(key->WriteString("Dossier", "/other"), ERegistryException);
+  }
+  EXPECT_EQ(Store().CreateKey("Software\\Other"), nullptr);  // a key it cannot create
   EXPECT_EQ(ReadFile(Path()), before);
 }
 
@@ -447,6 +463,9 @@ TEST_F(RegFileStoreTest, FolderThatCannotBeWrittenStillReads) {
       return true;
     }
   }));
+  // Nor is a file it cannot read at all opened, and so never replaced.
+  chmod(path.c_str(), 0200);
+  EXPECT_TRUE(other.Runs([&path] { return RegFileStore(path).CreateKey(kKey) == nullptr; }));
   EXPECT_EQ(ReadFile(path), before);
 }
 
