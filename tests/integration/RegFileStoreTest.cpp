@@ -63,7 +63,7 @@ TEST_F(RegFileStoreTest, EveryTypeComesBackByteForByte) {
       {"Top", {REG_DWORD, {0x9c, 0xff, 0xff, 0xff}}},
       {"Binary", {REG_BINARY, {0, 1, 2, 254}}},
       {"Multi", {7, {'a', 0, 'b', 0, 0}}},
-      {"Tab", {REG_SZ, {'a', '\t', 0}}},
+      {"LineEnd", {REG_SZ, {'a', '\r', 0}}},
       {"Zone", {REG_SZ, {'a', ' ', 'z', 0}}},
       {"", {REG_SZ, {'d', 0}}},
   };
@@ -80,7 +80,8 @@ TEST_F(RegFileStoreTest, EveryTypeComesBackByteForByte) {
   EXPECT_NE(text.find("\"Binary\"=hex:00,01,02,fe\r\n"), std::string::npos) << text;
   EXPECT_NE(text.find("@=\"d\"\r\n"), std::string::npos) << text;
 
-  const auto key = Store().CreateKey("SOFTWARE\\varnex");  // key and value names ignore case
+  // Key and value names ignore case, and a final backslash.
+  const auto key = Store().CreateKey("SOFTWARE\\varnex\\");
   for (const auto& [name, value] : values) {
     EXPECT_EQ(key->QueryValue(name), value) << name;
   }
@@ -155,6 +156,10 @@ TEST_F(RegFileStoreTest, EditedFilesAreReadAsRegeditReadsThemAndComeBackAsTheyWe
   const std::string deletions =
       "[-HKEY_CURRENT_USER\\Hardware]\n[-HKEY_CURRENT_USER\\Software\\Var]\n\"Top\"=dword:5\n";
   const std::string kept = "\"Top\"=dword:4\n\"Top\"=-x\n" + deletions;
+  const std::string unread =
+      "\"Top\"=DWORD:0000000a\n\"Top\"=dword:123456789\n\"Top\"=dword:9 x\n\"Dossier\"=\"/m\\0\"\n"
+      "\"Dossier\"=\"/x\"#no\n";
+  const std::string unreadAfter = "\"Left\":dword:9\n\"Left\"=hex(4)|09,00,00,00\n";
   // Regedit skips both lines, and the key stays open.
   const std::string odd =
       "[ HKEY_CURRENT_USER\\Software\\Other]\n[HKEY_CURRENT_USER\\Software\\Other\n";
@@ -184,9 +189,10 @@ TEST_F(RegFileStoreTest, EditedFilesAreReadAsRegeditReadsThemAndComeBackAsTheyWe
        "a\nb 2 -",
        "REGEDIT4\r[hkey_current_user\\software\\VARNEX\\]\r\"Top\"=dword:1\r"
        "\"Dossier\"=\"/my saved\"\r\"top\"=dword:0000001e\r\"Left\"=dword:ffffffd8\r"},
-      {head + "\"Top\"=DWORD:0000000a\n\"Dossier\"=\"/m\\0\"\n\"Left\"=dword:5\n", "- - 5",
-       head + "\"Top\"=DWORD:0000000a\n\"Dossier\"=\"/m\\0\"\n\"Left\"=dword:ffffffd8\n"
-              "\"Dossier\"=\"/my saved\"\n\"Top\"=dword:0000001e\n"},
+      {head + unread + "\"Left\"=dword:5\n" + unreadAfter, "- - 5",
+       head + unread +
+           "\"Left\"=dword:ffffffd8\n\"Dossier\"=\"/my saved\"\n\"Top\"=dword:0000001e\n" +
+           unreadAfter},
       {head + "\"Dossier\"=\"/m\"\n[-HKEY_CURRENT_USER\\Software]\n\"Top\"=dword:1\n" + section +
            "\"Left\"=dword:3\n\"Left\"=- ;gone\n" + kept,
        "- 4 -",
@@ -197,7 +203,7 @@ TEST_F(RegFileStoreTest, EditedFilesAreReadAsRegeditReadsThemAndComeBackAsTheyWe
       {head + "\"Dossier\"=\"\\/m\"\n" + sections + "\"Left\"=dword:2\n\n", "/m - 2",
        head + "\"Dossier\"=\"/my saved\"\n" + sections +
            "\"Left\"=dword:ffffffd8\n\"Top\"=dword:0000001e\n\n"},
-      {head + wrapped + "  6d,00\n\"Top\"=dword:a\n\"Other\"=hex:41,\\\n; end", "/m 10 -",
+      {head + wrapped + "  6d,00\n\"Top\"=dword:a\n\"Other\"=hex:41, \\\n; end", "/m 10 -",
        head + "; \"Old\"=hex:01,\\\n\"Dossier\"=\"/my saved\"\n\"Top\"=dword:0000001e\n"
               "\"Other\"=hex:41\n; end\n\"Left\"=dword:ffffffd8\n"},
       {bom + "\"Dossier\"=\"/m\"\r\n", "/m - -",
@@ -205,10 +211,11 @@ TEST_F(RegFileStoreTest, EditedFilesAreReadAsRegeditReadsThemAndComeBackAsTheyWe
       {Utf16WithMark(
            u"Windows Registry Editor Version 5.00\r\n\r\n"
            u"[HKEY_CURRENT_USER\\Software\\Varnex]\r\n\"Dossier\"=\"/m\u00e9\U0001F3B5\"\r\n"
-           u"\"Path\"=hex(2):25,00,48,00,\\\r\n  00,00\r\n"),
+           u"\"Path\"=hex(2):25,00,48,00,\\\r\n  00,00\r\n\"Bin\"=hex:41,00\r\n"),
        "/m\u00e9\U0001F3B5 - -",
        "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software\\Varnex]\r\n"
-       "\"Dossier\"=\"/my saved\"\r\n\"Path\"=hex(2):25,48,00\r\n\"Top\"=dword:0000001e\r\n"
+       "\"Dossier\"=\"/my saved\"\r\n\"Path\"=hex(2):25,48,00\r\n\"Bin\"=hex:41,00\r\n"
+       "\"Top\"=dword:0000001e\r\n"
        "\"Left\"=dword:ffffffd8\r\n"},
       {other, "- - -",
        other + "\r\n\r\n[HKEY_CURRENT_USER\\Software\\Varnex]\r\n\"Dossier\"=\"/my saved\"\r\n"
@@ -223,6 +230,7 @@ TEST_F(RegFileStoreTest, EditedFilesAreReadAsRegeditReadsThemAndComeBackAsTheyWe
       key->WriteString("Dossier", "/my saved");
       key->WriteInteger("Top", 30);
       key->WriteInteger("Left", -40);
+      EXPECT_EQ(Summary(*key), "/my saved 30 -40") << edited.file;
     }
     EXPECT_EQ(ReadFile(Path()), edited.saved) << edited.file;
     EXPECT_EQ(Summary(*Store().CreateKey(kKey)), "/my saved 30 -40") << edited.file;
