@@ -44,11 +44,17 @@ class RegFileStoreTest : public testing::Test {
 };
 
 TEST_F(RegFileStoreTest, OpeningCreatesTheKeyAndAPrivateFile) {
+  const auto openFiles = [] {
+    return std::distance(std::filesystem::directory_iterator("/proc/self/fd"), {});
+  };
+  const auto openBefore = openFiles();
   ASSERT_NE(Store().CreateKey(kKey), nullptr);
   EXPECT_EQ(ReadFile(Path()), "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Varnex]\r\n\r\n");
   struct stat status;
   ASSERT_EQ(stat(Path().c_str(), &status), 0);
   EXPECT_EQ(status.st_mode & 0777, 0600u);
+  ASSERT_NE(Store().CreateKey(kKey), nullptr);  // read this time
+  EXPECT_EQ(openFiles(), openBefore);
 }
 
 TEST_F(RegFileStoreTest, EveryTypeComesBackByteForByte) {
@@ -170,6 +176,8 @@ TEST_F(RegFileStoreTest, EditedFilesAreReadAsRegeditReadsThemAndComeBackAsTheyWe
       "  ; mine\r\nREGEDIT4\r\n[HKEY_CURRENT_USER\\Software\\Other]\r\n\"Keep\"=\"me\" ; theirs";
   const std::string bom = "\xEF\xBB\xBFWindows Registry Editor Version 5.00\r\n\r\n" +
                           std::string("[HKEY_CURRENT_USER\\Software\\Varnex]\r\n");
+  // 8193 bytes, the last one read on its own.
+  const std::string longComment = head + std::string(8192 - head.size() - 13, ';') + "\n";
   struct Case {
     std::string file;
     std::string read;
@@ -217,6 +225,9 @@ TEST_F(RegFileStoreTest, EditedFilesAreReadAsRegeditReadsThemAndComeBackAsTheyWe
        "\"Dossier\"=\"/my saved\"\r\n\"Path\"=hex(2):25,48,00\r\n\"Bin\"=hex:41,00\r\n"
        "\"Top\"=dword:0000001e\r\n"
        "\"Left\"=dword:ffffffd8\r\n"},
+      {longComment + "\"Top\"=dword:5", "- 5 -",
+       longComment +
+           "\"Top\"=dword:0000001e\n\"Dossier\"=\"/my saved\"\n\"Left\"=dword:ffffffd8\n"},
       {other, "- - -",
        other + "\r\n\r\n[HKEY_CURRENT_USER\\Software\\Varnex]\r\n\"Dossier\"=\"/my saved\"\r\n"
                "\"Top\"=dword:0000001e\r\n\"Left\"=dword:ffffffd8\r\n\r\n"},
