@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QStyle>
 
+#include "platform/Version.h"
 #include "platform/image/JpegImage.h"
 
 // The pictures are compiled into this static library, whose resource registration the linker
@@ -15,8 +16,8 @@ namespace varnex {
 
 namespace {
 
-const std::string kTitle = "Varnex version 1.1en ";
-const std::string kMailSubject = "About Varnex version 1.1en ";
+const std::string kTitle = std::string("Varnex version ") + kVersion + "en ";
+const std::string kMailSubject = "About " + kTitle;
 
 QFont Font(const char* face, int pixelSize) {
   QFont font{QString::fromLatin1(face)};

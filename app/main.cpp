@@ -1,10 +1,12 @@
 #include <QDir>
 #include <QFile>
 #include <exception>
+#include <iostream>
 #include <string>
 #include <vector>
 
 #include "app/Application.h"
+#include "app/CommandLine.h"
 #include "app/SessionEnd.h"
 #include "app/StartDirectory.h"
 #include "app/TMp3Form.h"
@@ -21,7 +23,12 @@
 #include "widgets/TBrowseFolderDlg.h"
 
 int main(int argc, char** argv) {
-  const std::vector<std::string> arguments(argv + 1, argv + argc);
+  const varnex::CommandLine commandLine = varnex::ReadCommandLine({argv + 1, argv + argc});
+  // Answered before anything of the toolkit or the settings exists.
+  if (commandLine.answer) {
+    std::cout << *commandLine.answer;
+    return std::cout.flush() ? 0 : 1;
+  }
   // Qt sees only the program's path, so no folder argument is ever taken for one of its options.
   int qtArgc = 1;
   varnex::Application application(qtArgc, argv);
@@ -40,7 +47,8 @@ int main(int argc, char** argv) {
     varnex::DesktopLinkOpener linkOpener;
     varnex::PosixJournalStorage journals;
     varnex::History history(journals, journals.StateFolder());
-    varnex::TMp3Form form(fs, settings, folderDialog, linkOpener, startDirectory, arguments);
+    varnex::TMp3Form form(fs, settings, folderDialog, linkOpener, startDirectory,
+                          commandLine.arguments);
     form.AproposFrame1->SetMediaLibrary(QString::fromStdString(varnex::GStreamerVersion()));
     form.AttachHistory(&history);
     // Made after the window and destroyed before it, as the window's handlers use it.

@@ -11,6 +11,7 @@
 #include "conversion/ConvertFolder.h"
 #include "history/PassRecorder.h"
 #include "platform/Utf8.h"
+#include "platform/Version.h"
 
 namespace varnex {
 
@@ -265,7 +266,7 @@ int RunConvertCommand(FileSystem& fs, const std::vector<std::string>& arguments,
       return Finished(out, err, kAllRenamed);
     }
     if (argument == "--version") {
-      out << "varnex-convert 1.1\n";
+      out << "varnex-convert " << kVersion << "\n";
       return Finished(out, err, kAllRenamed);
     }
     i += argument == "--to" ? 1 : 0;

@@ -15,7 +15,7 @@ test_packages=(
   dbus dbus-x11 at-spi2-core python3 python3-pyatspi
   ntfs-3g exfat-fuse exfatprogs e2fsprogs python3-fusepy python3-xlib locales
   gstreamer1.0-tools playerctl
-  appstream desktop-file-utils dpkg-dev file imagemagick clang-format
+  appstream desktop-file-utils dpkg-dev file imagemagick clang-format lintian libglib2.0-bin
 )
 
 wanted=("${build_packages[@]}")

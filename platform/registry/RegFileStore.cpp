@@ -4,7 +4,6 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <algorithm>
 #include <cstdlib>
 
 #include "FileLock.h"
@@ -46,8 +45,8 @@ class RegFileKey final : public RegistryKey {
       case SettingsFile::State::Read:
         break;
     }
-    if (auto parsed = ParseRegedit(text)) {
-      content_ = std::move(*parsed);
+    if (auto parsed = RegeditDocument::Parse(text)) {
+      document_ = std::move(*parsed);
     } else {
       unparsable_ = true;
     }
@@ -56,10 +55,10 @@ class RegFileKey final : public RegistryKey {
 
   // Creates the key in the file when it is not there yet; false when that cannot be written.
   bool EnsureKey() {
-    if (FindKey() != nullptr) {
+    if (document_.HasKey(keyPath_)) {
       return true;
     }
-    content_.push_back({keyPath_, {}});
+    document_.AddKey(keyPath_);
     if (!Locked()) {
       return true;  // read only: the key exists here alone, and reads as empty
     }
@@ -72,44 +71,21 @@ class RegFileKey final : public RegistryKey {
   }
 
   std::optional<RegistryValue> QueryValue(const std::string& name) override {
-    const RegeditKey* key = FindKey();
-    for (const auto& [valueName, value] : key->values) {
-      if (SameRegistryName(valueName, name)) {
-        return value;
-      }
-    }
-    return std::nullopt;
+    return document_.Value(keyPath_, name);
   }
 
   void SetValue(const std::string& name, const RegistryValue& value) override {
-    RegeditKey* key = FindKey();
-    const RegeditContent before = content_;
-    auto found = std::find_if(key->values.begin(), key->values.end(), [&name](const auto& entry) {
-      return SameRegistryName(entry.first, name);
-    });
-    if (found != key->values.end()) {
-      found->second = value;
-    } else {
-      key->values.emplace_back(name, value);
-    }
+    const RegeditDocument before = document_;
+    document_.SetValue(keyPath_, name, value);
     try {
       Save();
     } catch (const ERegistryException&) {
-      content_ = before;
+      document_ = before;
       throw;
     }
   }
 
  private:
-  RegeditKey* FindKey() {
-    for (RegeditKey& key : content_) {
-      if (SameRegistryName(key.path, keyPath_)) {
-        return &key;
-      }
-    }
-    return nullptr;
-  }
-
   void Save() {
     // Writing unlocked could undo what another instance writes at the same moment; and the lock
     // must not be turned off by whatever someone plants at its name.
@@ -127,7 +103,7 @@ class RegFileKey final : public RegistryKey {
       }
       unparsable_ = false;
     }
-    if (!file_.Replace(FormatRegedit(content_))) {
+    if (!file_.Replace(document_.Text())) {
       throw ERegistryException("Cannot write the settings file");
     }
   }
@@ -136,7 +112,7 @@ class RegFileKey final : public RegistryKey {
   SettingsFile file_;
   std::string keyPath_;
   std::unique_ptr<FileLock> lock_;
-  RegeditContent content_;
+  RegeditDocument document_;
   bool unparsable_ = false;
 };
 

@@ -10,12 +10,14 @@ namespace varnex {
 // into a Windows registry. A key holds the file's lock while it is open, so the values one program
 // writes between opening and closing its key land together; every write replaces the file in one
 // step (a new file renamed over the old), so a crash leaves the old or the new file, never half of
-// one; a write that fails for any reason (a full disk too) leaves the previous file whole. A file
-// that cannot be parsed, or anything at its name but a regular file, reads as empty and is kept
-// beside as ".bad" (".bad.1", ".bad.2" ... when that is taken) before it is replaced. A file
-// without its owner's write permission is never replaced. When the file is a link, the link
-// stays and what it points to is replaced. When the lock cannot be taken at all (no permission,
-// or anything but a regular file at its name), the key is read as usual but every write fails.
+// one; a write that fails for any reason (a full disk too) leaves the previous file whole. The
+// file is read as regedit imports it, and a write changes only the value written, keeping every
+// other line as the person left it. A file without the format's header, so no settings file at
+// all, or anything at its name but a regular file, reads as empty and is kept beside as ".bad"
+// (".bad.1", ".bad.2" ... when that is taken) before it is replaced. A file without its owner's
+// write permission is never replaced. When the file is a link, the link stays and what it points
+// to is replaced. When the lock cannot be taken at all (no permission, or anything but a regular
+// file at its name), the key is read as usual but every write fails.
 class RegFileStore final : public RegistryStore {
  public:
   explicit RegFileStore(std::string filePath);

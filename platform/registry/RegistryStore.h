@@ -17,6 +17,7 @@ enum RegistryType : std::uint32_t {
   REG_EXPAND_SZ = 2,
   REG_BINARY = 3,
   REG_DWORD = 4,
+  REG_MULTI_SZ = 7,
 };
 
 // A value as the registry keeps it: its type and its raw bytes.

@@ -11,11 +11,15 @@
 #include "about/TAproposFrame.h"
 #include "about/TShadowLabel.h"
 #include "about/TUrlLabel.h"
+#include "platform/Version.h"
 #include "platform/image/JpegImage.h"
 #include "tests/support/RecordingLinkOpener.h"
 
 namespace varnex {
 namespace {
+
+// "Varnex version 1.1en " for version 1.1.
+const std::string kCaption = std::string("Varnex version ") + kVersion + "en ";
 
 TEST(ComposeUrl, EveryKindAndTheMailParameters) {
   const std::pair<TUrlType, std::string> prefixes[] = {
@@ -279,9 +283,9 @@ TEST_F(AboutPanelTest, ShowCoversTheWindowAndCloseGivesItsSizeBack) {
   panel->ShowPanel();
   EXPECT_EQ(panel->pos(), QPoint(0, 0));
   EXPECT_EQ(window.size(), QSize(305, 443));
-  EXPECT_EQ(panel->ShadowLabel1->Caption(), QStringLiteral("Varnex version 1.1en "));
+  EXPECT_EQ(panel->ShadowLabel1->Caption(), QString::fromStdString(kCaption));
   EXPECT_EQ(panel->UrlLabel2->toolTip(),
-            QStringLiteral("mailto:tomvik@example.org?Subject=About Varnex version 1.1en "));
+            QString::fromStdString("mailto:tomvik@example.org?Subject=About " + kCaption));
   EXPECT_EQ(panel->Memo1->toPlainText().split(QStringLiteral("\n\n")).size(), 5);
   panel->FermerBtnClick();
   EXPECT_FALSE(panel->isVisible());
@@ -328,9 +332,9 @@ TEST_F(AboutPanelTest, LinksOpenTheirTargets) {
   panel->ShowPanel();
   QTest::mouseClick(panel->UrlLabel1, Qt::LeftButton, {}, QPoint(3, 3));
   QTest::mouseClick(panel->UrlLabel2, Qt::LeftButton, {}, QPoint(3, 3));
-  EXPECT_EQ(opener.opened, (std::vector<std::string>{
-                               "https://example.org/tomvik/",
-                               "mailto:tomvik@example.org?Subject=About Varnex version 1.1en "}));
+  EXPECT_EQ(opener.opened,
+            (std::vector<std::string>{"https://example.org/tomvik/",
+                                      "mailto:tomvik@example.org?Subject=About " + kCaption}));
   EXPECT_EQ(panel->UrlLabel1->FontColor(), QColor(0, 0, 255));
   EXPECT_TRUE(panel->UrlLabel1->font().underline());
 }

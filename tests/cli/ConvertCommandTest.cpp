@@ -14,6 +14,7 @@
 #include <sstream>
 
 #include "cli/ConvertCommand.h"
+#include "platform/Version.h"
 #include "platform/fs/PosixFileSystem.h"
 #include "tests/support/AsAnotherUser.h"
 #include "tests/support/TempFolder.h"
@@ -121,7 +122,7 @@ TEST(ConvertCommand, ExitStatusSaysHowItWent) {
     EXPECT_NE(result.err.find("Usage: varnex-convert"), std::string::npos) << unusable;
   }
   EXPECT_EQ(RunConvert("--help").status, 0);
-  EXPECT_EQ(RunConvert("--version").out, "varnex-convert 1.1\n");
+  EXPECT_EQ(RunConvert("--version").out, std::string("varnex-convert ") + kVersion + "\n");
 }
 
 TEST(ConvertCommand, MissingFolderOrAFileIsRefused) {

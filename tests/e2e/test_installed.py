@@ -1,32 +1,45 @@
-"""The installed program, started from its desktop entry's Exec line with a folder."""
+"""The installed program, started with a folder as the desktop's menu, Dolphin's service menu and
+Nemo's action start it: each Exec line expanded the way that launcher expands it."""
 
+import configparser
 import os
 import shlex
 import subprocess
 import tempfile
 import unittest
 
-import varnex_session
 from varnex_session import Varnex, wait_for
+
+# The installed file, its group, and how the launcher puts the folder into the Exec line.
+LAUNCHERS = (
+    ("applications/org.example.Varnex.desktop", "Desktop Entry", "%f", None),
+    ("kio/servicemenus/open-in-varnex.desktop", "Desktop Action openInVarnex", "%f", None),
+    ("nemo/actions/open-in-varnex.nemo_action", "Nemo Action", "%F", '"'),
+)
+
+
+def expand(exec_line, code, quote, folder):
+    if quote:  # Nemo puts the quoted path into the line, then splits it as a shell would
+        return shlex.split(exec_line.replace(code, quote + folder + quote))
+    return [folder if word == code else word for word in shlex.split(exec_line)]
 
 
 class InstalledTest(unittest.TestCase):
-    def test_desktop_entry_opens_the_folder(self):
+    def test_launchers_open_the_folder(self):
         prefix = tempfile.mkdtemp(prefix="varnex-prefix-")
         subprocess.run(["cmake", "--install", os.environ["VARNEX_BUILD_DIR"], "--prefix", prefix],
                        check=True, capture_output=True)
-        with open(os.path.join(prefix, "share", "applications", "org.example.Varnex.desktop")) as f:
-            exec_line = next(line for line in f if line.startswith("Exec="))[len("Exec="):]
-
-        folder = tempfile.mkdtemp(prefix="varnex-e2e-")
+        folder = os.path.join(tempfile.mkdtemp(prefix="varnex-e2e-"), "my album")
+        os.mkdir(folder)
         open(os.path.join(folder, "from the menu.mp3"), "w").close()
-        command = [os.path.join(prefix, "bin", word) if word == "varnex" else word
-                   for word in shlex.split(exec_line)]
-        command = [folder if word == "%f" else word for word in command]
-        varnex_session.BINARY = command[0]
-        with Varnex(*command[1:]) as program:
-            wait_for(lambda: program.list_items() == ["from the menu.mp3"], "the folder listed")
-            self.assertEqual(program.folder_text(), folder)
+        for path, group, code, quote in LAUNCHERS:
+            entry = configparser.ConfigParser(interpolation=None)
+            entry.read(os.path.join(prefix, "share", path))
+            command = expand(entry[group]["Exec"], code, quote, folder)
+            self.assertEqual(command[0], "varnex", path)
+            with Varnex(*command[1:], binary=os.path.join(prefix, "bin", "varnex")) as program:
+                wait_for(lambda: program.list_items() == ["from the menu.mp3"], path)
+                self.assertEqual(program.folder_text(), folder)
 
 
 if __name__ == "__main__":

@@ -5,6 +5,7 @@ import subprocess
 import tempfile
 import unittest
 
+import varnex_session
 from varnex_session import TITLE, Varnex, wait_for
 
 SCREEN = (1280, 1024)
@@ -39,9 +40,6 @@ class StartTest(unittest.TestCase):
             self.assertEqual(program.folder_text(), folder)
             wait_for(lambda: program.list_items() == ["A.MP3", "b.mp3", "c.mp3"],
                      "the folder's mp3 files in case-ignoring order")
-            if os.environ.get("VARNEX_SCREENSHOT"):  # the README's picture, as a person sees it
-                subprocess.run(["import", "-window", program.window(), os.environ["VARNEX_SCREENSHOT"]],
-                               check=True)
             program.click(program.button("Quit"))
             self.assertEqual(program.wait_until_closed(), 0)
 
@@ -66,13 +64,30 @@ class StartTest(unittest.TestCase):
             self.assertEqual(program.client_geometry()[2:], (944, 704))
             wait_for(lambda: program.list_items() == ["one.mp3"], "the file listed")
 
-    def test_folder_named_like_a_toolkit_option(self):
+    def test_folders_named_like_options(self):
         parent = make_folder([])
-        os.mkdir(os.path.join(parent, "-style"))
-        open(os.path.join(parent, "-style", "song.mp3"), "wb").close()
-        with Varnex("-style", cwd=parent) as program:
-            wait_for(lambda: program.list_items() == ["song.mp3"], "the folder named -style")
-            self.assertEqual(program.folder_text(), os.path.join(parent, "-style"))
+        for arguments in (["-style"], ["--", "--help"]):
+            folder = os.path.join(parent, arguments[-1])
+            os.mkdir(folder)
+            open(os.path.join(folder, "song.mp3"), "wb").close()
+            with Varnex(*arguments, cwd=parent) as program:
+                wait_for(lambda: program.list_items() == ["song.mp3"], "the folder " + folder)
+                self.assertEqual(program.folder_text(), folder)
+
+    def test_help_and_version_print_without_a_window(self):
+        config = tempfile.mkdtemp(prefix="varnex-e2e-config-")
+        env = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY")}
+        env.update(XDG_CONFIG_HOME=config, XDG_STATE_HOME=config, QT_QPA_PLATFORM="xcb")
+        for argument, expected in (("--help", r"Usage: varnex \[--\] \[FOLDER \| SONG\]\n"),
+                                   ("--version", r"varnex \d+(\.\d+)+\n$")):
+            result = subprocess.run([varnex_session.BINARY, argument, "a folder"], env=env,
+                                    capture_output=True, text=True, timeout=15)
+            self.assertEqual((result.returncode, result.stderr), (0, ""), argument)
+            self.assertRegex(result.stdout, "^" + expected)
+        self.assertEqual(os.listdir(config), [])
+        with open("/dev/full", "w") as full:  # a print that fails is no success
+            failed = subprocess.run([varnex_session.BINARY, "--version"], env=env, stdout=full)
+        self.assertEqual(failed.returncode, 1)
 
 
 if __name__ == "__main__":

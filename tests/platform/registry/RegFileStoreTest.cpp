@@ -17,7 +17,6 @@
 #include <thread>
 
 #include "platform/registry/RegFileStore.h"
-#include "platform/registry/RegeditFormat.h"
 #include "tests/support/AsAnotherUser.h"
 #include "tests/support/TempFolder.h"
 
@@ -45,11 +44,17 @@ class RegFileStoreTest : public testing::Test {
 };
 
 TEST_F(RegFileStoreTest, OpeningCreatesTheKeyAndAPrivateFile) {
+  const auto openFiles = [] {
+    return std::distance(std::filesystem::directory_iterator("/proc/self/fd"), {});
+  };
+  const auto openBefore = openFiles();
   ASSERT_NE(Store().CreateKey(kKey), nullptr);
   EXPECT_EQ(ReadFile(Path()), "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Varnex]\r\n\r\n");
   struct stat status;
   ASSERT_EQ(stat(Path().c_str(), &status), 0);
   EXPECT_EQ(status.st_mode & 0777, 0600u);
+  ASSERT_NE(Store().CreateKey(kKey), nullptr);  // read this time
+  EXPECT_EQ(openFiles(), openBefore);
 }
 
 TEST_F(RegFileStoreTest, EveryTypeComesBackByteForByte) {
@@ -64,6 +69,8 @@ TEST_F(RegFileStoreTest, EveryTypeComesBackByteForByte) {
       {"Top", {REG_DWORD, {0x9c, 0xff, 0xff, 0xff}}},
       {"Binary", {REG_BINARY, {0, 1, 2, 254}}},
       {"Multi", {7, {'a', 0, 'b', 0, 0}}},
+      {"LineEnd", {REG_SZ, {'a', '\r', 0}}},
+      {"Zone", {REG_SZ, {'a', ' ', 'z', 0}}},
       {"", {REG_SZ, {'d', 0}}},
   };
   {
@@ -79,11 +86,13 @@ TEST_F(RegFileStoreTest, EveryTypeComesBackByteForByte) {
   EXPECT_NE(text.find("\"Binary\"=hex:00,01,02,fe\r\n"), std::string::npos) << text;
   EXPECT_NE(text.find("@=\"d\"\r\n"), std::string::npos) << text;
 
-  const auto key = Store().CreateKey("SOFTWARE\\varnex");  // key and value names ignore case
+  // Key and value names ignore case, and a final backslash.
+  const auto key = Store().CreateKey("SOFTWARE\\varnex\\");
   for (const auto& [name, value] : values) {
     EXPECT_EQ(key->QueryValue(name), value) << name;
   }
   EXPECT_EQ(key->ReadInteger("top"), -100);
+  EXPECT_EQ(key->ReadString("zONE"), "a z");
 }
 
 TEST_F(RegFileStoreTest, HandEditedFilesAreReadAndOtherKeysKept) {
@@ -110,8 +119,8 @@ TEST_F(RegFileStoreTest, HandEditedFilesAreReadAndOtherKeysKept) {
   EXPECT_EQ(other->ReadString("Keep"), "me");
 }
 
-TEST_F(RegFileStoreTest, UnreadableFilesAreKeptAsideEachUnderItsOwnName) {
-  const std::string garbage = "REGEDIT4\n[HKEY_CURRENT_USER\\Software\\Varnex]\n\"Top\"=dword:zz\n";
+TEST_F(RegFileStoreTest, FilesWithoutTheHeaderAreKeptAsideEachUnderItsOwnName) {
+  const std::string garbage = "[HKEY_CURRENT_USER\\Software\\Varnex]\n\"Top\"=dword:1\n";
   for (const int round : {1, 2, 3}) {
     WriteFile(garbage + std::to_string(round));
     const auto key = Store().CreateKey(kKey);
@@ -123,6 +132,121 @@ TEST_F(RegFileStoreTest, UnreadableFilesAreKeptAsideEachUnderItsOwnName) {
   EXPECT_EQ(ReadFile(Path() + ".bad.1"), garbage + "2");
   EXPECT_EQ(ReadFile(Path() + ".bad.2"), garbage + "3");
   EXPECT_EQ(Store().CreateKey(kKey)->ReadInteger("Top"), 3);
+}
+
+// Dossier, Top and Left as read; "-" for a value that is not there.
+std::string Summary(RegistryKey& key) {
+  std::string summary = key.QueryValue("Dossier") ? key.ReadString("Dossier") : "-";
+  for (const char* name : {"Top", "Left"}) {
+    summary += " " + (key.QueryValue(name) ? std::to_string(key.ReadInteger(name)) : "-");
+  }
+  return summary;
+}
+
+std::string Utf16WithMark(std::u16string_view text) {
+  std::string bytes = "\xFF\xFE";
+  for (const char16_t unit : text) {
+    bytes += static_cast<char>(unit & 0xFF);
+    bytes += static_cast<char>(unit >> 8);
+  }
+  return bytes;
+}
+
+// A file edited by hand is read line by line as regedit imports it, a line it cannot read
+// costing that line alone; a save writes the three values where they are read from (or adds them
+// to the key's last section) and brings every other line back as it was.
+TEST_F(RegFileStoreTest, EditedFilesAreReadAsRegeditReadsThemAndComeBackAsTheyWere) {
+  const std::string section = "[HKEY_CURRENT_USER\\Software\\Varnex]\n";
+  const std::string head = "REGEDIT4\n" + section;
+  // Neither deletes the key: one is another of the same length, the other a part of its name.
+  const std::string deletions =
+      "[-HKEY_CURRENT_USER\\Hardware]\n[-HKEY_CURRENT_USER\\Software\\Var]\n\"Top\"=dword:5\n";
+  const std::string kept = "\"Top\"=dword:4\n\"Top\"=-x\n" + deletions;
+  const std::string unread =
+      "\"Top\"=DWORD:0000000a\n\"Top\"=dword:123456789\n\"Top\"=dword:9 x\n\"Dossier\"=\"/m\\0\"\n"
+      "\"Dossier\"=\"/x\"#no\n";
+  const std::string unreadAfter = "\"Left\":dword:9\n\"Left\"=hex(4)|09,00,00,00\n";
+  // Regedit skips both lines, and the key stays open.
+  const std::string odd =
+      "[ HKEY_CURRENT_USER\\Software\\Other]\n[HKEY_CURRENT_USER\\Software\\Other\n";
+  const std::string wrapped =
+      "; \"Old\"=hex:01,\\\n\"Dossier\"=hex(2):2f,\\ ; wrapped\n  ; note\n\n";
+  const std::string sections = "\n[HKEY_CURRENT_USER\\Software\\Other]\n\"Top\"=dword:1\n\n" + head;
+  const std::string other =
+      "  ; mine\r\nREGEDIT4\r\n[HKEY_CURRENT_USER\\Software\\Other]\r\n\"Keep\"=\"me\" ; theirs";
+  const std::string bom = "\xEF\xBB\xBFWindows Registry Editor Version 5.00\r\n\r\n" +
+                          std::string("[HKEY_CURRENT_USER\\Software\\Varnex]\r\n");
+  // 8193 bytes, the last one read on its own.
+  const std::string longComment = head + std::string(8192 - head.size() - 13, ';') + "\n";
+  struct Case {
+    std::string file;
+    std::string read;
+    std::string saved;
+  };
+  const std::vector<Case> cases = {
+      {"  REGEDIT4\n  [HKEY_CURRENT_USER\\Software\\Varnex]  ; ours\n  \"Dossier\" = \"/m\"  \n" +
+           odd + "\t\"Top\"\t=\tdword: 0000000A ; laptop\n\"Left\"=dword:12345678;x\n",
+       "/m 10 305419896",
+       "  REGEDIT4\n  [HKEY_CURRENT_USER\\Software\\Varnex]  ; ours\n"
+       "  \"Dossier\" = \"/my saved\"  \n" +
+           odd +
+           "\t\"Top\"\t=\tdword:0000001e ; laptop\n"
+           "\"Left\"=dword:ffffffd8;x\n"},
+      {"REGEDIT4\r[hkey_current_user\\software\\VARNEX\\]\r\"Top\"=dword:1\r\"Dossier\"=\"a\\nb\"\r"
+       "\"top\"=dword:2\r",
+       "a\nb 2 -",
+       "REGEDIT4\r[hkey_current_user\\software\\VARNEX\\]\r\"Top\"=dword:1\r"
+       "\"Dossier\"=\"/my saved\"\r\"top\"=dword:0000001e\r\"Left\"=dword:ffffffd8\r"},
+      {head + unread + "\"Left\"=dword:5\n" + unreadAfter, "- - 5",
+       head + unread +
+           "\"Left\"=dword:ffffffd8\n\"Dossier\"=\"/my saved\"\n\"Top\"=dword:0000001e\n" +
+           unreadAfter},
+      {head + "\"Dossier\"=\"/m\"\n[-HKEY_CURRENT_USER\\Software]\n\"Top\"=dword:1\n" + section +
+           "\"Left\"=dword:3\n\"Left\"=- ;gone\n" + kept,
+       "- 4 -",
+       head + "\"Dossier\"=\"/m\"\n[-HKEY_CURRENT_USER\\Software]\n\"Top\"=dword:1\n" + section +
+           "\"Left\"=dword:3\n\"Left\"=- ;gone\n\"Top\"=dword:0000001e\n"
+           "\"Dossier\"=\"/my saved\"\n\"Left\"=dword:ffffffd8\n\"Top\"=-x\n" +
+           deletions},
+      {head + "\"Dossier\"=\"\\/m\"\n" + sections + "\"Left\"=dword:2\n\n", "/m - 2",
+       head + "\"Dossier\"=\"/my saved\"\n" + sections +
+           "\"Left\"=dword:ffffffd8\n\"Top\"=dword:0000001e\n\n"},
+      {head + wrapped + "  6d,00\n\"Top\"=dword:a\n\"Other\"=hex:41, \\\n; end", "/m 10 -",
+       head + "; \"Old\"=hex:01,\\\n\"Dossier\"=\"/my saved\"\n\"Top\"=dword:0000001e\n"
+              "\"Other\"=hex:41\n; end\n\"Left\"=dword:ffffffd8\n"},
+      {bom + "\"Dossier\"=\"/m\"\r\n", "/m - -",
+       bom + "\"Dossier\"=\"/my saved\"\r\n\"Top\"=dword:0000001e\r\n\"Left\"=dword:ffffffd8\r\n"},
+      {Utf16WithMark(
+           u"Windows Registry Editor Version 5.00\r\n\r\n"
+           u"[HKEY_CURRENT_USER\\Software\\Varnex]\r\n\"Dossier\"=\"/m\u00e9\U0001F3B5\"\r\n"
+           u"\"Path\"=hex(2):25,00,48,00,\\\r\n  00,00\r\n\"Bin\"=hex:41,00\r\n"),
+       "/m\u00e9\U0001F3B5 - -",
+       "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software\\Varnex]\r\n"
+       "\"Dossier\"=\"/my saved\"\r\n\"Path\"=hex(2):25,48,00\r\n\"Bin\"=hex:41,00\r\n"
+       "\"Top\"=dword:0000001e\r\n"
+       "\"Left\"=dword:ffffffd8\r\n"},
+      {longComment + "\"Top\"=dword:5", "- 5 -",
+       longComment +
+           "\"Top\"=dword:0000001e\n\"Dossier\"=\"/my saved\"\n\"Left\"=dword:ffffffd8\n"},
+      {other, "- - -",
+       other + "\r\n\r\n[HKEY_CURRENT_USER\\Software\\Varnex]\r\n\"Dossier\"=\"/my saved\"\r\n"
+               "\"Top\"=dword:0000001e\r\n\"Left\"=dword:ffffffd8\r\n\r\n"},
+  };
+  for (const Case& edited : cases) {
+    WriteFile(edited.file);
+    {
+      const auto key = Store().CreateKey(kKey);
+      ASSERT_NE(key, nullptr) << edited.file;
+      EXPECT_EQ(Summary(*key), edited.read) << edited.file;
+      key->WriteString("Dossier", "/my saved");
+      key->WriteInteger("Top", 30);
+      key->WriteInteger("Left", -40);
+      EXPECT_EQ(Summary(*key), "/my saved 30 -40") << edited.file;
+    }
+    EXPECT_EQ(ReadFile(Path()), edited.saved) << edited.file;
+    EXPECT_EQ(Summary(*Store().CreateKey(kKey)), "/my saved 30 -40") << edited.file;
+    EXPECT_FALSE(std::filesystem::exists(Path() + ".bad")) << edited.file;
+  }
 }
 
 // Opening the store runs in a child, so that a store that blocks fails the test instead of
@@ -326,10 +450,13 @@ TEST_F(RegFileStoreTest, ReadOnlyFileIsReadButNeverReplaced) {
   Store().CreateKey(kKey)->WriteString("Dossier", "/kept");
   chmod(Path().c_str(), 0400);
   const std::string before = ReadFile(Path());
-  const auto key = Store().CreateKey(kKey);
-  ASSERT_NE(key, nullptr);
-  EXPECT_EQ(key->ReadString("Dossier"), "/kept");
-  EXPECT_THROW(key->WriteString("Dossier", "/other"), ERegistryException);
+  {
+    const auto key = Store().CreateKey(kKey);
+    ASSERT_NE(key, nullptr);
+    EXPECT_EQ(key->ReadString("Dossier"), "/kept");
+    EXPECT_THROW(key->WriteString("Dossier", "/other"), ERegistryException);
+  }
+  EXPECT_EQ(Store().CreateKey("Software\\Other"), nullptr);  // a key it cannot create
   EXPECT_EQ(ReadFile(Path()), before);
 }
 
@@ -355,6 +482,9 @@ TEST_F(RegFileStoreTest, FolderThatCannotBeWrittenStillReads) {
       return true;
     }
   }));
+  // Nor is a file it cannot read at all opened, and so never replaced.
+  chmod(path.c_str(), 0200);
+  EXPECT_TRUE(other.Runs([&path] { return RegFileStore(path).CreateKey(kKey) == nullptr; }));
   EXPECT_EQ(ReadFile(path), before);
 }
 
