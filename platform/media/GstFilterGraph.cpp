@@ -4,7 +4,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <QAbstractEventDispatcher>
 #include <QCoreApplication>
 #include <QEvent>
 #include <QEventLoop>
@@ -406,14 +405,14 @@ class GstGraph final : public ComObject<GstGraph, IFilterGraph2, IMediaControl, 
     return std::chrono::steady_clock::now() >= deadline ? VFW_E_TIMEOUT : E_ABORT;
   }
 
-  // Waits until the graph is ready to play or cannot be, or until `deadline`. On a thread with an
-  // event loop (the window's) its events are served meanwhile, as a single-threaded apartment
-  // serves its messages while it waits, so the window repaints and answers its buttons; the wait
-  // then also ends when the graph is stopped, when no one else holds it any more, and when the
-  // program quits.
+  // Waits until the graph is ready to play or cannot be, or until `deadline`. The thread's events
+  // are served meanwhile, as a single-threaded apartment serves its messages while it waits, so
+  // the window repaints and answers its buttons; the wait also ends when the graph is stopped,
+  // when no one else holds it any more, and when the program quits. Without an application
+  // there are no events to serve.
   void WaitUntilReady(std::chrono::steady_clock::time_point deadline) {
     const auto ready = [this] { return prerolled_ || failed_; };
-    if (QAbstractEventDispatcher::instance() == nullptr) {
+    if (QCoreApplication::instance() == nullptr) {
       std::unique_lock lock(mutex_);
       ready_.wait_until(lock, deadline, ready);
       return;
