@@ -1,8 +1,10 @@
 #include "SessionBus.h"
 
+#include <QByteArray>
 #include <QFileInfo>
 #include <QUrl>
 #include <QtEndian>
+#include <string>
 
 namespace varnex {
 
@@ -58,9 +60,21 @@ QString Value(const QString& entry, const QString& key) {
   return {};
 }
 
-// Where a line of the bus's answer starting with `start` begins, or -1.
-qsizetype Line(const QByteArray& received, const char* start) {
-  return received.startsWith(start) ? 0 : received.indexOf(QByteArray("\n") + start);
+// Where a line of the bus's answer starting with `start` begins, or npos.
+std::size_t Line(const std::string& received, const std::string& start) {
+  return received.starts_with(start) ? 0 : received.find("\n" + start);
+}
+
+// A bus answers the authentication with a line "OK <its id>", and Hello with a message after it.
+bool Answered(const std::string& received) {
+  const std::size_t ok = Line(received, "OK ");
+  const std::size_t okEnd = ok == std::string::npos ? ok : received.find("\r\n", ok);
+  return okEnd != std::string::npos && received.size() > okEnd + 2;
+}
+
+bool Refused(const std::string& received) {
+  return Line(received, "REJECTED") != std::string::npos ||
+         Line(received, "ERROR") != std::string::npos;
 }
 
 }  // namespace
@@ -84,60 +98,27 @@ SessionBus::SessionBus(QString address) : address_(std::move(address)) {
     }
     const QString path = Value(entry, QStringLiteral("path"));
     const QString abstract = Value(entry, QStringLiteral("abstract"));
-    if (path.isEmpty() && abstract.isEmpty()) {
-      continue;
+    if (!path.isEmpty() || !abstract.isEmpty()) {
+      const QByteArray greeting = Greeting();
+      exchange_ = std::make_unique<LocalSocketExchange>(
+          (path.isEmpty() ? abstract : path).toStdString(), path.isEmpty(),
+          std::string(greeting.constData(), static_cast<std::size_t>(greeting.size())));
+      return;
     }
-    socket_.emplace();
-    if (path.isEmpty()) {
-      socket_->setSocketOptions(QLocalSocket::AbstractNamespaceOption);
-    }
-    socket_->connectToServer(path.isEmpty() ? abstract : path);
-    socket_->write(Greeting());
-    socket_->flush();
-    return;
   }
   if (address_.isEmpty()) {
     reply_ = Reply::kSilent;  // there is no bus to ask
   }
 }
 
-// A bus answers the authentication with a line "OK <its id>", and Hello with a message after it.
 SessionBus::Reply SessionBus::Await(std::chrono::steady_clock::time_point deadline) {
-  if (reply_) {
-    return *reply_;
+  if (!reply_ && exchange_) {
+    const std::string answer = exchange_->Await(deadline, [](const std::string& received) {
+      return Answered(received) || Refused(received);
+    });
+    reply_ = Answered(answer) ? Reply::kAnswers : Reply::kSilent;
   }
-  if (!socket_) {
-    return Reply::kNotAsked;
-  }
-  const auto remaining = [deadline] {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-        deadline - std::chrono::steady_clock::now());
-    return static_cast<int>(std::max<std::chrono::milliseconds::rep>(left.count(), 0));
-  };
-  reply_ = Reply::kSilent;
-  if (socket_->state() == QLocalSocket::ConnectingState &&
-      !socket_->waitForConnected(remaining())) {
-    return *reply_;
-  }
-  while (socket_->bytesToWrite() > 0 && socket_->waitForBytesWritten(remaining())) {
-  }
-  while (socket_->state() == QLocalSocket::ConnectedState) {
-    received_.append(socket_->readAll());
-    if (Line(received_, "REJECTED") >= 0 || Line(received_, "ERROR") >= 0) {
-      break;
-    }
-    const qsizetype ok = Line(received_, "OK ");
-    const qsizetype okEnd = ok < 0 ? -1 : received_.indexOf("\r\n", ok);
-    if (okEnd >= 0 && received_.size() > okEnd + 2) {
-      reply_ = Reply::kAnswers;
-      break;
-    }
-    if (!socket_->waitForReadyRead(remaining())) {
-      break;
-    }
-  }
-  socket_->abort();
-  return *reply_;
+  return reply_.value_or(Reply::kNotAsked);
 }
 
 SilentBusShield::SilentBusShield() : shielding_(!qEnvironmentVariableIsSet(kAccessibilityBus)) {

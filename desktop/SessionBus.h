@@ -1,10 +1,11 @@
 #pragma once
 
-#include <QByteArray>
-#include <QLocalSocket>
 #include <QString>
 #include <chrono>
+#include <memory>
 #include <optional>
+
+#include "platform/shell/LocalSocketExchange.h"
 
 namespace varnex {
 
@@ -34,8 +35,7 @@ class SessionBus {
 
  private:
   QString address_;
-  std::optional<QLocalSocket> socket_;
-  QByteArray received_;
+  std::unique_ptr<LocalSocketExchange> exchange_;
   std::optional<Reply> reply_;
 };
 
