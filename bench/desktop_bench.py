@@ -4,9 +4,10 @@
 start  exec to the main window mapped, and the memory then (medians of interleaved runs), with a
        session bus that answers and with a socket in its place that takes the connection and
        never answers;
-flood  PlayPause/Stop calls sent without waiting for their answers while a file is selected: how
-       long another client's call waits for its answer meanwhile, the memory before and after,
-       and how long SIGTERM sent in the middle of a second flood takes to end the program.
+flood  PlayPause/Stop calls sent without waiting for their answers while a file is selected (and
+       has played once, so that what playing loads is loaded): how long another client's call
+       waits for its answer meanwhile, the memory before and after, and how long SIGTERM sent in
+       the middle of a second flood takes to end the program.
 
 usage: desktop_bench.py [--runs N] [--silent-runs N] [--calls N] NAME=VARNEX_BINARY...
 Needs Xvfb, xev, xdotool, dbus-daemon, gst-launch-1.0 and Python's GObject bindings (Gio)."""
@@ -174,6 +175,9 @@ def measure_flood(session, name, binary, calls):
     subprocess.run(["xdotool", "mousemove", "--window", window, "30", "62", "click", "1"],
                    env=env, check=True)  # selects the tone
     time.sleep(0.5)
+    for method in ("Play", "Stop"):
+        other.call_sync(*MPRIS, PLAYER, method, None, None, Gio.DBusCallFlags.NONE, 10000, None)
+        time.sleep(1)
     before = rss_mb(program.pid)
     sent = time.monotonic()
     flood(client, calls)
@@ -184,11 +188,17 @@ def measure_flood(session, name, binary, calls):
                     Gio.DBusCallFlags.NONE, 600000, None)
     answered = time.monotonic() - asked
     after = rss_mb(program.pid)
+    flood(client, calls)  # the same again: memory that stays flat does not grow twice
+    other.call_sync(*MPRIS, "org.freedesktop.DBus.Properties", "Get",
+                    GLib.Variant("(ss)", (PLAYER, "PlaybackStatus")), None,
+                    Gio.DBusCallFlags.NONE, 600000, None)
+    again = rss_mb(program.pid)
     flood(client, calls // 2)
     ended = end(program)
     stored = os.path.exists(os.path.join(env["XDG_CONFIG_HOME"], "Varnex", "registry.reg"))
     print(f"  {name:8} {calls} calls sent in {sending:.2f} s; another client's call answered "
-          f"after {answered * 1000:.0f} ms; {before:.1f} MB before, {after:.1f} MB after; "
+          f"after {answered * 1000:.0f} ms; {before:.1f} MB before, {after:.1f} MB after, "
+          f"{again:.1f} MB after another; "
           f"SIGTERM amid a flood: ended after {ended * 1000:.0f} ms, settings stored: {stored}")
 
 
@@ -202,7 +212,8 @@ def main():
     binaries = dict(item.split("=", 1) for item in arguments.binaries)
     session = Session()
     try:
-        measure_start(session, binaries, arguments.runs, arguments.silent_runs)
+        if arguments.runs > 0:
+            measure_start(session, binaries, arguments.runs, arguments.silent_runs)
         print(f"flood: {arguments.calls} calls without waiting, with the tone selected")
         for name, binary in binaries.items():
             measure_flood(session, name, binary, arguments.calls)

@@ -140,6 +140,9 @@ TEST_F(WindowPlayerTest, TheGraphsNotificationsHaveOneListenerWhoGivesThemBack) 
   form->FileListBox1->SelectByName("a.mp3");
   form->SpeedButton1->click();  // the window plays on its own
   EXPECT_EQ(TakeLog().back(), "graph2 Run");
+  script.state = State_Running;
+  form->SpeedButton2->click();
+  EXPECT_EQ(TakeLog(), Log{"graph2 Stop"});
 }
 
 TEST_F(WindowPlayerTest, PlayPressesPlayOnlyForASelectionWhileNothingPlays) {

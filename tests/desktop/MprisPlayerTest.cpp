@@ -197,6 +197,8 @@ TEST_F(MprisPlayerTest, PlayPauseSoundsTheSelectedFileAndStopsIt) {
   const std::string wav = folder / "captured.wav";
   setenv("VARNEX_AUDIO_SINK", SyncedCapture(wav).c_str(), 1);
   Start();
+  // Only what the list holds and plays: MP3, whose decoder these tests play through.
+  EXPECT_EQ(DecodableAudioTypes(), std::vector<std::string>{"audio/mpeg"});
   PlayOverTheBus("long.mp3");
   EXPECT_EQ(Status(), QStringLiteral("Playing"));
   EXPECT_EQ(dm->fg.GetPlayState(), psRunning);  // the window's own graph plays it
