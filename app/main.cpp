@@ -1,7 +1,12 @@
+#include <QDBusConnection>
 #include <QDir>
 #include <QFile>
+#include <QTimer>
+#include <chrono>
 #include <exception>
 #include <iostream>
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -10,12 +15,14 @@
 #include "app/SessionEnd.h"
 #include "app/StartDirectory.h"
 #include "app/TMp3Form.h"
+#include "app/WindowPlayer.h"
 #include "desktop/MprisService.h"
+#include "desktop/SessionBus.h"
 #include "history/History.h"
 #include "platform/fs/PosixFileSystem.h"
 #include "platform/fs/PosixJournalStorage.h"
 #include "platform/media/GstFilterGraph.h"
-#include "platform/media/MediaTags.h"
+#include "platform/media/GstMediaTags.h"
 #include "platform/registry/RegFileStore.h"
 #include "platform/shell/TerminationSignal.h"
 #include "playback/Tdm.h"
@@ -37,6 +44,9 @@ int main(int argc, char** argv) {
     // Caught from the start, so a session that ends while the window is made does not kill it.
     varnex::TerminationSignal termination;
     varnex::SessionEnd sessionEnd(termination);
+    // Asked now, while the rest comes up; its answer is needed when the window is made.
+    varnex::SessionBus bus;
+    const auto busDeadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(200);
     varnex::PosixFileSystem fs;
     const std::string startDirectory =
         varnex::EnterStartDirectory(fs, QFile::encodeName(QDir::homePath()).toStdString());
@@ -47,21 +57,35 @@ int main(int argc, char** argv) {
     varnex::DesktopLinkOpener linkOpener;
     varnex::PosixJournalStorage journals;
     varnex::History history(journals, journals.StateFolder());
+    const varnex::SessionBus::Reply busReply = bus.Await(busDeadline);
+    std::optional<varnex::SilentBusShield> shield;
+    if (busReply == varnex::SessionBus::Reply::kSilent) {
+      shield.emplace();
+    }
     varnex::TMp3Form form(fs, settings, folderDialog, linkOpener, startDirectory,
                           commandLine.arguments);
+    shield.reset();
     form.AproposFrame1->SetMediaLibrary(QString::fromStdString(varnex::GStreamerVersion()));
     form.AttachHistory(&history);
     // Made after the window and destroyed before it, as the window's handlers use it.
     varnex::Tdm dm(media, [](const std::exception& error) { varnex::ShowErrorReport(error); });
     form.AttachMediaModule(&dm);
-    // The desktop's media controls, when there is a session bus; without one nothing changes.
-    varnex::GstMediaTagReader tags;
-    const auto mpris = varnex::MprisService::PublishOnSessionBus(form, dm, tags);
     sessionEnd.Watch(form);
     if (sessionEnd.Ended()) {
       return 0;  // the session ended while the window was made; its settings are stored
     }
     form.show();
+    // The desktop's media controls come once the window shows, on a session bus that answered.
+    varnex::WindowPlayer player(form, dm);
+    varnex::GstMediaTagReader tags;
+    std::unique_ptr<varnex::MprisService> mediaControls;
+    if (busReply != varnex::SessionBus::Reply::kSilent) {
+      QTimer::singleShot(0, &form, [&] {
+        mediaControls = varnex::MprisService::Publish(
+            QDBusConnection::connectToBus(bus.Address(), QStringLiteral("media-controls")), player,
+            tags, varnex::DecodableAudioTypes());
+      });
+    }
     return varnex::Application::exec();
   } catch (const std::exception& error) {
     varnex::ShowErrorReport(error);

@@ -51,6 +51,10 @@ void MprisPlayerAdaptor::SetVolume(double volume) {
   service_.SetVolume(volume);
 }
 
+qlonglong MprisPlayerAdaptor::Position() const {
+  return service_.Position();
+}
+
 bool MprisPlayerAdaptor::CanPlay() const {
   return service_.CanPlay();
 }

@@ -73,7 +73,8 @@ class MprisPlayerAdaptor final : public QDBusAbstractAdaptor {
   QVariantMap Metadata() const;
   double Volume() const;
   void SetVolume(double volume);
-  qlonglong Position() const { return 0; }
+  // In microseconds; the desktop asks for it, it is never announced.
+  qlonglong Position() const;
   bool No() const { return false; }
   bool CanPlay() const;
   bool CanControl() const { return true; }

@@ -1,27 +1,34 @@
 #include "MprisService.h"
 
-#include <QAbstractItemModel>
-#include <QApplication>
 #include <QCoreApplication>
-#include <QDBusConnectionInterface>
 #include <QDBusMessage>
-#include <QItemSelectionModel>
+#include <QPointer>
 #include <QTimer>
-#include <algorithm>
-#include <cmath>
 
 #include "desktop/MprisAdaptors.h"
 #include "desktop/TrackMetadata.h"
-#include "widgets/ErrorReport.h"
 
 namespace varnex {
 
-std::unique_ptr<MprisService> MprisService::Publish(QDBusConnection bus, TMp3Form& form, Tdm& dm,
-                                                    MediaTagReader& tags) {
+namespace {
+
+QString StatusText(bool playing) {
+  return playing ? QStringLiteral("Playing") : QStringLiteral("Stopped");
+}
+
+}  // namespace
+
+std::unique_ptr<MprisService> MprisService::Publish(QDBusConnection bus, Player& player,
+                                                    MediaTagReader& tags,
+                                                    const std::vector<std::string>& mimeTypes) {
   if (!bus.isConnected()) {
     return nullptr;
   }
-  std::unique_ptr<MprisService> service(new MprisService(bus, form, dm, tags));
+  QStringList types;
+  for (const std::string& type : mimeTypes) {
+    types.append(QString::fromStdString(type));
+  }
+  std::unique_ptr<MprisService> service(new MprisService(bus, player, tags, std::move(types)));
   if (!bus.registerObject(QString::fromLatin1(kObjectPath), service.get(),
                           QDBusConnection::ExportAdaptors)) {
     return nullptr;
@@ -40,133 +47,72 @@ std::unique_ptr<MprisService> MprisService::Publish(QDBusConnection bus, TMp3For
   return nullptr;  // the bus forgets the object as it goes
 }
 
-std::unique_ptr<MprisService> MprisService::PublishOnSessionBus(TMp3Form& form, Tdm& dm,
-                                                                MediaTagReader& tags) {
-  return Publish(QDBusConnection::sessionBus(), form, dm, tags);
-}
-
-MprisService::MprisService(QDBusConnection bus, TMp3Form& form, Tdm& dm, MediaTagReader& tags)
-    : bus_(std::move(bus)), form_(form), dm_(dm), tags_(tags) {
-  for (const std::string& type : DecodableAudioTypes()) {
-    mimeTypes_.append(QString::fromStdString(type));
-  }
+MprisService::MprisService(QDBusConnection bus, Player& player, MediaTagReader& tags,
+                           QStringList mimeTypes)
+    : bus_(std::move(bus)), player_(player), tags_(tags), mimeTypes_(std::move(mimeTypes)) {
   new MprisRootAdaptor(*this);
   new MprisPlayerAdaptor(*this);
-
-  // A new graph is made for the file selected at that moment; the graph's events tell when it
-  // runs, stops, fails or has played to its end.
-  TFilterGraph& graph = dm_.fg;
-  graph.OnActivate = [this](TFilterGraph*) {
-    graphFile_ = form_.FileListBox1->SelectedFilePath();
-    newGraph_ = true;
-    finished_ = false;
-    // Once the play that made the graph is over: a graph that does not run failed to play.
-    QTimer::singleShot(0, this, [this] { SettleNewGraph(); });
-  };
-  graph.OnDSEvent = [this](TFilterGraph*, std::int32_t code, LONG_PTR param1, LONG_PTR) {
-    if (code == EC_COMPLETE) {
-      finished_ = true;
-    } else if (code == EC_STATE_CHANGE && param1 != State_Running) {
-      finished_ = false;
-    }
-    Refresh();
-  };
-  connect(form_.TrackBar1, &QSlider::valueChanged, this, [this] { Refresh(); });
-  WatchSelection();
-
-  canPlay_ = CanPlay();
-  volume_ = form_.TrackBar1->value();
+  const PlayerNotifier* notifier = &player_.Notifier();
+  connect(notifier, &PlayerNotifier::StateChanged, this, &MprisService::Refresh);
+  connect(notifier, &PlayerNotifier::SelectionChanged, this, &MprisService::Refresh);
+  connect(notifier, &PlayerNotifier::VolumeChanged, this, &MprisService::Refresh);
+  canPlay_ = player_.CanPlay();
+  volume_ = player_.Volume();
 }
 
 MprisService::~MprisService() {
-  dm_.fg.OnActivate = nullptr;
-  dm_.fg.OnDSEvent = nullptr;
   if (!serviceName_.isEmpty()) {
     bus_.unregisterService(serviceName_);
   }
 }
 
-// CanPlay follows the selection, and the list loses its selection when it is read anew.
-void MprisService::WatchSelection() {
-  TFileListBox* list = form_.FileListBox1;
-  const auto refresh = [this] { Refresh(); };
-  connect(list->selectionModel(), &QItemSelectionModel::selectionChanged, this, refresh);
-  connect(list->selectionModel(), &QItemSelectionModel::currentChanged, this, refresh);
-  connect(list->model(), &QAbstractItemModel::modelReset, this, refresh);
-  connect(list->model(), &QAbstractItemModel::layoutChanged, this, refresh);
-  connect(list->model(), &QAbstractItemModel::rowsRemoved, this, refresh);
+// Toggles the state that the requests before it lead to, not the one of this moment.
+void MprisService::PlayPause() {
+  Ask(!asked_.value_or(underway_.value_or(player_.IsPlaying())));
 }
 
-void MprisService::Raise() {
-  if (form_.isMinimized()) {
-    form_.showNormal();
+void MprisService::Ask(bool play) {
+  asked_ = play;
+  if (!underway_) {
+    ScheduleCarryOut();
   }
-  form_.raise();
-  form_.activateWindow();
 }
 
-// Closes as the Quit button does, so the settings are stored; after the reply has gone out. A
-// dialog open on the window (the folder dialog, a message) is closed first: while it shows, the
-// program would outlive its window.
-void MprisService::Quit() {
-  QTimer::singleShot(0, &form_, [form = &form_] {
-    QWidget* closed = nullptr;
-    for (QWidget* modal = QApplication::activeModalWidget(); modal != nullptr && modal != closed;
-         modal = QApplication::activeModalWidget()) {
-      if (!modal->close()) {
-        break;
-      }
-      closed = modal;
-    }
-    ReportingFailures([form] { form->QuitterBtnClick(); });
-  });
+void MprisService::ScheduleCarryOut() {
+  if (!scheduled_) {
+    scheduled_ = true;
+    QTimer::singleShot(0, this, &MprisService::CarryOut);
+  }
 }
 
-bool MprisService::Playing() {
-  return dm_.fg.GetPlayState() == psRunning && !finished_;
-}
-
-// The play button plays the selected file when nothing runs. A graph that has played to its end
-// still runs, and the button would only stop it, so it is stopped first.
-void MprisService::Play() {
-  if (Playing() || !Selected()) {
+// Playing may serve the window's events while a file is made ready, and calls with them; they
+// are carried out after this one.
+void MprisService::CarryOut() {
+  scheduled_ = false;
+  if (!asked_) {
     return;
   }
-  ReportingFailures([this] {
-    if (dm_.fg.GetPlayState() == psRunning) {
-      form_.SpeedButton2Click();
-    }
-    form_.SpeedButton1Click();
-  });
-  Refresh();
-}
-
-void MprisService::Stop() {
-  ReportingFailures([this] { form_.SpeedButton2Click(); });
-  Refresh();
-}
-
-void MprisService::PlayPause() {
-  if (Playing()) {
-    Stop();
+  underway_ = std::exchange(asked_, std::nullopt);
+  if (*underway_) {
+    player_.Play();
   } else {
-    Play();
+    player_.Stop();
+  }
+  underway_.reset();
+  Refresh();
+  if (asked_) {
+    ScheduleCarryOut();
   }
 }
 
 QString MprisService::PlaybackStatus() {
   Refresh();
-  return status_;
+  return StatusText(playing_);
 }
 
-bool MprisService::Selected() {
-  return !form_.FileListBox1->SelectedFilePath().empty();
-}
-
-// Desktops offer their controls, stop included, only while this is true: it stays true while a
-// file plays, also when the list has lost its selection meanwhile.
 bool MprisService::CanPlay() {
-  return Selected() || Playing();
+  Refresh();
+  return canPlay_;
 }
 
 QVariantMap MprisService::Metadata() {
@@ -174,60 +120,52 @@ QVariantMap MprisService::Metadata() {
   return metadata_;
 }
 
-double MprisService::Volume() {
-  const QSlider& slider = *form_.TrackBar1;
-  return static_cast<double>(slider.value() - slider.minimum()) /
-         (slider.maximum() - slider.minimum());
-}
-
-// Moves the slider, whose own handler sets the graph's volume.
-void MprisService::SetVolume(double volume) {
-  if (std::isnan(volume)) {
-    return;
-  }
-  QSlider& slider = *form_.TrackBar1;
-  const double position = std::clamp(volume, 0.0, 1.0);
-  slider.setValue(slider.minimum() +
-                  static_cast<int>(std::lround(position * (slider.maximum() - slider.minimum()))));
-}
-
-// A play that failed leaves no track; the one played before must not be shown as current.
-void MprisService::SettleNewGraph() {
-  if (newGraph_ && !Playing()) {
-    newGraph_ = false;
-    if (!metadata_.isEmpty()) {
-      metadata_.clear();
-      Announce({{QStringLiteral("Metadata"), metadata_}});
-    }
-  }
-  Refresh();
-}
-
 void MprisService::Refresh() {
   QVariantMap changed;
-  const bool playing = Playing();
-  if (playing && newGraph_) {
-    newGraph_ = false;
-    metadata_ = TrackMetadata(graphFile_, tags_.Read(graphFile_), ++tracks_);
+  const bool playing = player_.IsPlaying();
+  if (playing && !playing_) {
+    DescribeNewTrack(changed);
+  } else if (!playing && !metadata_.isEmpty() && player_.CurrentFile().empty()) {
+    // A play that failed leaves no track; the one played before must not be shown as current.
+    metadata_.clear();
     changed.insert(QStringLiteral("Metadata"), metadata_);
   }
-  const QString status = playing ? QStringLiteral("Playing") : QStringLiteral("Stopped");
-  if (status != status_) {
-    status_ = status;
-    changed.insert(QStringLiteral("PlaybackStatus"), status_);
+  if (playing != playing_) {
+    playing_ = playing;
+    changed.insert(QStringLiteral("PlaybackStatus"), StatusText(playing_));
   }
-  const bool canPlay = CanPlay();
+  const bool canPlay = player_.CanPlay();
   if (canPlay != canPlay_) {
     canPlay_ = canPlay;
     changed.insert(QStringLiteral("CanPlay"), canPlay_);
   }
-  if (form_.TrackBar1->value() != volume_) {
-    volume_ = form_.TrackBar1->value();
-    changed.insert(QStringLiteral("Volume"), Volume());
+  const double volume = player_.Volume();
+  if (volume != volume_) {
+    volume_ = volume;
+    changed.insert(QStringLiteral("Volume"), volume_);
   }
   if (!changed.isEmpty()) {
     Announce(changed);
   }
+}
+
+// Every start of playing is a track of its own. It is described at once by its name, and again
+// with its tags and length once they have been read.
+void MprisService::DescribeNewTrack(QVariantMap& changed) {
+  const std::string file = player_.CurrentFile();
+  const std::uint64_t track = ++tracks_;
+  metadata_ = TrackMetadata(file, {}, track);
+  changed.insert(QStringLiteral("Metadata"), metadata_);
+  tags_.Read(file, [service = QPointer<MprisService>(this), file, track](const MediaTags& tags) {
+    if (service == nullptr || service->tracks_ != track) {
+      return;
+    }
+    const QVariantMap described = TrackMetadata(file, tags, track);
+    if (described != service->metadata_) {
+      service->metadata_ = described;
+      service->Announce({{QStringLiteral("Metadata"), described}});
+    }
+  });
 }
 
 void MprisService::Announce(const QVariantMap& changed) {

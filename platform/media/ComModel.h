@@ -78,6 +78,8 @@ constexpr IID IID_IMediaControl{
     0x56A868B1, 0x0AD4, 0x11CE, {0xB0, 0x3A, 0x00, 0x20, 0xAF, 0x0B, 0xA7, 0x70}};
 constexpr IID IID_IBasicAudio{
     0x56A868B3, 0x0AD4, 0x11CE, {0xB0, 0x3A, 0x00, 0x20, 0xAF, 0x0B, 0xA7, 0x70}};
+constexpr IID IID_IMediaSeeking{
+    0x36B73880, 0xC2C8, 0x11CF, {0x8B, 0x46, 0x00, 0x80, 0x5F, 0x6C, 0xEF, 0x60}};
 constexpr IID IID_IBaseFilter{
     0x56A86895, 0x0AD4, 0x11CE, {0xB0, 0x3A, 0x00, 0x20, 0xAF, 0x0B, 0xA7, 0x70}};
 constexpr IID IID_IPin{
@@ -181,6 +183,7 @@ class ComObject : public FirstInterface, public OtherInterfaces... {
 
  protected:
   virtual ~ComObject() = default;
+  ULONG References() const { return references_; }
 
  private:
   std::atomic<ULONG> references_{1};
@@ -246,6 +249,12 @@ class IBasicAudio : public IUnknown {
  public:
   // Attenuation in hundredths of a decibel: -10000 (silence) .. 0 (full).
   virtual HRESULT put_Volume(std::int32_t volume) = 0;
+};
+
+class IMediaSeeking : public IUnknown {
+ public:
+  // How far the graph has played, in units of 100 nanoseconds.
+  virtual HRESULT GetCurrentPosition(std::int64_t* position) = 0;
 };
 
 class ICaptureGraphBuilder2 : public IUnknown {

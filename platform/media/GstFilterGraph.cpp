@@ -6,12 +6,16 @@
 
 #include <QCoreApplication>
 #include <QEvent>
+#include <QEventLoop>
 #include <QObject>
+#include <QTimer>
+#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <condition_variable>
 #include <cstdlib>
 #include <deque>
+#include <memory>
 #include <mutex>
 #include <vector>
 
@@ -22,6 +26,8 @@ namespace varnex {
 namespace {
 
 constexpr auto kPrerollLimit = std::chrono::seconds(5);
+// How often a wait that serves the window's events looks whether it may end.
+constexpr auto kWaitCheckInterval = std::chrono::milliseconds(10);
 
 template <typename Interface, typename Item>
 class VectorEnumerator final : public ComObject<VectorEnumerator<Interface, Item>, Interface> {
@@ -106,8 +112,20 @@ struct GraphEvent {
   LONG_PTR param2;
 };
 
-class GstGraph final
-    : public ComObject<GstGraph, IFilterGraph2, IMediaControl, IMediaEventEx, IBasicAudio> {
+// What a pipeline is filled with, counted: a move to NULL asked for after an error applies only
+// to the content that failed, never to a file rendered since.
+struct PipelineContent {
+  std::mutex mutex;  // held while the number is compared and the pipeline moved
+  std::atomic<std::uint64_t> number{0};
+};
+
+struct SettleAfterError {
+  std::shared_ptr<PipelineContent> content;
+  std::uint64_t failed;
+};
+
+class GstGraph final : public ComObject<GstGraph, IFilterGraph2, IMediaControl, IMediaEventEx,
+                                        IBasicAudio, IMediaSeeking> {
  public:
   GstGraph() : pipeline_(gst_pipeline_new(nullptr)) {
     gst_object_ref_sink(pipeline_.get());
@@ -131,12 +149,17 @@ class GstGraph final
       return static_cast<IMediaEventEx*>(this);
     if (iid == IID_IBasicAudio)
       return static_cast<IBasicAudio*>(this);
+    if (iid == IID_IMediaSeeking)
+      return static_cast<IMediaSeeking*>(this);
     return nullptr;
   }
 
   // IGraphBuilder
   HRESULT RenderFile(const std::u16string& file, const std::u16string&) override {
-    SettleAfterError();
+    // The window's events are served while the file is made ready, and one of them may release
+    // this graph; it stays until the wait is over.
+    AddRef();
+    const ComPtr<IUnknown> keepAlive = ComPtr<IUnknown>::Attach(static_cast<IMediaControl*>(this));
     const std::string path = WideToBytes(file);
     Log("RenderFile " + path);
     if (GST_BIN_NUMCHILDREN(GST_BIN(pipeline_.get())) > 0) {
@@ -199,7 +222,6 @@ class GstGraph final
 
   // IMediaControl
   HRESULT Run() override {
-    SettleAfterError();
     Log("Run");
     ran_ = true;
     switch (gst_element_set_state(pipeline_.get(), GST_STATE_PLAYING)) {
@@ -212,9 +234,13 @@ class GstGraph final
     }
   }
 
+  // Also ends the wait of a file being made ready to play.
   HRESULT Stop() override {
-    SettleAfterError();
     Log("Stop");
+    {
+      const std::lock_guard lock(mutex_);
+      stopped_ = true;
+    }
     return gst_element_set_state(pipeline_.get(), GST_STATE_READY) == GST_STATE_CHANGE_FAILURE
                ? Logged(E_FAIL)
                : S_OK;
@@ -224,7 +250,6 @@ class GstGraph final
   // the move; VFW_S_STATE_INTERMEDIATE while it still moves. A graph that played to its end stays
   // in PLAYING, so it goes on reporting running.
   HRESULT GetState(std::int32_t milliseconds, FILTER_STATE* state) override {
-    SettleAfterError();
     GstState current = GST_STATE_NULL;
     GstState pending = GST_STATE_VOID_PENDING;
     const GstStateChangeReturn moving = gst_element_get_state(
@@ -255,6 +280,16 @@ class GstGraph final
           pipeline_.get(), GST_FORMAT_TIME,
           static_cast<GstSeekFlags>(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE), 0);
     }
+    return S_OK;
+  }
+
+  // IMediaSeeking
+  HRESULT GetCurrentPosition(std::int64_t* position) override {
+    gint64 nanoseconds = 0;
+    if (!gst_element_query_position(pipeline_.get(), GST_FORMAT_TIME, &nanoseconds)) {
+      return E_FAIL;
+    }
+    *position = nanoseconds / 100;
     return S_OK;
   }
 
@@ -291,6 +326,7 @@ class GstGraph final
 
  private:
   HRESULT BuildChain(const std::string& path) {
+    NewContent();
     GstElement* source = gst_element_factory_make("filesrc", nullptr);
     GstElement* decoder = gst_element_factory_make("decodebin", nullptr);
     GstElement* converter = gst_element_factory_make("audioconvert", nullptr);
@@ -337,17 +373,12 @@ class GstGraph final
     return bin;
   }
 
-  // The decoder's output appears once it knows the stream; the first audio stream is played.
+  // The decoder's output appears once it knows the stream. The converter takes only audio, so
+  // the link itself picks the first audio stream.
   static void OnDecodedPad(GstElement*, GstPad* pad, gpointer converterPointer) {
     auto* converter = static_cast<GstElement*>(converterPointer);
     const GstRef<GstPad> input(gst_element_get_static_pad(converter, "sink"));
-    GstCaps* caps = gst_pad_get_current_caps(pad);
-    if (caps == nullptr)
-      caps = gst_pad_query_caps(pad, nullptr);
-    const bool audio =
-        g_str_has_prefix(gst_structure_get_name(gst_caps_get_structure(caps, 0)), "audio/");
-    gst_caps_unref(caps);
-    if (audio && !gst_pad_is_linked(input.get())) {
+    if (!gst_pad_is_linked(input.get())) {
       gst_pad_link(pad, input.get());
     }
   }
@@ -356,41 +387,79 @@ class GstGraph final
     {
       const std::lock_guard lock(mutex_);
       prerolled_ = false;
+      failed_ = false;
+      stopped_ = false;
     }
     if (gst_element_set_state(pipeline_.get(), GST_STATE_PAUSED) == GST_STATE_CHANGE_FAILURE) {
       return VFW_E_CANNOT_RENDER;
     }
-    std::unique_lock lock(mutex_);
-    const bool settled =
-        ready_.wait_for(lock, kPrerollLimit, [this] { return prerolled_ || failed_; });
+    const auto deadline = std::chrono::steady_clock::now() + kPrerollLimit;
+    WaitUntilReady(deadline);
+    const std::lock_guard lock(mutex_);
     if (failed_) {
       return VFW_E_CANNOT_RENDER;
     }
-    return settled ? S_OK : VFW_E_TIMEOUT;
+    if (prerolled_) {
+      return S_OK;
+    }
+    return std::chrono::steady_clock::now() >= deadline ? VFW_E_TIMEOUT : E_ABORT;
+  }
+
+  // Waits until the graph is ready to play or cannot be, or until `deadline`. The thread's events
+  // are served meanwhile, as a single-threaded apartment serves its messages while it waits, so
+  // the window repaints and answers its buttons; the wait also ends when the graph is stopped,
+  // when no one else holds it any more, and when the program quits. Without an application
+  // there are no events to serve.
+  void WaitUntilReady(std::chrono::steady_clock::time_point deadline) {
+    const auto ready = [this] { return prerolled_ || failed_; };
+    if (QCoreApplication::instance() == nullptr) {
+      std::unique_lock lock(mutex_);
+      ready_.wait_until(lock, deadline, ready);
+      return;
+    }
+    QEventLoop loop;
+    QTimer check;
+    QObject::connect(&check, &QTimer::timeout, &loop, [&] {
+      const std::lock_guard lock(mutex_);
+      if (ready() || stopped_ || References() == 1 ||
+          std::chrono::steady_clock::now() >= deadline) {
+        loop.quit();
+      }
+    });
+    check.start(kWaitCheckInterval);
+    loop.exec();
   }
 
   // Back to an empty graph after a file that could not be rendered.
   void Clear() {
+    NewContent();
     gst_element_set_state(pipeline_.get(), GST_STATE_NULL);
     volume_ = nullptr;
     while (GList* children = GST_BIN_CHILDREN(GST_BIN(pipeline_.get()))) {
       gst_bin_remove(GST_BIN(pipeline_.get()), GST_ELEMENT(children->data));
     }
-    const std::lock_guard lock(mutex_);
-    failed_ = false;
   }
 
-  // After an error the pipeline goes to NULL, as gst-play does, so no further errors pile up.
-  // The streaming thread that saw the error may not change states; the next call here does.
-  void SettleAfterError() {
-    bool failed;
-    {
-      const std::lock_guard lock(mutex_);
-      failed = std::exchange(failed_, false);
-    }
-    if (failed) {
-      gst_element_set_state(pipeline_.get(), GST_STATE_NULL);
-    }
+  void NewContent() {
+    const std::lock_guard lock(content_->mutex);
+    ++content_->number;
+  }
+
+  // After an error the pipeline goes to NULL at once, as gst-play does, so no device stays open
+  // and no further errors pile up. The streaming thread that saw the error may not change the
+  // pipeline's state itself; one of GStreamer's own threads does.
+  void SettleToNullSoon() {
+    gst_element_call_async(
+        pipeline_.get(),
+        [](GstElement* pipeline, gpointer data) {
+          const auto* settle = static_cast<SettleAfterError*>(data);
+          const std::lock_guard lock(settle->content->mutex);
+          if (settle->content->number == settle->failed) {
+            gst_element_set_state(pipeline, GST_STATE_NULL);
+          }
+        },
+        new SettleAfterError{content_, content_->number},
+        [](gpointer data) { delete static_cast<SettleAfterError*>(data); });
   }
 
   static GstBusSyncReply OnBusMessage(GstBus*, GstMessage* message, gpointer self) {
@@ -440,6 +509,7 @@ class GstGraph final
           failed_ = true;
           ready_.notify_all();
         }
+        SettleToNullSoon();
         Queue({EC_ERRORABORT, E_FAIL, 0});
         break;
       }
@@ -476,10 +546,13 @@ class GstGraph final
   double prerolledGain_ = 1.0;    // the gain the sink's prerolled audio went through
   bool ran_ = false;              // whether the graph has run since the file was rendered
 
+  std::shared_ptr<PipelineContent> content_ = std::make_shared<PipelineContent>();
+
   std::mutex mutex_;
   std::condition_variable ready_;
   bool prerolled_ = false;
   bool failed_ = false;
+  bool stopped_ = false;  // since the preroll began
   std::deque<GraphEvent> events_;
   QObject* notifyWindow_ = nullptr;
   std::int32_t notifyMessage_ = 0;

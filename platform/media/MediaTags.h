@@ -1,9 +1,9 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
-#include <vector>
 
 namespace varnex {
 
@@ -13,28 +13,25 @@ struct MediaTags {
   std::string artist;
   std::string album;
   std::optional<std::int64_t> lengthMicroseconds;
+
+  friend bool operator==(const MediaTags&, const MediaTags&) = default;
 };
 
-// Reads the tags and the length of a media file without playing it.
+// Reads the tags and the length of a media file without playing it and without making the
+// thread that asks wait.
 class MediaTagReader {
  public:
-  virtual ~MediaTagReader() = default;
-  // `path` holds the file system's bytes; a file that cannot be read gives empty tags.
-  virtual MediaTags Read(const std::string& path) = 0;
-};
+  using Done = std::function<void(const MediaTags& tags)>;
 
-// Reads through GStreamer's discoverer, waiting a bounded time for a file.
-class GstMediaTagReader final : public MediaTagReader {
- public:
-  GstMediaTagReader();
-  MediaTags Read(const std::string& path) override;
+  virtual ~MediaTagReader() = default;
+  // Starts reading `path` (the file system's bytes) and returns at once; `done` follows on this
+  // thread's event loop, with empty tags for a file that cannot be read. A new read replaces one
+  // that has not finished, whose `done` then never comes.
+  virtual void Read(const std::string& path, Done done) = 0;
 };
 
 // The file:// URI of an absolute path: every byte other than an unreserved character or "/" is
 // percent-encoded, so a name that is not UTF-8 keeps its bytes.
 std::string FileUri(const std::string& path);
-
-// The MIME types of audio this player plays (MP3) that the installed GStreamer plugins can decode.
-std::vector<std::string> DecodableAudioTypes();
 
 }  // namespace varnex

@@ -1,9 +1,11 @@
 """The desktop's media controls drive the running program through playerctl: play, status,
 metadata, volume, stop and quit, with the sound captured through VARNEX_AUDIO_SINK and measured.
-Without a working session bus the program runs as before and says nothing about it."""
+Without a working session bus the program runs as before and says nothing about it, whatever the
+socket in the bus's place does, and it still ends on SIGTERM with its settings stored."""
 
 import os
 import shutil
+import signal
 import socket
 import subprocess
 import tempfile
@@ -35,10 +37,13 @@ def quit_over_the_bus():
                    capture_output=True, timeout=20)
 
 
-class DeadBus:
-    """A socket where a bus should be, which hangs up on every connection."""
+class PosingBus:
+    """A socket where a bus should be, which hangs up on every connection, or takes it and then
+    says nothing, or says nothing after authenticating it."""
 
-    def __init__(self, path):
+    def __init__(self, path, answer):
+        self.answer = answer
+        self.connections = []
         self.server = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
         self.server.bind(path)
         self.server.listen()
@@ -50,10 +55,27 @@ class DeadBus:
                 connection, _ = self.server.accept()
             except OSError:
                 return
-            connection.close()
+            if self.answer == "hang up":
+                connection.close()
+                continue
+            self.connections.append(connection)
+            if self.answer == "authenticate":
+                threading.Thread(target=self._authenticate, args=(connection,), daemon=True).start()
+
+    @staticmethod
+    def _authenticate(connection):
+        received = b""
+        while b"BEGIN\r\n" not in received:
+            data = connection.recv(4096)
+            if not data:
+                return
+            received += data
+        connection.sendall(b"DATA\r\nOK 0123456789abcdef0123456789abcdef\r\n")
 
     def close(self):
         self.server.close()
+        for connection in self.connections:
+            connection.close()
 
 
 class MprisTest(unittest.TestCase):
@@ -135,14 +157,17 @@ class MprisTest(unittest.TestCase):
 
     def test_without_a_working_session_bus_it_runs_as_before_and_silently(self):
         make_mp3(os.path.join(self.folder, "tone.mp3"), 1)
-        missing = "unix:path=" + os.path.join(self.folder, "no-bus")
-        hangs_up = os.path.join(self.folder, "hangs-up")
-        self.addCleanup(DeadBus(hangs_up).close)
-        for address in [missing, "unix:path=" + hangs_up]:
-            with self.subTest(address=address):
-                self.runs_silently_on(address)
+        addresses = ["unix:path=" + os.path.join(self.folder, "no-bus")]
+        for answer in ["hang up", "say nothing", "authenticate"]:
+            path = os.path.join(self.folder, answer.replace(" ", "-"))
+            self.addCleanup(PosingBus(path, answer).close)
+            addresses.append("unix:path=" + path)
+        for address in addresses:
+            for end in ["quit", "SIGTERM"]:
+                with self.subTest(address=address, end=end):
+                    self.runs_silently_on(address, end)
 
-    def runs_silently_on(self, address):
+    def runs_silently_on(self, address, end):
         config = tempfile.mkdtemp(prefix="config-", dir=self.folder)
         env = dict(os.environ, XDG_CONFIG_HOME=config, QT_QPA_PLATFORM="xcb",
                    VARNEX_AUDIO_SINK="fakesink", DBUS_SESSION_BUS_ADDRESS=address)
@@ -153,8 +178,11 @@ class MprisTest(unittest.TestCase):
                                               "--name", "^" + TITLE + "$"), "the window")[0]
             time.sleep(1)
             self.assertIsNone(program.poll(), "the program ended by itself")
-            xdotool("mousemove", "--window", window, "--sync", "397", "332")  # the Quit button
-            xdotool("click", "1")
+            if end == "quit":
+                xdotool("mousemove", "--window", window, "--sync", "397", "332")  # the Quit button
+                xdotool("click", "1")
+            else:
+                program.send_signal(signal.SIGTERM)
             self.assertEqual(program.wait(15), 0)
         finally:
             if program.poll() is None:

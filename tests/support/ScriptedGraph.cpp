@@ -58,8 +58,9 @@ class ScriptedFilter final : public ComObject<ScriptedFilter, IBaseFilter> {
   std::string name_;
 };
 
-class ScriptedGraphObject final : public ComObject<ScriptedGraphObject, IFilterGraph2,
-                                                   IMediaControl, IMediaEventEx, IBasicAudio> {
+class ScriptedGraphObject final
+    : public ComObject<ScriptedGraphObject, IFilterGraph2, IMediaControl, IMediaEventEx,
+                       IBasicAudio, IMediaSeeking> {
  public:
   explicit ScriptedGraphObject(GraphScript& script)
       : script_(script), number_(++script.graphsMade) {}
@@ -75,11 +76,16 @@ class ScriptedGraphObject final : public ComObject<ScriptedGraphObject, IFilterG
       return static_cast<IMediaEventEx*>(this);
     if (iid == IID_IBasicAudio)
       return static_cast<IBasicAudio*>(this);
+    if (iid == IID_IMediaSeeking)
+      return static_cast<IMediaSeeking*>(this);
     return nullptr;
   }
 
   HRESULT RenderFile(const std::u16string& file, const std::u16string&) override {
     Log("RenderFile " + std::string(file.begin(), file.end()));
+    if (script_.whileRendering) {
+      script_.whileRendering();
+    }
     return script_.ResultOf("RenderFile");
   }
   HRESULT SetLogFile(std::intptr_t handle) override {
@@ -101,13 +107,22 @@ class ScriptedGraphObject final : public ComObject<ScriptedGraphObject, IFilterG
     Log("Run");
     return script_.ResultOf("Run");
   }
+  // A graph that stops reports itself stopped.
   HRESULT Stop() override {
     Log("Stop");
-    return script_.ResultOf("Stop");
+    const HRESULT result = script_.ResultOf("Stop");
+    if (Succeeded(result)) {
+      script_.state = State_Stopped;
+    }
+    return result;
   }
   HRESULT GetState(std::int32_t, FILTER_STATE* state) override {
     *state = script_.state;
-    return S_OK;
+    return script_.stateResult;
+  }
+  HRESULT GetCurrentPosition(std::int64_t* position) override {
+    *position = script_.position;
+    return script_.ResultOf("GetCurrentPosition");
   }
   HRESULT put_Volume(std::int32_t volume) override {
     Log("put_Volume " + std::to_string(volume));

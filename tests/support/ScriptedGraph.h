@@ -1,6 +1,7 @@
 #pragma once
 
 #include <deque>
+#include <functional>
 #include <map>
 #include <string>
 #include <tuple>
@@ -16,6 +17,9 @@ struct GraphScript {
   std::vector<std::string> log;
   std::map<std::string, HRESULT> results;  // by call name; S_OK when not given
   FILTER_STATE state = State_Stopped;
+  HRESULT stateResult = S_OK;  // VFW_S_STATE_INTERMEDIATE for a graph still on its way to `state`
+  std::int64_t position = 0;   // in units of 100 ns
+  std::function<void()> whileRendering;  // runs inside RenderFile, before its result
   int graphsMade = 0;
   bool withMediaEvents = true;
   std::deque<std::tuple<std::int32_t, LONG_PTR, LONG_PTR>> events;  // what GetEvent hands out

@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QThread>
+#include <QTimer>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -49,6 +50,35 @@ class GstGraphTest : public testing::Test {
     }
     graph.OnGraphComplete = nullptr;
     return completed;
+  }
+
+  // Serves the thread's events until `done` or a bound, the graph's posted events among them.
+  static bool ServeEventsUntil(const std::function<bool()>& done) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!done() && std::chrono::steady_clock::now() < deadline) {
+      QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    }
+    return done();
+  }
+
+  // The code RenderMediaFile fails with, S_OK when it does not.
+  HRESULT RenderResult(const std::string& file) {
+    try {
+      return graph.RenderMediaFile(BytesToWide(file));
+    } catch (const EDirectShowException& error) {
+      return error.ResultCode();
+    }
+  }
+
+  // Whether this process holds `path` open.
+  static bool HeldOpen(const std::string& path) {
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
+      std::error_code ignored;
+      if (std::filesystem::read_symlink(entry.path(), ignored) == path) {
+        return true;
+      }
+    }
+    return false;
   }
 
   // Plays `file` at `level` into a WAV file and measures it.
@@ -220,6 +250,111 @@ TEST_F(GstGraphTest, EndOfFileReachesOnGraphCompleteOnTheWindowsThread) {
   LONG_PTR first, second;
   QCoreApplication::processEvents();
   EXPECT_EQ(events->GetEvent(&code, &first, &second, 0), E_ABORT);
+}
+
+// The graph's state events are the pipeline's own moves, each with the state it reached: its
+// elements move too, but are not the graph.
+TEST_F(GstGraphTest, StateEventsAreThePipelinesMovesWithTheStateReached) {
+  setenv("VARNEX_AUDIO_SINK", "fakesink sync=true", 1);
+  std::vector<LONG_PTR> states;
+  graph.OnDSEvent = [&states](TFilterGraph*, std::int32_t code, LONG_PTR param1, LONG_PTR) {
+    if (code == EC_STATE_CHANGE) {
+      states.push_back(param1);
+    }
+  };
+  graph.RenderMediaFile(BytesToWide(LongTone()));
+  graph.Play();
+  EXPECT_TRUE(ServeEventsUntil([&] { return states.size() >= 3; }));
+  graph.Stop();
+  EXPECT_TRUE(ServeEventsUntil([&] { return states.size() >= 5; }));
+  QCoreApplication::processEvents();
+  // NULL to READY, to PAUSED once ready, to PLAYING; then back through PAUSED to READY.
+  EXPECT_EQ(states, (std::vector<LONG_PTR>{State_Stopped, State_Paused, State_Running, State_Paused,
+                                           State_Stopped}));
+}
+
+// A sink that never gets a sample keeps the graph from ever being ready. The wait for it ends at
+// its bound with the time-out, serving the thread's events meanwhile, and leaves an empty graph
+// that holds nothing open and takes the next file.
+TEST_F(GstGraphTest, AFileThatNeverGetsReadyTimesOutAndLeavesNothingOpen) {
+  setenv("VARNEX_AUDIO_SINK", "valve drop=true ! fakesink", 1);
+  bool servedWhileWaiting = false;
+  QTimer::singleShot(0, [&] { servedWhileWaiting = HeldOpen(LongTone()); });
+  EXPECT_EQ(RenderResult(LongTone()), VFW_E_TIMEOUT);
+  EXPECT_TRUE(servedWhileWaiting);
+  EXPECT_EQ(graph.GetPlayState(), psStopped);
+  EXPECT_FALSE(HeldOpen(LongTone()));
+  setenv("VARNEX_AUDIO_SINK", "fakesink", 1);
+  EXPECT_EQ(RenderResult(Tone()), S_OK);
+}
+
+// The wait ends as soon as it is pointless: when the graph is stopped, when no one else holds it
+// any more, when the program quits.
+TEST_F(GstGraphTest, AStopAReleaseOrTheEndOfTheProgramEndsTheWaitForAFile) {
+  setenv("VARNEX_AUDIO_SINK", "valve drop=true ! fakesink", 1);
+  const std::function<void()> interruptions[] = {
+      [this] {
+        ComPtr<IMediaControl> control;
+        graph.QueryInterface(IID_IMediaControl, control.Out());
+        control->Stop();
+      },
+      [this] { graph.SetActive(false); },
+      [] { QCoreApplication::exit(0); },
+  };
+  for (const auto& interrupt : interruptions) {
+    graph.SetActive(true);
+    HRESULT result = S_OK;
+    QTimer::singleShot(100, interrupt);
+    // Inside the application's own loop, which the end of the program ends too.
+    QTimer::singleShot(0, [&] {
+      result = RenderResult(LongTone());
+      QCoreApplication::exit(0);
+    });
+    QCoreApplication::exec();
+    EXPECT_EQ(result, E_ABORT);
+    EXPECT_FALSE(HeldOpen(LongTone()));
+  }
+}
+
+// After an error the pipeline goes to NULL by itself, at once: the sound device (here a file)
+// is given back without a further call to the graph, and the graph says it stopped.
+TEST_F(GstGraphTest, AnErrorWhilePlayingClosesThePipelineAtOnce) {
+  const std::string wav = folder / "until-error.wav";
+  setenv("VARNEX_AUDIO_SINK",
+         ("identity error-after=20 ! audioconvert ! wavenc ! filesink location=" + wav).c_str(), 1);
+  std::vector<std::pair<std::int32_t, LONG_PTR>> events;
+  graph.OnDSEvent = [&events](TFilterGraph*, std::int32_t code, LONG_PTR param1, LONG_PTR) {
+    events.emplace_back(code, param1);
+  };
+  ASSERT_EQ(RenderResult(LongTone()), S_OK);
+  ASSERT_TRUE(HeldOpen(wav));
+  graph.Play();
+  const auto seen = [&events](std::int32_t code, LONG_PTR param1) {
+    return std::find(events.begin(), events.end(), std::make_pair(code, param1)) != events.end();
+  };
+  ASSERT_TRUE(ServeEventsUntil([&] { return seen(EC_ERRORABORT, E_FAIL); }));
+  EXPECT_TRUE(ServeEventsUntil([&] { return !HeldOpen(wav); })) << "the sink stayed open";
+  EXPECT_TRUE(ServeEventsUntil([&] {
+    return events.back() == std::make_pair(std::int32_t{EC_STATE_CHANGE}, LONG_PTR{State_Stopped});
+  }));
+}
+
+// Desktop panels draw their progress from it: how far the pipeline has played, in 100 ns.
+TEST_F(GstGraphTest, PositionIsHowFarTheFileHasPlayed) {
+  setenv("VARNEX_AUDIO_SINK", "fakesink sync=true", 1);
+  ComPtr<IMediaSeeking> seeking;
+  ASSERT_EQ(graph.QueryInterface(IID_IMediaSeeking, seeking.Out()), S_OK);
+  std::int64_t position = -1;
+  EXPECT_EQ(seeking->GetCurrentPosition(&position), E_FAIL);  // nothing to play yet
+  graph.RenderMediaFile(BytesToWide(LongTone()));
+  graph.Play();
+  ServeEventsUntil(
+      [&] { return Succeeded(seeking->GetCurrentPosition(&position)) && position > 3000000; });
+  const std::int64_t earlier = position;
+  QThread::msleep(300);
+  ASSERT_EQ(seeking->GetCurrentPosition(&position), S_OK);
+  EXPECT_GT(position, earlier + 2000000);
+  EXPECT_LT(position, 200000000);  // within the file's 20 seconds
 }
 
 TEST(WideText, EveryByteComesBack) {

@@ -1,0 +1,134 @@
+#include "GstMediaTags.h"
+
+#include <gst/gst.h>
+#include <gst/pbutils/pbutils.h>
+
+#include <QTimer>
+#include <initializer_list>
+
+namespace varnex {
+
+namespace {
+
+// A file that takes longer than this to describe itself shows without tags.
+constexpr GstClockTime kReadTimeout = 3 * GST_SECOND;
+
+std::string TagText(const GstTagList* tags, const char* tag) {
+  gchar* value = nullptr;
+  if (tags == nullptr || !gst_tag_list_get_string(tags, tag, &value)) {
+    return {};
+  }
+  std::string text = value;
+  g_free(value);
+  return text;
+}
+
+MediaTags TagsOf(GstDiscovererInfo* info) {
+  MediaTags result;
+  if (gst_discoverer_info_get_result(info) != GST_DISCOVERER_OK) {
+    return result;
+  }
+  const GstTagList* tags = gst_discoverer_info_get_tags(info);
+  result.title = TagText(tags, GST_TAG_TITLE);
+  result.artist = TagText(tags, GST_TAG_ARTIST);
+  result.album = TagText(tags, GST_TAG_ALBUM);
+  const GstClockTime duration = gst_discoverer_info_get_duration(info);
+  if (GST_CLOCK_TIME_IS_VALID(duration) && duration > 0) {
+    result.lengthMicroseconds = static_cast<std::int64_t>(duration / GST_USECOND);
+  }
+  return result;
+}
+
+// Whether some installed decoder or demuxer takes every one of `caps` on its input.
+bool Decodable(GList* factories, std::initializer_list<const char*> caps) {
+  for (const char* description : caps) {
+    GstCaps* wanted = gst_caps_from_string(description);
+    GList* takers = gst_element_factory_list_filter(factories, wanted, GST_PAD_SINK, FALSE);
+    const bool found = takers != nullptr;
+    gst_plugin_feature_list_free(takers);
+    gst_caps_unref(wanted);
+    if (!found) {
+      return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+struct GstMediaTagReader::Discovery {
+  GstDiscoverer* discoverer = nullptr;
+  std::string uri;  // of the file asked for last, until it is described
+  Done done;
+
+  static void OnDiscovered(GstDiscoverer*, GstDiscovererInfo* info, GError*, gpointer self) {
+    auto* discovery = static_cast<Discovery*>(self);
+    if (discovery->uri != gst_discoverer_info_get_uri(info)) {
+      return;  // a file asked for before, whose reading was given up
+    }
+    discovery->uri.clear();
+    const Done done = std::exchange(discovery->done, nullptr);
+    done(TagsOf(info));
+  }
+};
+
+GstMediaTagReader::GstMediaTagReader() : discovery_(std::make_unique<Discovery>()) {}
+
+// Stopping a discoverer that is reading a file can deadlock it (it changes the state of its
+// pipeline under the lock that the pipeline's removed pads wait for); letting it go does not.
+GstMediaTagReader::~GstMediaTagReader() {
+  if (GstDiscoverer* discoverer = discovery_->discoverer) {
+    g_signal_handlers_disconnect_by_data(discoverer, discovery_.get());
+    g_object_unref(discoverer);
+  }
+}
+
+// The discoverer is made for the first file: a program that never plays never loads it. A file
+// asked for before is still read (see above), and its answer dropped.
+void GstMediaTagReader::Read(const std::string& path, Done done) {
+  GstDiscoverer*& discoverer = discovery_->discoverer;
+  if (discoverer == nullptr) {
+    gst_init(nullptr, nullptr);
+    // Without GStreamer's playback plugins there is none, and every file is untagged.
+    discoverer = gst_discoverer_new(kReadTimeout, nullptr);
+    if (discoverer != nullptr) {
+      g_signal_connect(discoverer, "discovered", G_CALLBACK(&Discovery::OnDiscovered),
+                       discovery_.get());
+      gst_discoverer_start(discoverer);
+    }
+  }
+  discovery_->uri = FileUri(path);
+  if (discoverer != nullptr &&
+      gst_discoverer_discover_uri_async(discoverer, discovery_->uri.c_str())) {
+    discovery_->done = std::move(done);
+    return;
+  }
+  discovery_->uri.clear();
+  discovery_->done = nullptr;
+  QTimer::singleShot(0, [done = std::move(done)] { done({}); });
+}
+
+std::vector<std::string> DecodableAudioTypes() {
+  gst_init(nullptr, nullptr);
+  struct Type {
+    const char* mime;
+    std::initializer_list<const char*> caps;
+  };
+  // Each desktop MIME type with the stream types its files hold, container first. Only MP3: the
+  // player plays its list's mp3 and iad entries and opens nothing else.
+  static const Type kTypes[] = {
+      {"audio/mpeg", {"audio/mpeg, mpegversion=(int)1, layer=(int)3"}},
+  };
+  GList* factories = gst_element_factory_list_get_elements(
+      GST_ELEMENT_FACTORY_TYPE_DECODER | GST_ELEMENT_FACTORY_TYPE_DEMUXER, GST_RANK_MARGINAL);
+  std::vector<std::string> types;
+  for (const Type& type : kTypes) {
+    if (Decodable(factories, type.caps)) {
+      types.emplace_back(type.mime);
+    }
+  }
+  gst_plugin_feature_list_free(factories);
+  return types;
+}
+
+}  // namespace varnex
