@@ -38,7 +38,7 @@ int main(int argc, char** argv) {
     varnex::RegisterGStreamerGraph(media);
     varnex::DesktopLinkOpener linkOpener;
     varnex::PosixJournalStorage journals;
-    varnex::History history(journals, journals.StateFolder());
+    varnex::History history(journals);  // asks for its folder at the first pass or undo
     varnex::TMp3Form form(fs, settings, folderDialog, linkOpener, startDirectory, arguments);
     form.AproposFrame1->SetMediaLibrary(QString::fromStdString(varnex::GStreamerVersion()));
     form.AttachHistory(&history);

@@ -91,12 +91,13 @@ Outcome Measure(const Contender& contender, const std::string& folder, int count
   }
   std::vector<double> times;
   for (int run = 0; run < runs; ++run) {
-    const char* from = run % 2 == 0 ? "mp3" : "iad";
-    const char* to = run % 2 == 0 ? "iad" : "mp3";
+    const Direction direction = run % 2 == 0 ? kMp3ToIad : kIadToMp3;
+    const std::string from(direction.from);
+    const std::string to(direction.to);
     int status = 0;
     times.push_back(MedianMilliseconds(1, [&] {
       try {
-        status = contender.convert(folder, from, to);
+        status = contender.convert(folder, from.c_str(), to.c_str());
       } catch (const std::exception&) {
         status = -1;
       }
@@ -119,15 +120,15 @@ Outcome Measure(const Contender& contender, const std::string& folder, int count
 void MeasureUndo(FileSystem& fs, History& history, int count, int runs) {
   const std::string folder = MakeFolder("varnex-bench-convert");
   Fill(folder, count);
-  PassRecorder recorder(fs, history);
+  PassRecorder recorder(history);
   std::vector<double> passes;
   std::vector<double> undos;
   for (int i = 0; i < runs; ++i) {
     passes.push_back(
-        MedianMilliseconds(1, [&] { ConvertFolder(fs, folder, "mp3", "iad", &recorder); }));
+        MedianMilliseconds(1, [&] { ConvertFolder(fs, folder, kMp3ToIad, {&recorder}); }));
     std::size_t restored = 0;
     undos.push_back(MedianMilliseconds(
-        1, [&] { restored = UndoNewestPass(fs, history, folder, false)->report.restored; }));
+        1, [&] { restored = UndoNewestPass(fs, history, folder, false).undone->report.restored; }));
     if (restored == 0 || CountEnding(folder, ".iad") != 0) {
       std::fprintf(stderr, "the undo left the folder half converted\n");
       std::exit(1);
@@ -147,7 +148,7 @@ bool MeasureAll(int count, const std::string& stateHome) {
   PosixFileSystem fs;
   PosixJournalStorage storage;
   History history(storage, stateHome + "/varnex");
-  PassRecorder recorder(fs, history);
+  PassRecorder recorder(history);
   const Contender contenders[] = {
       {"bare loop", nullptr,
        [](const std::string& f, const char* from, const char* to) {
@@ -156,12 +157,12 @@ bool MeasureAll(int count, const std::string& stateHome) {
        }},
       {"varnex", nullptr,
        [&fs](const std::string& f, const char* from, const char* to) {
-         ConvertFolder(fs, f, from, to);
+         ConvertFolder(fs, f, {from, to});
          return 0;
        }},
       {"varnex + journal", nullptr,
        [&fs, &recorder](const std::string& f, const char* from, const char* to) {
-         ConvertFolder(fs, f, from, to, &recorder);
+         ConvertFolder(fs, f, {from, to}, {&recorder});
          return 0;
        }},
       {"varnex-convert", nullptr,

@@ -6,6 +6,8 @@
 #include <string>
 #include <system_error>
 
+#include "ListedFolder.h"
+
 namespace varnex {
 
 // Attribute bits of a directory entry.
@@ -91,6 +93,14 @@ class FileSystem {
   // sticky folder, an immutable or append-only entry or folder, a mount point); empty when nothing
   // is seen.
   virtual std::error_code RenameRefusal(const std::string& /*path*/) { return {}; }
+
+  // The folder at `path` held open, for a conversion pass and its undo to work in whatever
+  // becomes of the path; nullptr, with why in `error`, when it is no folder that can be read.
+  virtual std::unique_ptr<ListedFolder> OpenFolder(const std::string& /*path*/,
+                                                   std::error_code& error) {
+    error = std::make_error_code(std::errc::function_not_supported);
+    return nullptr;
+  }
 };
 
 inline bool IsExistingFolder(FileSystem& fs, const std::string& path) {

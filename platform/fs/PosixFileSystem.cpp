@@ -13,6 +13,7 @@
 #include <utility>
 
 #include "NoReplaceRename.h"
+#include "PosixListedFolder.h"
 #include "Wildcard.h"
 #include "platform/Exception.h"
 
@@ -317,6 +318,11 @@ std::error_code PosixFileSystem::RenameRefusal(const std::string& path) {
     return Errno(EPERM);
   }
   return {};
+}
+
+std::unique_ptr<ListedFolder> PosixFileSystem::OpenFolder(const std::string& path,
+                                                          std::error_code& error) {
+  return OpenPosixFolder(path, error);
 }
 
 }  // namespace varnex
