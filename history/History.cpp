@@ -184,10 +184,7 @@ std::optional<PassRecord> History::Load(const std::string& journal) {
   auto text = storage_.Read(journal, kHeadBytes, size);
   if (text && size > text->size()) {
     const auto limit = JournalSizeLimit(*text);
-    if (!limit || size > *limit) {
-      return std::nullopt;
-    }
-    text = storage_.Read(journal, *limit, size);
+    text = limit ? storage_.Read(journal, *limit, size) : std::nullopt;
   }
   if (!text || size != text->size()) {
     return std::nullopt;

@@ -682,7 +682,7 @@ TEST_F(HistoryTest, AnythingButAJournalUnderAJournalsNameIsSkippedAsDamaged) {
   PassRecord one = PassesOf(music).front();
   const std::string huge = plant();
   work.File(huge.substr(work.Path().size() + 1), EncodeJournal(one));
-  std::filesystem::resize_file(huge, 64ull << 20);
+  std::filesystem::resize_file(huge, 1ull << 40);
   planted.push_back(huge);
   if (const std::string device = plant();
       mknod(device.c_str(), S_IFCHR | 0600, makedev(1, 3)) == 0) {
