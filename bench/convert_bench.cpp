@@ -88,8 +88,11 @@ double CpuMilliseconds() {
   clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &own);
   rusage children{};
   getrusage(RUSAGE_CHILDREN, &children);
-  const auto ms = [](const timeval& time) { return time.tv_sec * 1e3 + time.tv_usec / 1e3; };
-  return own.tv_sec * 1e3 + own.tv_nsec / 1e6 + ms(children.ru_utime) + ms(children.ru_stime);
+  const auto ms = [](const timeval& time) {
+    return static_cast<double>(time.tv_sec) * 1e3 + static_cast<double>(time.tv_usec) / 1e3;
+  };
+  return static_cast<double>(own.tv_sec) * 1e3 + static_cast<double>(own.tv_nsec) / 1e6 +
+         ms(children.ru_utime) + ms(children.ru_stime);
 }
 
 Cost Measured(const std::function<void()>& work) {
