@@ -36,6 +36,9 @@ void BareLoop(const std::string& folder, const char* from, const char* to) {
   // The names are collected first, as a directory renamed while it is read may list them again.
   std::vector<std::string> names;
   DIR* directory = opendir(folder.c_str());
+  if (directory == nullptr) {
+    return;  // the check after the run tells
+  }
   const std::string suffix = std::string(".") + from;
   while (const dirent* entry = readdir(directory)) {
     const std::size_t length = strlen(entry->d_name);
