@@ -9,7 +9,6 @@ namespace varnex {
 // inodes anew at every mount, with its size and modification time too.
 void PassRecorder::Planned(ListedFolder& folder, const ConversionPlan& plan) {
   journal_.clear();
-  error_.clear();
   pass_ = {};
   pass_.folder = folder.Path();
   pass_.folderIdentity = folder.Identity();

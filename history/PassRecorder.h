@@ -20,7 +20,8 @@ class PassRecorder final : public PassObserver {
   void BeforeLinking(std::size_t step, std::uint64_t links) override;
   void Finished(const ConversionPlan& plan) override;
 
-  // Why the journal of the last pass could not be written; empty when it was.
+  // Why the journal of the last pass that planned a rename could not be written; empty when it
+  // was.
   std::error_code Error() const { return error_; }
 
  private:

@@ -20,14 +20,9 @@ enum FileAttribute : std::uint32_t {
   faArchive = 32,    // a regular file, or a link to one
 };
 
-// A search word that skips no entry. Without faReadOnly, which costs a check of each entry that
-// only a list shown to the user needs.
-constexpr std::uint32_t kEveryEntry = faHidden | faSysFile | faVolumeID | faDirectory | faArchive;
-
 struct FoundEntry {
   std::string name;  // the bytes the file system stores
   std::uint32_t attributes = 0;
-  std::uint64_t inode = 0;  // the entry's own inode number (a link's, not its target's); 0 unknown
 };
 
 // Entries whose attributes share a bit with this word are skipped by a search asked for
