@@ -213,9 +213,9 @@ void TMp3Form::convertirBtnClick() {
   // A relative folder is the one the program was started in, whatever the list has entered since.
   const std::string folder = AbsolutePath(DirectoryEdit1->Text(), startDirectory_);
   if (rg->ItemIndex() == 0) {
-    ConvertFolder(fs_, folder, "mp3", "iad", recorder_.get());
+    ConvertFolder(fs_, folder, kMp3ToIad, {recorder_.get()});
   } else {
-    ConvertFolder(fs_, folder, "iad", "mp3", recorder_.get());
+    ConvertFolder(fs_, folder, kIadToMp3, {recorder_.get()});
   }
   rg->SetItemIndex(1 - rg->ItemIndex());
   rgClick();
@@ -223,7 +223,7 @@ void TMp3Form::convertirBtnClick() {
 
 void TMp3Form::AttachHistory(History* history) {
   history_ = history;
-  recorder_ = history ? std::make_unique<PassRecorder>(fs_, *history) : nullptr;
+  recorder_ = history ? std::make_unique<PassRecorder>(*history) : nullptr;
 }
 
 // Silent like the conversion: with nothing to undo nothing happens.
@@ -234,11 +234,11 @@ void TMp3Form::UndoLastConversion() {
   }
   const BusyCursor cursor;
   const std::string folder = AbsolutePath(DirectoryEdit1->Text(), startDirectory_);
-  const auto undone = UndoNewestPass(fs_, *history_, folder, false);
+  const auto undone = UndoNewestPass(fs_, *history_, folder, false).undone;
   if (!undone) {
     return;
   }
-  const int index = undone->pass.fromExtension == "mp3" ? 0 : 1;
+  const int index = undone->pass.fromExtension == kMp3 ? 0 : 1;
   const bool sameMask = rg->ItemIndex() == index;
   rg->SetItemIndex(index);
   rgClick();

@@ -56,7 +56,7 @@ int main(int argc, char** argv) {
     varnex::RegisterGStreamerGraph(media);
     varnex::DesktopLinkOpener linkOpener;
     varnex::PosixJournalStorage journals;
-    varnex::History history(journals, journals.StateFolder());
+    varnex::History history(journals);  // asks for its folder at the first pass or undo
     const varnex::SessionBus::Reply busReply = bus.Await(busDeadline);
     std::optional<varnex::SilentBusShield> shield;
     if (busReply == varnex::SessionBus::Reply::kSilent) {

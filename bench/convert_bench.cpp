@@ -3,11 +3,15 @@
 // the same folder, the Debian `rename` tool (perl) and `mmv` doing the same job. Every run
 // converts the whole folder, alternately mp3 -> iad and back, and is checked to have done so; a
 // tool that is missing or fails is reported as such, never with a time. Each contender gets a
-// fresh folder. Then an undo of a whole pass beside that pass with its journal. Journals go to a
-// state folder on the same disk as the music. Usage: convert_bench [N...]
+// fresh folder, and they take turns. Wall and processor times are both given: the second is what
+// to compare on a machine that other work keeps busy. Then an undo of a whole pass beside that
+// pass with its journal. Journals go to a state folder on the same disk as the music.
+// Usage: convert_bench [N...]
 #include <dirent.h>
 #include <fcntl.h>
 #include <strings.h>
+#include <sys/resource.h>
+#include <time.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -32,6 +36,9 @@ void BareLoop(const std::string& folder, const char* from, const char* to) {
   // The names are collected first, as a directory renamed while it is read may list them again.
   std::vector<std::string> names;
   DIR* directory = opendir(folder.c_str());
+  if (directory == nullptr) {
+    return;  // the check after the run tells
+  }
   const std::string suffix = std::string(".") + from;
   while (const dirent* entry = readdir(directory)) {
     const std::size_t length = strlen(entry->d_name);
@@ -72,9 +79,43 @@ struct Contender {
   std::function<int(const std::string& folder, const char* from, const char* to)> convert;
 };
 
-// A contender's median, or why it has none.
+// What one conversion cost: the wall time, and the processor time of this process and of the
+// children it waited for, which the other programs of a busy machine change far less.
+struct Cost {
+  double wall = 0;  // milliseconds
+  double cpu = 0;
+};
+
+double CpuMilliseconds() {
+  timespec own{};
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &own);
+  rusage children{};
+  getrusage(RUSAGE_CHILDREN, &children);
+  const auto ms = [](const timeval& time) {
+    return static_cast<double>(time.tv_sec) * 1e3 + static_cast<double>(time.tv_usec) / 1e3;
+  };
+  return static_cast<double>(own.tv_sec) * 1e3 + static_cast<double>(own.tv_nsec) / 1e6 +
+         ms(children.ru_utime) + ms(children.ru_stime);
+}
+
+Cost Measured(const std::function<void()>& work) {
+  const double cpu = CpuMilliseconds();
+  const auto start = std::chrono::steady_clock::now();
+  work();
+  const double wall =
+      std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+  return {wall, CpuMilliseconds() - cpu};
+}
+
+double Median(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  return values[values.size() / 2];
+}
+
+// A contender's medians, or why it has none.
 struct Outcome {
-  double milliseconds = 0;
+  std::vector<double> walls;
+  std::vector<double> cpus;
   std::string failure;
 };
 
@@ -82,64 +123,62 @@ bool Installed(const std::string& tool) {
   return RunShell("command -v " + tool + " >/dev/null 2>&1") == 0;
 }
 
-// Converts the folder `runs` times, alternately mp3 -> iad and back, and checks after every run
-// that all of it was converted: a tool that is missing or does nothing must not pass for a fast
-// one.
-Outcome Measure(const Contender& contender, const std::string& folder, int count, int runs) {
-  if (contender.tool != nullptr && !Installed(contender.tool)) {
-    return {0, "not installed"};
-  }
-  std::vector<double> times;
-  for (int run = 0; run < runs; ++run) {
-    const char* from = run % 2 == 0 ? "mp3" : "iad";
-    const char* to = run % 2 == 0 ? "iad" : "mp3";
-    int status = 0;
-    times.push_back(MedianMilliseconds(1, [&] {
-      try {
-        status = contender.convert(folder, from, to);
-      } catch (const std::exception&) {
-        status = -1;
-      }
-    }));
-    if (status != 0) {
-      return {0, "failed (exit status " + std::to_string(status) + ")"};
+// One conversion of the folder, checked afterwards to have converted all of it: a tool that is
+// missing or does nothing must not pass for a fast one.
+void MeasureOnce(const Contender& contender, const std::string& folder, int count, int run,
+                 Outcome& outcome) {
+  const Direction direction = run % 2 == 0 ? kMp3ToIad : kIadToMp3;
+  const std::string from(direction.from);
+  const std::string to(direction.to);
+  int status = 0;
+  const Cost cost = Measured([&] {
+    try {
+      status = contender.convert(folder, from.c_str(), to.c_str());
+    } catch (const std::exception&) {
+      status = -1;
     }
-    const std::size_t converted = CountEnding(folder, std::string(".") + to);
-    if (converted != static_cast<std::size_t>(count) ||
-        CountEnding(folder, std::string(".") + from) != 0) {
-      return {0, "failed (converted " + std::to_string(converted) + " of " + std::to_string(count) +
-                     " files)"};
-    }
+  });
+  if (status != 0) {
+    outcome.failure = "failed (exit status " + std::to_string(status) + ")";
+    return;
   }
-  std::sort(times.begin(), times.end());
-  return {times[times.size() / 2], {}};
+  const std::size_t converted = CountEnding(folder, "." + to);
+  if (converted != static_cast<std::size_t>(count) || CountEnding(folder, "." + from) != 0) {
+    outcome.failure = "failed (converted " + std::to_string(converted) + " of " +
+                      std::to_string(count) + " files)";
+    return;
+  }
+  outcome.walls.push_back(cost.wall);
+  outcome.cpus.push_back(cost.cpu);
 }
 
 // The median time of a pass with its journal and of the undo of that same pass, in turns.
 void MeasureUndo(FileSystem& fs, History& history, int count, int runs) {
   const std::string folder = MakeFolder("varnex-bench-convert");
   Fill(folder, count);
-  PassRecorder recorder(fs, history);
-  std::vector<double> passes;
-  std::vector<double> undos;
+  PassRecorder recorder(history);
+  Outcome passes;
+  Outcome undos;
   for (int i = 0; i < runs; ++i) {
-    passes.push_back(
-        MedianMilliseconds(1, [&] { ConvertFolder(fs, folder, "mp3", "iad", &recorder); }));
+    const Cost pass = Measured([&] { ConvertFolder(fs, folder, kMp3ToIad, {&recorder}); });
     std::size_t restored = 0;
-    undos.push_back(MedianMilliseconds(
-        1, [&] { restored = UndoNewestPass(fs, history, folder, false)->report.restored; }));
+    const Cost undo = Measured(
+        [&] { restored = UndoNewestPass(fs, history, folder, false).undone->report.restored; });
     if (restored == 0 || CountEnding(folder, ".iad") != 0) {
       std::fprintf(stderr, "the undo left the folder half converted\n");
       std::exit(1);
     }
+    passes.walls.push_back(pass.wall);
+    passes.cpus.push_back(pass.cpu);
+    undos.walls.push_back(undo.wall);
+    undos.cpus.push_back(undo.cpu);
   }
   RemoveFolder(folder);
-  std::sort(passes.begin(), passes.end());
-  std::sort(undos.begin(), undos.end());
-  const double pass = passes[passes.size() / 2];
-  const double undo = undos[undos.size() / 2];
-  std::printf("  pass with journal %.1f ms, undo of that pass %.1f ms (%.2fx the pass)\n", pass,
-              undo, undo / pass);
+  const double pass = Median(passes.walls);
+  const double undo = Median(undos.walls);
+  std::printf(
+      "  pass with journal %.1f ms, undo of that pass %.1f ms (%.2fx the pass; cpu %.2fx)\n", pass,
+      undo, undo / pass, Median(undos.cpus) / Median(passes.cpus));
 }
 
 // Prints one line per contender; false when one of ours failed.
@@ -147,7 +186,7 @@ bool MeasureAll(int count, const std::string& stateHome) {
   PosixFileSystem fs;
   PosixJournalStorage storage;
   History history(storage, stateHome + "/varnex");
-  PassRecorder recorder(fs, history);
+  PassRecorder recorder(history);
   const Contender contenders[] = {
       {"bare loop", nullptr,
        [](const std::string& f, const char* from, const char* to) {
@@ -156,12 +195,12 @@ bool MeasureAll(int count, const std::string& stateHome) {
        }},
       {"varnex", nullptr,
        [&fs](const std::string& f, const char* from, const char* to) {
-         ConvertFolder(fs, f, from, to);
+         ConvertFolder(fs, f, {from, to});
          return 0;
        }},
       {"varnex + journal", nullptr,
        [&fs, &recorder](const std::string& f, const char* from, const char* to) {
-         ConvertFolder(fs, f, from, to, &recorder);
+         ConvertFolder(fs, f, {from, to}, {&recorder});
          return 0;
        }},
       {"varnex-convert", nullptr,
@@ -181,27 +220,43 @@ bool MeasureAll(int count, const std::string& stateHome) {
   };
   const int runs = count > 50000 ? 6 : 10;  // even, so that the folder ends as it began
   std::printf("%d files\n", count);
+  // Each contender converts a folder of its own, in turns, so that a busy spell of the machine
+  // falls on all of them alike.
+  std::vector<Outcome> outcomes(std::size(contenders));
+  std::vector<std::string> folders;
+  for (std::size_t i = 0; i < std::size(contenders); ++i) {
+    folders.push_back(MakeFolder("varnex-bench-convert"));
+    Fill(folders.back(), count);
+    if (contenders[i].tool != nullptr && !Installed(contenders[i].tool)) {
+      outcomes[i].failure = "not installed";
+    }
+  }
+  for (int run = 0; run < runs; ++run) {
+    for (std::size_t i = 0; i < std::size(contenders); ++i) {
+      if (outcomes[i].failure.empty()) {
+        MeasureOnce(contenders[i], folders[i], count, run, outcomes[i]);
+      }
+    }
+  }
+  if (!outcomes[0].failure.empty()) {
+    std::printf("  %s: %s\n", contenders[0].name, outcomes[0].failure.c_str());
+    return false;
+  }
   bool oursWorked = true;
-  double baseline = 0;
-  for (const Contender& contender : contenders) {
-    const std::string folder = MakeFolder("varnex-bench-convert");
-    Fill(folder, count);
-    const Outcome outcome = Measure(contender, folder, count, runs);
-    RemoveFolder(folder);
-    if (!outcome.failure.empty()) {
-      std::printf("  %s: %s\n", contender.name, outcome.failure.c_str());
-      oursWorked = oursWorked && contender.tool != nullptr;
+  const double bareWall = Median(outcomes[0].walls);
+  const double bareCpu = Median(outcomes[0].cpus);
+  for (std::size_t i = 0; i < std::size(contenders); ++i) {
+    RemoveFolder(folders[i]);
+    if (!outcomes[i].failure.empty()) {
+      std::printf("  %s: %s\n", contenders[i].name, outcomes[i].failure.c_str());
+      oursWorked = oursWorked && contenders[i].tool != nullptr;
       continue;
     }
-    if (&contender == &contenders[0]) {
-      baseline = outcome.milliseconds;
-    }
-    std::printf("  %-16s %9.1f ms", (std::string(contender.name) + ":").c_str(),
-                outcome.milliseconds);
-    if (baseline > 0) {
-      std::printf("  %7.2fx", outcome.milliseconds / baseline);
-    }
-    std::printf("\n");
+    const double wall = Median(outcomes[i].walls);
+    const double cpu = Median(outcomes[i].cpus);
+    std::printf("  %-16s %9.1f ms  %7.2fx   cpu %9.1f ms  %7.2fx\n",
+                (std::string(contenders[i].name) + ":").c_str(), wall, wall / bareWall, cpu,
+                cpu / bareCpu);
   }
   MeasureUndo(fs, history, count, runs);
   return oursWorked;

@@ -1,20 +1,18 @@
 #pragma once
 
 #include <iosfwd>
-#include <optional>
-#include <string>
-#include <vector>
 
+#include "cli/CommandLine.h"
 #include "history/History.h"
 #include "platform/fs/FileSystem.h"
 
 namespace varnex {
 
-// varnex-convert --undo [--dry-run] [--verbose] FOLDER and --list FOLDER. The exit status when the
-// arguments ask for one of them; nullopt when they ask for a conversion. Without a history
-// (`history` null) there is nothing to undo.
-std::optional<int> RunHistoryCommand(FileSystem& fs, History* history,
-                                     const std::vector<std::string>& arguments, std::ostream& out,
-                                     std::ostream& err);
+// varnex-convert --undo [--dry-run] [--verbose] FOLDER and --list FOLDER, to exit status. Without
+// a history (`history` null) there is nothing to undo.
+int RunUndo(FileSystem& fs, History* history, const Command& command, std::ostream& out,
+            std::ostream& err);
+int RunList(FileSystem& fs, History* history, const Command& command, std::ostream& out,
+            std::ostream& err);
 
 }  // namespace varnex

@@ -12,7 +12,7 @@ int main(int argc, char** argv) {
   varnex::IgnoreClosedPipes();
   varnex::PosixFileSystem fs;
   varnex::PosixJournalStorage journals;
-  varnex::History history(journals, journals.StateFolder());
+  varnex::History history(journals);
   return varnex::RunConvertCommand(fs, std::vector<std::string>(argv + 1, argv + argc),
                                    varnex::StandardErrorIsTerminal(), std::cout, std::cerr,
                                    &history);

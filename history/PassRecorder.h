@@ -2,35 +2,32 @@
 
 #include <string>
 #include <system_error>
-#include <vector>
 
 #include "conversion/ConvertFolder.h"
 #include "history/History.h"
 
 namespace varnex {
 
-// Keeps the journal of each pass it watches: written whole before the first rename, then cut
-// down to the renames that happened. A pass whose journal cannot be written still runs; it just
-// cannot be undone.
+// Keeps the journal of each pass it watches: every planned rename, written whole before the
+// first, with each rename by link and unlink added before its link; once the pass is over, cut
+// down to exactly the renames that happened. A pass whose journal cannot be written still runs;
+// it just cannot be undone.
 class PassRecorder final : public PassObserver {
  public:
-  PassRecorder(FileSystem& fs, History& history) : fs_(fs), history_(history) {}
+  explicit PassRecorder(History& history) : history_(history) {}
 
-  void BeforeRenaming(const std::string& folder, const std::string& fromExtension,
-                      const std::string& toExtension, const ConversionPlan& plan) override;
-  void AfterRenaming(const ConversionPlan& plan) override;
+  void Planned(ListedFolder& folder, const ConversionPlan& plan) override;
+  void BeforeLinking(std::size_t step, std::uint64_t links) override;
+  void Finished(const ConversionPlan& plan) override;
 
-  // Why the journal of the last pass could not be written; empty when it was, or was not needed.
+  // Why the journal of the last pass that planned a rename could not be written; empty when it
+  // was.
   std::error_code Error() const { return error_; }
 
  private:
-  void RecordBirths(const std::string& folder);
-
-  FileSystem& fs_;
   History& history_;
   std::string journal_;  // of the pass under way
   PassRecord pass_;
-  std::vector<std::size_t> planned_;  // the index in the plan of each rename in pass_
   std::error_code error_;
 };
 

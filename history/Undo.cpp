@@ -8,125 +8,111 @@ namespace varnex {
 
 namespace {
 
-// The entry the pass renamed, not another one that was given its inode number since.
-bool IsRecorded(const FileIdentity& entry, const RecordedRename& rename) {
-  return entry.inode == rename.inode && SameBirth(rename.birth, entry.birth);
-}
-
-KeptBecause WhyNotThere(JournalStorage& storage, const UndoStep& step, const RecordedRename& rename,
-                        const std::optional<FileIdentity>& atNew) {
-  if (atNew) {
-    return KeptBecause::kOtherEntry;
+// The entry the pass renamed, not another one made since under its name or its inode number:
+// by inode number and birth time, or where inode numbers do not outlast a mount, by size and
+// modification time.
+bool IsRecorded(const std::optional<EntryState>& entry, const RecordedRename& rename,
+                bool byPlace) {
+  if (!entry || !SameBirth(rename.birth, entry->identity.birth)) {
+    return false;
   }
-  const auto atOld = storage.EntryIdentity(step.oldPath);
-  return atOld && IsRecorded(*atOld, rename) ? KeptBecause::kNotRenamed : KeptBecause::kGone;
+  return byPlace ? rename.size == entry->size && rename.modified == entry->modified
+                 : rename.inode == entry->identity.inode;
 }
 
-// The new name is the recorded entry; puts it back under its old name unless that is taken.
-// Both names on the entry mean a rename cut off halfway only when the new name was free before
-// the pass; otherwise they are links that were there all along, and both stay.
-void Restore(FileSystem& fs, JournalStorage& storage, std::uint64_t inode, bool mayBeCutOff,
-             bool dryRun, UndoStep& step) {
-  if (dryRun) {
-    if (const auto atOld = storage.EntryIdentity(step.oldPath);
-        atOld && (atOld->inode != inode || !mayBeCutOff)) {
-      step.kept = KeptBecause::kOldNameTaken;
+// Both names are the recorded entry. Only a rename the pass was making by link and unlink, cut
+// off between the two, leaves that with one name more than the entry had; then the new name is
+// the pass's own and goes. Otherwise they are links made by someone, before or since, and stay.
+bool IsHalfDone(const PassRecord& pass, std::size_t index, const EntryState& entry) {
+  return std::any_of(pass.halfDone.begin(), pass.halfDone.end(), [&](const HalfDoneRename& half) {
+    return half.rename == index && entry.links == half.links + 1;
+  });
+}
+
+// The new name is the recorded entry: it goes back under its old name, through the rename that
+// never replaces; the old name is looked at only when that is refused as taken, or in a dry run.
+void UndoOne(ListedFolder& listed, const PassRecord& pass, std::size_t index, bool dryRun,
+             UndoStep& step) {
+  const RecordedRename& rename = pass.renames[index];
+  const bool byPlace = pass.place.has_value();
+  const auto atNew = listed.State(rename.newName);
+  if (!IsRecorded(atNew, rename, byPlace)) {
+    step.kept = IsRecorded(listed.State(rename.oldName), rename, byPlace) ? KeptBecause::kNotRenamed
+                : atNew                                                   ? KeptBecause::kOtherEntry
+                                                                          : KeptBecause::kGone;
+    return;
+  }
+  if (!dryRun) {
+    step.error = listed.Rename(rename.newName, rename.oldName);
+    if (step.error != std::errc::file_exists) {
+      step.kept = step.error ? KeptBecause::kRefused : KeptBecause::kNone;
+      return;
     }
-    return;
+    step.error.clear();
   }
-  step.error = fs.RenameNoReplace(step.newPath, step.oldPath);
-  if (step.error != std::errc::file_exists) {
+  const auto atOld = listed.State(rename.oldName);
+  if (!atOld) {
+    // Free in a dry run; taken and gone again meanwhile in a real one.
+    step.kept = dryRun ? KeptBecause::kNone : KeptBecause::kOldNameTaken;
+  } else if (atOld->identity.inode != atNew->identity.inode) {
+    step.kept = KeptBecause::kOldNameTaken;
+  } else if (IsHalfDone(pass, index, *atNew)) {
+    step.error = dryRun ? std::error_code() : listed.Remove(rename.newName);
     step.kept = step.error ? KeptBecause::kRefused : KeptBecause::kNone;
-    return;
+  } else {
+    // A cut-off pass lists every rename it planned, the ones it never got to included.
+    step.kept = pass.finished ? KeptBecause::kOldNameTaken : KeptBecause::kNotRenamed;
   }
-  // Both names on the same entry: a link was made and the old name never unlinked.
-  if (const auto atOld = storage.EntryIdentity(step.oldPath);
-      mayBeCutOff && atOld && atOld->inode == inode) {
-    step.error = storage.Remove(step.newPath);
-    step.kept = step.error ? KeptBecause::kRefused : KeptBecause::kNone;
-    return;
-  }
-  step.error.clear();
-  step.kept = KeptBecause::kOldNameTaken;
-}
-
-// For each rename of the pass, whether one listing of the folder shows its entry at its new name.
-// All are looked up before the first rename back: between renames, the kernel's work would have
-// pushed the listing out of the processor's caches.
-std::vector<bool> ListedAtNewNames(FileSystem& fs, const std::string& base,
-                                   const PassRecord& pass) {
-  std::vector<std::pair<std::uint64_t, std::string>> listed;
-  const auto search = fs.Find(base + "*." + pass.toExtension, kEveryEntry);
-  while (auto entry = search->Next()) {
-    listed.emplace_back(entry->inode, std::move(entry->name));
-  }
-  using Entry = std::pair<std::uint64_t, std::string_view>;  // inode number and name
-  const auto before = [](const auto& a, const auto& b) {
-    return Entry(a.first, a.second) < Entry(b.first, b.second);
-  };
-  std::sort(listed.begin(), listed.end(), before);
-  std::vector<bool> atNewNames;
-  atNewNames.reserve(pass.renames.size());
-  for (const RecordedRename& rename : pass.renames) {
-    atNewNames.push_back(std::binary_search(listed.begin(), listed.end(),
-                                            Entry(rename.inode, rename.newName), before));
-  }
-  return atNewNames;
 }
 
 }  // namespace
 
-UndoReport UndoPass(FileSystem& fs, JournalStorage& storage, const std::string& folder,
-                    const PassRecord& pass, bool dryRun) {
+UndoReport UndoPass(ListedFolder& listed, const std::string& folder, const PassRecord& pass,
+                    bool dryRun) {
   UndoReport report;
   report.steps.reserve(pass.renames.size());
   const std::string base = ConversionBase(folder);
-  // While the folder's change time is the one the pass left, nothing in it was made since, and one
-  // listing tells what is at each new name; otherwise each entry is asked, with its birth time.
-  std::vector<bool> listed;
-  if (pass.changedAfter && storage.ChangeTime(folder) == pass.changedAfter) {
-    listed = ListedAtNewNames(fs, base, pass);
-  }
   for (std::size_t i = pass.renames.size(); i-- > 0;) {
-    const RecordedRename& rename = pass.renames[i];
     UndoStep& step = report.steps.emplace_back();
-    step.newPath = base + rename.newName;
-    step.oldPath = base + rename.oldName;
-    const auto atNew = !listed.empty() && listed[i]
-                           ? FileIdentity{pass.folderIdentity.device, rename.inode, {}}
-                           : storage.EntryIdentity(step.newPath);
-    if (atNew && IsRecorded(*atNew, rename)) {
-      Restore(fs, storage, rename.inode, pass.newNamesWereFree, dryRun, step);
-    } else {
-      step.kept = WhyNotThere(storage, step, rename, atNew);
-    }
+    step.newPath = base + pass.renames[i].newName;
+    step.oldPath = base + pass.renames[i].oldName;
+    UndoOne(listed, pass, i, dryRun, step);
     ++(step.kept == KeptBecause::kNone ? report.restored : report.kept);
   }
   return report;
 }
 
-std::optional<UndonePass> UndoNewestPass(FileSystem& fs, History& history,
-                                         const std::string& folder, bool dryRun) {
-  const auto identity = history.Storage().FolderIdentity(folder);
-  if (!identity) {
-    return std::nullopt;
+UndoOutcome UndoNewestPass(FileSystem& fs, History& history, const std::string& folder,
+                           bool dryRun) {
+  UndoOutcome outcome;
+  const auto listed = fs.OpenFolder(folder, outcome.folderError);
+  if (!listed) {
+    return outcome;
   }
-  for (const std::string& journal : history.Passes(*identity)) {
-    auto pass = history.Load(journal);
-    if (!pass) {
-      continue;  // damaged: the pass before it can still be undone
-    }
-    if (!SameEntry(pass->folderIdentity, *identity)) {
-      continue;  // made in a folder that is gone, whose inode number this one was given
-    }
-    UndonePass undone{std::move(*pass), {}};
-    undone.report = UndoPass(fs, history.Storage(), folder, undone.pass, dryRun);
-    if (!dryRun) {
-      history.Forget(journal);
-    }
-    return undone;
+  history.VisitPasses(FolderKey::Of(*listed), outcome.damaged,
+                      [&](const std::string& journal, PassRecord& pass) {
+                        UndonePass undone{std::move(pass), {}};
+                        undone.report = UndoPass(*listed, folder, undone.pass, dryRun);
+                        if (!dryRun) {
+                          history.Forget(journal);
+                        }
+                        outcome.undone = std::move(undone);
+                        return false;
+                      });
+  return outcome;
+}
+
+FolderPasses PassesIn(FileSystem& fs, History& history, const std::string& folder) {
+  FolderPasses found;
+  const auto listed = fs.OpenFolder(folder, found.folderError);
+  if (listed) {
+    history.VisitPasses(FolderKey::Of(*listed), found.damaged,
+                        [&found](const std::string&, PassRecord& pass) {
+                          found.passes.push_back(std::move(pass));
+                          return true;
+                        });
   }
-  return std::nullopt;
+  return found;
 }
 
 }  // namespace varnex

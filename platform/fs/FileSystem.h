@@ -6,6 +6,8 @@
 #include <string>
 #include <system_error>
 
+#include "ListedFolder.h"
+
 namespace varnex {
 
 // Attribute bits of a directory entry.
@@ -18,14 +20,9 @@ enum FileAttribute : std::uint32_t {
   faArchive = 32,    // a regular file, or a link to one
 };
 
-// A search word that skips no entry. Without faReadOnly, which costs a check of each entry that
-// only a list shown to the user needs.
-constexpr std::uint32_t kEveryEntry = faHidden | faSysFile | faVolumeID | faDirectory | faArchive;
-
 struct FoundEntry {
   std::string name;  // the bytes the file system stores
   std::uint32_t attributes = 0;
-  std::uint64_t inode = 0;  // the entry's own inode number (a link's, not its target's); 0 unknown
 };
 
 // Entries whose attributes share a bit with this word are skipped by a search asked for
@@ -91,6 +88,14 @@ class FileSystem {
   // sticky folder, an immutable or append-only entry or folder, a mount point); empty when nothing
   // is seen.
   virtual std::error_code RenameRefusal(const std::string& /*path*/) { return {}; }
+
+  // The folder at `path` held open, for a conversion pass and its undo to work in whatever
+  // becomes of the path; nullptr, with why in `error`, when it is no folder that can be read.
+  virtual std::unique_ptr<ListedFolder> OpenFolder(const std::string& /*path*/,
+                                                   std::error_code& error) {
+    error = std::make_error_code(std::errc::function_not_supported);
+    return nullptr;
+  }
 };
 
 inline bool IsExistingFolder(FileSystem& fs, const std::string& path) {

@@ -4,6 +4,8 @@
 #include <string>
 #include <system_error>
 
+#include "ListedFolder.h"
+
 namespace varnex {
 
 // What lstat tells about an entry, as far as a rename needs it.
@@ -12,19 +14,21 @@ struct EntryStatus {
   std::uint64_t inode = 0;
   std::uint64_t size = 0;
   bool folder = false;
+  std::uint64_t links = 0;
 };
 
-// The system calls a rename that never replaces is built on. Tests hand in their own to walk
-// every fallback; the program uses SystemRenameCalls(). Each answers 0, or -1 with errno set.
+// The system calls a rename that never replaces is built on, each on names relative to one
+// folder's descriptor (or on paths, with the current directory's). Tests hand in their own to
+// walk every fallback; the program uses SystemRenameCalls(). Each answers 0, or -1 with errno set.
 struct RenameCalls {
-  int (*renameNoReplace)(const char* from, const char* to);  // renameat2 with RENAME_NOREPLACE
-  int (*link)(const char* from, const char* to);
-  int (*unlink)(const char* path);
-  int (*rename)(const char* from, const char* to);
-  int (*lstat)(const char* path, EntryStatus* status);
-  int (*createEmptyFile)(const char* path);  // open with O_CREAT | O_EXCL, then close
-  int (*mkdir)(const char* path);
-  int (*rmdir)(const char* path);
+  int (*renameNoReplace)(int folder, const char* from, const char* to);  // RENAME_NOREPLACE
+  int (*link)(int folder, const char* from, const char* to);
+  int (*unlink)(int folder, const char* name);
+  int (*rename)(int folder, const char* from, const char* to);
+  int (*lstat)(int folder, const char* name, EntryStatus* status);
+  int (*createEmptyFile)(int folder, const char* name);  // O_CREAT | O_EXCL, then close
+  int (*mkdir)(int folder, const char* name);
+  int (*rmdir)(int folder, const char* name);
 };
 
 const RenameCalls& SystemRenameCalls();
@@ -42,10 +46,16 @@ struct RenameResult {
   RenameMethod method;
 };
 
-// Renames `from` to `to` unless something already has the name `to`, also when another program
-// creates that name meanwhile. A failure leaves the entry as it was, under its old name; at worst
-// (the old name cannot be removed, nor the new one taken back) under both.
-RenameResult RenameWithoutReplacing(const std::string& from, const std::string& to,
-                                    const RenameCalls& calls = SystemRenameCalls());
+// Renames `from` to `to` in the folder open as `folder` unless something already has the name
+// `to`, also when another program creates that name meanwhile, so every step stays in that folder
+// whatever becomes of its path. A failure leaves the entry as it was, under its old name; at worst
+// (the old name cannot be removed, nor the new one taken back) under both. `beforeLinking`, when
+// given, hears of a new name made as a second link before the link is made.
+RenameResult RenameWithoutReplacing(int folder, const std::string& from, const std::string& to,
+                                    const RenameCalls& calls = SystemRenameCalls(),
+                                    const BeforeLinking& beforeLinking = {});
+
+// The same on paths, taken from the current directory when relative.
+RenameResult RenameWithoutReplacing(const std::string& from, const std::string& to);
 
 }  // namespace varnex

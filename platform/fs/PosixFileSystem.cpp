@@ -13,6 +13,7 @@
 #include <utility>
 
 #include "NoReplaceRename.h"
+#include "PosixListedFolder.h"
 #include "Wildcard.h"
 #include "platform/Exception.h"
 
@@ -101,29 +102,12 @@ class DirectorySearch final : public FileSearch {
       if (wantsReadOnly_ && IsReadOnly(directoryFd, entry->d_name)) {
         attributes |= faReadOnly;
       }
-      return FoundEntry{std::string(name), attributes, Inode(directoryFd, *entry)};
+      return FoundEntry{std::string(name), attributes};
     }
   }
 
  private:
-  // The inode readdir gives, as long as it is the one lstat gives: FUSE file systems give a
-  // placeholder, and then every entry is asked with lstat. The first entry settles which.
-  std::uint64_t Inode(int directoryFd, const dirent& entry) {
-    if (inodeFromReaddir_.value_or(false)) {
-      return entry.d_ino;
-    }
-    struct stat status;
-    if (fstatat(directoryFd, entry.d_name, &status, AT_SYMLINK_NOFOLLOW) != 0) {
-      return 0;
-    }
-    if (!inodeFromReaddir_) {
-      inodeFromReaddir_ = status.st_ino == entry.d_ino;
-    }
-    return status.st_ino;
-  }
-
   std::unique_ptr<DIR, DirectoryCloser> directory_;
-  std::optional<bool> inodeFromReaddir_;
   WildcardPattern pattern_;
   std::uint32_t exclusion_;
   bool wantsReadOnly_;
@@ -317,6 +301,11 @@ std::error_code PosixFileSystem::RenameRefusal(const std::string& path) {
     return Errno(EPERM);
   }
   return {};
+}
+
+std::unique_ptr<ListedFolder> PosixFileSystem::OpenFolder(const std::string& path,
+                                                          std::error_code& error) {
+  return OpenPosixFolder(path, error);
 }
 
 }  // namespace varnex

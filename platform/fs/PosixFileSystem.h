@@ -18,6 +18,8 @@ class PosixFileSystem final : public FileSystem {
   bool SameEntry(const std::string& first, const std::string& second) override;
   bool IsEmptyEntry(const std::string& path) override;
   std::error_code RenameRefusal(const std::string& path) override;
+  std::unique_ptr<ListedFolder> OpenFolder(const std::string& path,
+                                           std::error_code& error) override;
 
  private:
   // The folder last entered, for when it has been removed since: the system can no longer name

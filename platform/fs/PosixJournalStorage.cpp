@@ -4,13 +4,15 @@
 #include <fcntl.h>
 #include <pwd.h>
 #include <sys/stat.h>
-#include <sys/sysmacros.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <memory>
 #include <utility>
+
+#include "PathParts.h"
 
 namespace varnex {
 
@@ -40,14 +42,6 @@ class Descriptor {
   int fd_;
 };
 
-std::string ParentOf(const std::string& path) {
-  const std::size_t slash = path.rfind('/');
-  if (slash == std::string::npos) {
-    return ".";
-  }
-  return slash == 0 ? "/" : path.substr(0, slash);
-}
-
 std::error_code WriteAll(int fd, std::string_view content) {
   while (!content.empty()) {
     const ssize_t written = write(fd, content.data(), content.size());
@@ -60,36 +54,6 @@ std::error_code WriteAll(int fd, std::string_view content) {
     content.remove_prefix(static_cast<std::size_t>(written));
   }
   return {};
-}
-
-FileIdentity IdentityOf(const struct stat& status) {
-  return {static_cast<std::uint64_t>(status.st_dev), static_cast<std::uint64_t>(status.st_ino), {}};
-}
-
-std::int64_t Nanoseconds(const statx_timestamp& time) {
-  return time.tv_sec * std::int64_t{1'000'000'000} + time.tv_nsec;
-}
-
-// The identity with the birth time, where the file system keeps one; plain stat where the kernel
-// has no statx.
-std::optional<FileIdentity> StatIdentity(int folder, const char* path, int flags) {
-  struct statx extended {};
-  if (statx(folder, path, flags, STATX_INO | STATX_BTIME, &extended) == 0) {
-    FileIdentity identity{
-        makedev(extended.stx_dev_major, extended.stx_dev_minor), extended.stx_ino, {}};
-    if ((extended.stx_mask & STATX_BTIME) != 0) {
-      identity.birth = Nanoseconds(extended.stx_btime);
-    }
-    return identity;
-  }
-  if (errno != ENOSYS) {
-    return std::nullopt;
-  }
-  struct stat status;
-  if (fstatat(folder, path, &status, flags) != 0) {
-    return std::nullopt;
-  }
-  return IdentityOf(status);
 }
 
 }  // namespace
@@ -158,24 +122,39 @@ std::error_code PosixJournalStorage::WriteDurably(const std::string& path,
     return error;
   }
   // The new name is durable only once the folder that holds it is.
-  Descriptor folder(open(ParentOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  Descriptor folder(open(std::string(FolderOf(path)).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (!folder.Valid() || fsync(folder.Get()) != 0) {
     return LastError();
   }
   return {};
 }
 
-std::optional<std::string> PosixJournalStorage::Read(const std::string& path) {
-  Descriptor file(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
-  struct stat status;
-  if (!file.Valid() || fstat(file.Get(), &status) != 0 || !S_ISREG(status.st_mode)) {
+std::error_code PosixJournalStorage::Append(const std::string& path, std::string_view content) {
+  Descriptor file(open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC | O_NOFOLLOW));
+  if (!file.Valid()) {
+    return LastError();
+  }
+  return WriteAll(file.Get(), content);
+}
+
+std::optional<std::string> PosixJournalStorage::Read(const std::string& path, std::size_t maxBytes,
+                                                     std::uint64_t& size) {
+  // Looked at before it is opened: opening a FIFO or a device may wait, or do something.
+  struct stat before;
+  if (lstat(path.c_str(), &before) != 0 || !S_ISREG(before.st_mode)) {
     return std::nullopt;
   }
-  std::string content;
-  content.reserve(static_cast<std::size_t>(status.st_size));
-  char buffer[65536];
-  for (;;) {
-    const ssize_t count = read(file.Get(), buffer, sizeof buffer);
+  Descriptor file(open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_NOFOLLOW | O_CLOEXEC));
+  struct stat status;
+  if (!file.Valid() || fstat(file.Get(), &status) != 0 || !S_ISREG(status.st_mode) ||
+      status.st_ino != before.st_ino || status.st_dev != before.st_dev) {
+    return std::nullopt;
+  }
+  size = static_cast<std::uint64_t>(status.st_size);
+  std::string content(static_cast<std::size_t>(std::min<std::uint64_t>(size, maxBytes)), '\0');
+  std::size_t filled = 0;
+  while (filled < content.size()) {
+    const ssize_t count = read(file.Get(), content.data() + filled, content.size() - filled);
     if (count < 0 && errno == EINTR) {
       continue;
     }
@@ -183,10 +162,12 @@ std::optional<std::string> PosixJournalStorage::Read(const std::string& path) {
       return std::nullopt;
     }
     if (count == 0) {
-      return content;
+      break;  // shorter than it said
     }
-    content.append(buffer, static_cast<std::size_t>(count));
+    filled += static_cast<std::size_t>(count);
   }
+  content.resize(filled);
+  return content;
 }
 
 std::vector<std::string> PosixJournalStorage::Names(const std::string& folder) {
@@ -206,41 +187,6 @@ std::vector<std::string> PosixJournalStorage::Names(const std::string& folder) {
 
 std::error_code PosixJournalStorage::Remove(const std::string& path) {
   return unlink(path.c_str()) == 0 ? std::error_code() : LastError();
-}
-
-std::optional<FileIdentity> PosixJournalStorage::FolderIdentity(const std::string& path) {
-  // Opened as a folder first, so that the identity is the folder's even if the path changes.
-  const Descriptor folder(open(path.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
-  if (!folder.Valid()) {
-    return std::nullopt;
-  }
-  return StatIdentity(folder.Get(), "", AT_EMPTY_PATH);
-}
-
-std::optional<std::int64_t> PosixJournalStorage::ChangeTime(const std::string& folder) {
-  struct statx status {};
-  if (statx(AT_FDCWD, folder.c_str(), 0, STATX_CTIME, &status) != 0 ||
-      (status.stx_mask & STATX_CTIME) == 0) {
-    return std::nullopt;
-  }
-  return Nanoseconds(status.stx_ctime);
-}
-
-std::vector<std::optional<FileIdentity>> PosixJournalStorage::EntryIdentities(
-    const std::string& folder, const std::vector<std::string_view>& names) {
-  std::vector<std::optional<FileIdentity>> identities(names.size());
-  const Descriptor handle(open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
-  if (!handle.Valid()) {
-    return identities;
-  }
-  for (std::size_t i = 0; i < names.size(); ++i) {
-    identities[i] = StatIdentity(handle.Get(), std::string(names[i]).c_str(), AT_SYMLINK_NOFOLLOW);
-  }
-  return identities;
-}
-
-std::optional<FileIdentity> PosixJournalStorage::EntryIdentity(const std::string& path) {
-  return StatIdentity(AT_FDCWD, path.c_str(), AT_SYMLINK_NOFOLLOW);
 }
 
 }  // namespace varnex

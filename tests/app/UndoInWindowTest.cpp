@@ -118,8 +118,8 @@ TEST_F(UndoInWindowTest, CtrlZTakesTheFolderShownNotTheOneConverted) {
 TEST_F(UndoInWindowTest, AnEmptyFieldHasNothingToUndo) {
   // A pass in the folder the program was started in, which an empty field would resolve to.
   folder.File("start.mp3", "s");
-  PassRecorder recorder(fs, history);
-  ConvertFolder(fs, folder.Path(), "mp3", "iad", &recorder);
+  PassRecorder recorder(history);
+  ConvertFolder(fs, folder.Path(), kMp3ToIad, {&recorder});
   form->DirectoryEdit1->SetText("");
   PressCtrlZ(form->FileListBox1);
   EXPECT_TRUE(std::filesystem::exists(folder / "start.iad"));

@@ -27,7 +27,8 @@ class ConvertBenchTest(unittest.TestCase):
         self.assertIn("  mmv: not installed", lines)
         self.assertIn("  rename (perl): failed (converted 0 of 40 files)", lines)
         for ours in ("bare loop", "varnex", "varnex-convert"):
-            self.assertTrue(any(re.fullmatch(rf"  {ours}: +[\d.]+ ms +[\d.]+x", line) for line in lines),
+            self.assertTrue(any(re.fullmatch(rf"  {ours}: +[\d.]+ ms +[\d.]+x +cpu +[\d.]+ ms +[\d.]+x", line)
+                                for line in lines),
                             result.stdout)
 
 

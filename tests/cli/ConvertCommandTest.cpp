@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -13,10 +14,13 @@
 #include <set>
 #include <sstream>
 
+#include "cli/CommandLine.h"
 #include "cli/ConvertCommand.h"
 #include "platform/Version.h"
+#include "platform/fs/PathParts.h"
 #include "platform/fs/PosixFileSystem.h"
 #include "tests/support/AsAnotherUser.h"
+#include "tests/support/ForwardingFileSystem.h"
 #include "tests/support/TempFolder.h"
 
 namespace varnex {
@@ -383,33 +387,36 @@ TEST(ConvertCommand, DryRunForeseesAnotherOwnersFileInAStickyFolder) {
   EXPECT_EQ(NamesIn(shared), (std::set<std::string>{"theirs.mp3", "mine.iad"}));
 }
 
-// A search that fails after some entries, as a folder on a failing disk or a vanished network
+// A folder whose listing fails after some entries, as one on a failing disk or a vanished network
 // share does.
-class FailingListing final : public FileSystem {
+class FailingListing final : public test::ForwardingFileSystem {
  public:
-  class Search final : public FileSearch {
+  class Folder final : public ListedFolder {
    public:
-    std::optional<FoundEntry> Next() override {
-      if (given_ < 2) {
-        return FoundEntry{std::to_string(given_++) + ".mp3", faArchive};
-      }
-      SetError(std::make_error_code(std::errc::io_error));
-      return std::nullopt;
+    explicit Folder(int& renames) : renames_(renames) {}
+    std::string Path() override { return "/music"; }
+    FileIdentity Identity() override { return {}; }
+    std::optional<VolumePlace> Place() override { return std::nullopt; }
+    std::error_code List(std::string_view,
+                         const std::function<void(std::string_view)>& found) override {
+      found("0.mp3");
+      found("1.mp3");
+      return std::make_error_code(std::errc::io_error);
     }
+    std::optional<EntryState> State(const std::string&) override { return std::nullopt; }
+    std::error_code Rename(const std::string&, const std::string&, const BeforeLinking&) override {
+      ++renames_;
+      return {};
+    }
+    std::error_code Remove(const std::string&) override { return {}; }
 
    private:
-    int given_ = 0;
+    int& renames_;
   };
 
-  std::unique_ptr<FileSearch> Find(const std::string&, std::uint32_t) override {
-    return std::make_unique<Search>();
-  }
-  std::optional<std::uint32_t> Attributes(const std::string&) override { return faDirectory; }
-  void SetCurrentDirectory(const std::string&) override {}
-  std::string CurrentDirectory() override { return "/"; }
-  std::error_code RenameNoReplace(const std::string&, const std::string&) override {
-    ++renames;
-    return {};
+  using ForwardingFileSystem::ForwardingFileSystem;
+  std::unique_ptr<ListedFolder> OpenFolder(const std::string&, std::error_code&) override {
+    return std::make_unique<Folder>(renames);
   }
 
   int renames = 0;
@@ -417,12 +424,137 @@ class FailingListing final : public FileSystem {
 
 TEST(ConvertCommand, ListingThatFailsPartWayIsAFailure) {
   for (const char* mode : {"--dry-run", "--verbose"}) {
-    FailingListing fs;
+    PosixFileSystem real;
+    FailingListing fs(real);
     std::ostringstream out, err;
     EXPECT_EQ(RunConvertCommand(fs, {mode, "/music"}, false, out, err), 2);
     EXPECT_EQ(err.str(), "varnex-convert: /music: cannot read: Input/output error\n");
     EXPECT_EQ(fs.renames, 0);
   }
+}
+
+// The arguments are read once, left to right: an option where a value should be is a mistake, and
+// the first of --help, --version or a mistake decides.
+TEST(ConvertCommand, ArgumentsAreReadOneWay) {
+  struct Case {
+    std::vector<std::string> arguments;
+    int status;
+    std::string said;  // the first line on standard output, or else on standard error
+  };
+  const std::string folder = "/nonexistent/music";
+  const Case cases[] = {
+      {{"--to", "--help", folder},
+       2,
+       "varnex-convert: --to needs an extension, iad or mp3, not the option '--help'"},
+      {{"--to", "--undo", folder},
+       2,
+       "varnex-convert: --to needs an extension, iad or mp3, not the option '--undo'"},
+      {{folder, "--to"}, 2, "varnex-convert: --to needs an extension: iad or mp3"},
+      {{"--to=wav", folder}, 2, "varnex-convert: --to takes iad or mp3, not 'wav'"},
+      {{"--frobnicate", "--help"}, 2, "varnex-convert: unknown option '--frobnicate'"},
+      {{"--help", "--frobnicate"}, 0, std::string(Synopsis().substr(0, Synopsis().find('\n')))},
+      {{"--version", "--to"}, 0, std::string("varnex-convert ") + kVersion},
+      {{"--undo", "--list", folder}, 2, "varnex-convert: --undo and --list do not go together"},
+      {{"--list", "--to", "mp3", folder},
+       2,
+       "varnex-convert: --to does not go with --undo or --list: a pass is undone the way it went"},
+      {{"--list", "-n", folder}, 2, "varnex-convert: --list takes no --dry-run or --verbose"},
+      {{"--undo", folder, folder}, 2, "varnex-convert: --undo and --list take one folder"},
+      {{"--undo"}, 2, "varnex-convert: no folder given"},
+      {{"-v", "--"}, 2, "varnex-convert: no folder given"},
+      {{"--to", "mp3", "--", "--to"}, 2, "varnex-convert: --to: cannot read: no such folder"},
+      {{"--undo", folder}, 2, "varnex-convert: " + folder + ": nothing to undo"},
+  };
+  for (const Case& c : cases) {
+    PosixFileSystem fs;
+    std::ostringstream out, err;
+    EXPECT_EQ(RunConvertCommand(fs, c.arguments, false, out, err), c.status) << c.said;
+    const std::string said = c.status == 0 ? out.str() : err.str();
+    EXPECT_EQ(said.substr(0, said.find('\n')), c.said);
+    if (c.status == 2 && c.said.find("cannot read") == std::string::npos &&
+        c.said.find("nothing to undo") == std::string::npos) {
+      EXPECT_TRUE(err.str().ends_with(Synopsis())) << err.str();
+    }
+  }
+}
+
+// A folder that ignores letter case (exFAT, FAT, NTFS mounted so) meets twins whose new names
+// differ only in it as the real pass will: the second one finds its name taken. Made so through
+// the file system layer over a real folder, which does not ignore case.
+class IgnoringCase final : public test::ForwardingFileSystem {
+ public:
+  // The entry a name stands for in a folder that ignores letter case: the first listed that
+  // differs from it at most in the case of ASCII letters.
+  static std::optional<std::string> Resolve(const std::string& path) {
+    const std::string folder(FolderOf(path));
+    const std::string name(NameOf(path));
+    for (const std::string& entry : NamesIn(folder)) {
+      if (entry.size() == name.size() &&
+          std::equal(entry.begin(), entry.end(), name.begin(),
+                     [](char a, char b) { return std::tolower(a) == std::tolower(b); })) {
+        return folder + "/" + entry;
+      }
+    }
+    return std::nullopt;
+  }
+
+  class Folder final : public test::ForwardingListedFolder {
+   public:
+    using ForwardingListedFolder::ForwardingListedFolder;
+    std::error_code Rename(const std::string& from, const std::string& to,
+                           const BeforeLinking& beforeLinking) override {
+      if (Resolve(Path() + "/" + to)) {
+        return std::make_error_code(std::errc::file_exists);
+      }
+      return real_->Rename(from, to, beforeLinking);
+    }
+  };
+
+  using ForwardingFileSystem::ForwardingFileSystem;
+  std::optional<std::uint32_t> Attributes(const std::string& path) override {
+    const auto entry = Resolve(path);
+    return entry ? real_.Attributes(*entry) : std::nullopt;
+  }
+  bool SameEntry(const std::string& first, const std::string& second) override {
+    const auto a = Resolve(first);
+    const auto b = Resolve(second);
+    return a && b && real_.SameEntry(*a, *b);
+  }
+  std::unique_ptr<ListedFolder> OpenFolder(const std::string& path,
+                                           std::error_code& error) override {
+    auto real = real_.OpenFolder(path, error);
+    return real ? std::make_unique<Folder>(std::move(real)) : nullptr;
+  }
+};
+
+TEST(ConvertCommand, DryRunMeetsCaseTwinsAsAFolderThatIgnoresCaseWill) {
+  TempFolder folder;
+  folder.File("A.mp3");
+  folder.File("a.MP3");
+  folder.File("b.mp3");
+  PosixFileSystem real;
+  IgnoringCase fs(real);
+  const auto run = [&fs](std::vector<std::string> arguments) {
+    std::ostringstream out, err;
+    const int status = RunConvertCommand(fs, arguments, false, out, err);
+    return Result{status, out.str(), err.str()};
+  };
+  const Result plan = run({"--dry-run", folder.Path()});
+  const Result pass = run({"--verbose", folder.Path()});
+  std::vector<std::string> skippedInPlan, skippedInPass;
+  for (const std::string& line : LinesContaining(plan.out, "skip ")) {
+    skippedInPlan.push_back(line.substr(5, line.find(": ") - 5));
+  }
+  for (const std::string& line : LinesContaining(pass.err, ": not renamed: ")) {
+    skippedInPass.push_back(line.substr(16, line.find(": not renamed") - 16));
+  }
+  EXPECT_EQ(plan.status, 1);
+  EXPECT_EQ(pass.status, 1);
+  ASSERT_EQ(skippedInPlan.size(), 1u) << plan.out;
+  EXPECT_EQ(skippedInPass, skippedInPlan);
+  EXPECT_NE(plan.out.find(" is taken by "), std::string::npos) << plan.out;
+  EXPECT_EQ(LinesContaining(plan.out, " -> "), LinesContaining(pass.out, " -> "));
+  EXPECT_EQ(NamesIn(folder.Path()).count("b.iad"), 1u);
 }
 
 }  // namespace

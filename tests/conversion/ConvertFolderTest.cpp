@@ -25,10 +25,10 @@ using test::TempFolder;
 class ConvertFolderTest : public testing::Test {
  protected:
   std::vector<ConversionStep> ToIad(const std::string& text) {
-    return ConvertFolder(fs, text, "mp3", "iad").steps;
+    return ConvertFolder(fs, text, kMp3ToIad).steps;
   }
   std::vector<ConversionStep> ToMp3(const std::string& text) {
-    return ConvertFolder(fs, text, "iad", "mp3").steps;
+    return ConvertFolder(fs, text, kIadToMp3).steps;
   }
 
   TempFolder folder;
@@ -108,19 +108,22 @@ TEST_F(ConvertFolderTest, EmptyFolderTextConvertsNothingAnywhere) {
 }
 
 // Another program takes the new name between the search and the rename.
-class RacingFileSystem final : public test::ForwardingFileSystem {
+class RacingFolder final : public test::ForwardingListedFolder {
  public:
-  using ForwardingFileSystem::ForwardingFileSystem;
-  std::error_code RenameNoReplace(const std::string& from, const std::string& to) override {
-    std::ofstream(to) << "theirs";
-    return real_.RenameNoReplace(from, to);
+  using ForwardingListedFolder::ForwardingListedFolder;
+  std::error_code Rename(const std::string& from, const std::string& to,
+                         const BeforeLinking& beforeLinking) override {
+    std::ofstream(Path() + "/" + to) << "theirs";
+    return real_->Rename(from, to, beforeLinking);
   }
 };
 
 TEST_F(ConvertFolderTest, NameTakenAfterTheSearchIsStillNotReplaced) {
   folder.File("a.mp3", "mine");
-  RacingFileSystem racing(fs);
-  const auto steps = ConvertFolder(racing, folder.Path(), "mp3", "iad").steps;
+  test::WrappingFileSystem racing(fs, [](std::unique_ptr<ListedFolder> real) {
+    return std::make_unique<RacingFolder>(std::move(real));
+  });
+  const auto steps = ConvertFolder(racing, folder.Path(), kMp3ToIad).steps;
   ASSERT_EQ(steps.size(), 1u);
   EXPECT_EQ(steps[0].error, std::errc::file_exists);
   EXPECT_EQ(ListFolder(folder.Path()), (Listing{{"a.mp3", "mine"}, {"a.iad", "theirs"}}));
@@ -156,7 +159,7 @@ TEST_F(ConvertFolderTest, RandomFoldersLoseNothing) {
     }
     const Listing before = ListFolder(random.Path());
 
-    const std::vector<ConversionStep> steps = ConvertFolder(fs, random.Path(), "mp3", "iad").steps;
+    const std::vector<ConversionStep> steps = ConvertFolder(fs, random.Path(), kMp3ToIad).steps;
     const Listing after = ListFolder(random.Path());
     std::multiset<std::string> contentsBefore, contentsAfter;
     for (const auto& [name, content] : before)
@@ -166,8 +169,8 @@ TEST_F(ConvertFolderTest, RandomFoldersLoseNothing) {
     ASSERT_EQ(contentsAfter, contentsBefore) << "seed " << seed;
 
     for (const ConversionStep& step : steps) {
-      const std::string oldName = step.from.substr(random.Path().size() + 1);
-      const std::string newName = step.to.substr(random.Path().size() + 1);
+      const std::string& oldName = step.oldName;
+      const std::string& newName = step.newName;
       if (step.error) {
         ASSERT_EQ(step.error, std::errc::file_exists) << "seed " << seed << " " << oldName;
         ASSERT_EQ(after.at(oldName), before.at(oldName));
@@ -178,23 +181,23 @@ TEST_F(ConvertFolderTest, RandomFoldersLoseNothing) {
       }
     }
 
-    const std::vector<ConversionStep> back = ConvertFolder(fs, random.Path(), "iad", "mp3").steps;
+    const std::vector<ConversionStep> back = ConvertFolder(fs, random.Path(), kIadToMp3).steps;
     std::multiset<std::string> contentsRestored;
     for (const auto& [name, content] : ListFolder(random.Path()))
       contentsRestored.insert(content);
     ASSERT_EQ(contentsRestored, contentsBefore) << "seed " << seed;
     std::map<std::string, ConversionStep> backByFrom;
     for (const ConversionStep& step : back)
-      backByFrom[step.from] = step;
+      backByFrom[step.oldName] = step;
     for (const ConversionStep& step : steps) {
       if (step.error) {
         continue;
       }
-      const ConversionStep& returned = backByFrom.at(step.to);
+      const ConversionStep& returned = backByFrom.at(step.newName);
       if (returned.error) {
-        EXPECT_EQ(returned.error, std::errc::file_exists) << "seed " << seed << " " << step.to;
+        EXPECT_EQ(returned.error, std::errc::file_exists) << "seed " << seed << " " << step.newName;
       } else {
-        EXPECT_EQ(returned.to, ReplaceExtension(step.from, ".mp3")) << "seed " << seed;
+        EXPECT_EQ(returned.newName, ReplaceExtension(step.oldName, ".mp3")) << "seed " << seed;
       }
     }
   }

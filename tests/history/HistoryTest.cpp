@@ -1,13 +1,18 @@
 // Journals of real passes in real folders, and their undo.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <map>
+#include <set>
 #include <thread>
+#include <utility>
 
 #include "conversion/ConvertFolder.h"
 #include "history/History.h"
@@ -24,6 +29,7 @@ namespace {
 using test::ListFolder;
 using test::Listing;
 using test::ReadFile;
+using test::ShellQuoted;
 using test::TempFolder;
 
 constexpr std::int64_t kDay = 86'400'000'000'000;
@@ -34,14 +40,54 @@ int ModeOf(const std::string& path) {
   return static_cast<int>(status.st_mode & 07777);
 }
 
+struct stat StatOf(const std::string& path) {
+  struct stat status {};
+  lstat(path.c_str(), &status);
+  return status;
+}
+
+// Tells the journal all but the end of the pass: as if the pass had been killed after its last
+// rename, before it could say so.
+class CutOff final : public PassObserver {
+ public:
+  explicit CutOff(PassRecorder& journal) : journal_(journal) {}
+  void Planned(ListedFolder& folder, const ConversionPlan& plan) override {
+    journal_.Planned(folder, plan);
+  }
+  void BeforeLinking(std::size_t step, std::uint64_t links) override {
+    journal_.BeforeLinking(step, links);
+  }
+
+ private:
+  PassRecorder& journal_;
+};
+
+// A folder that runs `atRename` before each rename the pass or the undo makes through it, with
+// the names and the folder's path.
+class Meddling final : public test::ForwardingListedFolder {
+ public:
+  using Hook = std::function<void(const std::string& from, const std::string& to,
+                                  const std::string& folder)>;
+  Meddling(std::unique_ptr<ListedFolder> real, Hook atRename)
+      : ForwardingListedFolder(std::move(real)), atRename_(std::move(atRename)) {}
+  std::error_code Rename(const std::string& from, const std::string& to,
+                         const BeforeLinking& beforeLinking) override {
+    atRename_(from, to, real_->Path());
+    return real_->Rename(from, to, beforeLinking);
+  }
+
+ private:
+  Hook atRename_;
+};
+
 class HistoryTest : public testing::Test {
  protected:
   ConversionPlan Convert(const std::string& from, const std::string& to,
                          const std::string& where = "") {
-    return ConvertFolder(fs, where.empty() ? music : where, from, to, &recorder);
+    return ConvertFolder(fs, where.empty() ? music : where, {from, to}, {&recorder});
   }
   std::optional<UndonePass> Undo(const std::string& where = "", bool dryRun = false) {
-    return UndoNewestPass(fs, history, where.empty() ? music : where, dryRun);
+    return UndoNewestPass(fs, history, where.empty() ? music : where, dryRun).undone;
   }
   std::vector<std::string> Journals() {
     std::vector<std::string> names;
@@ -50,8 +96,28 @@ class HistoryTest : public testing::Test {
     }
     return names;
   }
-  std::vector<std::string> PassesOfMusic() {
-    return history.Passes(*storage.FolderIdentity(music));
+  std::vector<PassRecord> PassesOf(const std::string& folder) {
+    return PassesIn(fs, history, folder).passes;
+  }
+  std::string NewestJournal(const std::string& folder) {
+    std::error_code error;
+    const auto listed = fs.OpenFolder(folder, error);
+    std::vector<std::string> damaged;
+    std::string newest;
+    history.VisitPasses(FolderKey::Of(*listed), damaged,
+                        [&newest](const std::string& journal, PassRecord&) {
+                          newest = journal;
+                          return false;
+                        });
+    return newest;
+  }
+  // The journal a pass writes before its first rename, as if it had been killed right then.
+  ConversionPlan JournalOnly(const std::string& folder) {
+    std::error_code error;
+    const auto listed = fs.OpenFolder(folder, error);
+    ConversionPlan plan = PlanConversion(fs, folder, kMp3ToIad);
+    recorder.Planned(*listed, plan);
+    return plan;
   }
 
   TempFolder work;
@@ -61,7 +127,7 @@ class HistoryTest : public testing::Test {
   PosixFileSystem fs;
   PosixJournalStorage storage;
   History history{storage, state, [this] { return now += 1000; }};
-  PassRecorder recorder{fs, history};
+  PassRecorder recorder{history};
 };
 
 TEST_F(HistoryTest, UndoPutsBackEveryNameByteForByte) {
@@ -90,54 +156,43 @@ TEST_F(HistoryTest, UndoPutsBackEveryNameByteForByte) {
   EXPECT_FALSE(Undo());
 }
 
+// Before the first rename the journal holds every rename planned, a name taken now included (it
+// may be free by the time the pass gets to it); once the pass is over, only those that happened.
 TEST_F(HistoryTest, TheJournalIsWholeOnDiskBeforeTheFirstRename) {
-  // A file system that looks at the journal when the first rename comes.
-  class Watching final : public test::ForwardingFileSystem {
-   public:
-    Watching(PosixFileSystem& fs, History& history, std::string folder)
-        : ForwardingFileSystem(fs), history_(history), folder_(std::move(folder)) {}
-    std::error_code RenameNoReplace(const std::string& from, const std::string& to) override {
+  std::optional<PassRecord> seen;
+  test::WrappingFileSystem watching(fs, [&](std::unique_ptr<ListedFolder> real) {
+    return std::make_unique<Meddling>(std::move(real), [&](auto&, auto&, auto&) {
       if (!seen) {
-        const auto passes = history_.Passes(*history_.Storage().FolderIdentity(folder_));
-        seen = passes.size() == 1 ? history_.Load(passes.front()) : std::nullopt;
-        if (!seen) {
-          seen = PassRecord{};
-        }
+        seen = history.Load(NewestJournal(music)).value_or(PassRecord{});
       }
-      return real_.RenameNoReplace(from, to);
-    }
-    std::optional<PassRecord> seen;
-
-   private:
-    History& history_;
-    std::string folder_;
-  };
+    });
+  });
   work.File("music/a.mp3");
   work.File("music/b.MP3");
   work.File("music/b.iad");
   work.File("music/c.mp3");
   work.File("music/C.IAD");  // another name where letter case counts
-  Watching watching(fs, history, music);
-  PassRecorder watched(watching, history);
-  ConvertFolder(watching, music, "mp3", "iad", &watched);
+  ConvertFolder(watching, music, kMp3ToIad, {&recorder});
 
-  ASSERT_TRUE(watching.seen);
+  ASSERT_TRUE(seen);
   std::map<std::string, std::string> planned;
-  for (const RecordedRename& rename : watching.seen->renames) {
+  for (const RecordedRename& rename : seen->renames) {
     planned[rename.oldName] = rename.newName;
-    struct stat status {};
-    lstat((music + "/" + rename.newName).c_str(), &status);
     if (rename.oldName == "a.mp3") {
-      EXPECT_EQ(rename.inode, status.st_ino);
+      EXPECT_EQ(rename.inode, StatOf(music + "/a.iad").st_ino);
     }
   }
-  // b.iad was there already, so b.MP3 could not take its name and is not in the journal.
-  EXPECT_EQ(planned, (std::map<std::string, std::string>{{"a.mp3", "a.iad"}, {"c.mp3", "c.iad"}}));
-  EXPECT_EQ(watching.seen->folder, music);
-  EXPECT_EQ(watching.seen->toExtension, "iad");
-  const auto kept = history.Load(PassesOfMusic().front());
-  ASSERT_TRUE(kept);
-  EXPECT_EQ(kept->renames, watching.seen->renames);
+  EXPECT_EQ(planned, (std::map<std::string, std::string>{
+                         {"a.mp3", "a.iad"}, {"b.MP3", "b.iad"}, {"c.mp3", "c.iad"}}));
+  EXPECT_EQ(seen->folder, music);
+  EXPECT_EQ(seen->toExtension, "iad");
+  EXPECT_FALSE(seen->finished);
+  const auto kept = PassesOf(music);
+  ASSERT_EQ(kept.size(), 1u);
+  EXPECT_TRUE(kept.front().finished);
+  std::vector<RecordedRename> renamed = seen->renames;
+  std::erase_if(renamed, [](const RecordedRename& rename) { return rename.oldName == "b.MP3"; });
+  EXPECT_EQ(kept.front().renames, renamed);
 }
 
 TEST_F(HistoryTest, JournalsAreForTheUserAloneAndLeaveNoTemporaryFile) {
@@ -159,30 +214,31 @@ TEST_F(HistoryTest, APassWithoutAJournalStillRuns) {
   work.File("music/a.mp3", "A");
   work.File("blocker", "a file where the state folder would go");
   History nowhere(storage, work / "blocker/varnex");
-  PassRecorder blocked(fs, nowhere);
-  ConvertFolder(fs, music, "mp3", "iad", &blocked);
+  PassRecorder blocked(nowhere);
+  ConvertFolder(fs, music, kMp3ToIad, {&blocked});
   EXPECT_EQ(ListFolder(music), (Listing{{"a.iad", "A"}}));
   EXPECT_TRUE(blocked.Error());
-  EXPECT_FALSE(UndoNewestPass(fs, nowhere, music, false));
+  EXPECT_FALSE(UndoNewestPass(fs, nowhere, music, false).undone);
 
   History homeless(storage, "");
-  PassRecorder lost(fs, homeless);
-  ConvertFolder(fs, music, "iad", "mp3", &lost);
+  PassRecorder lost(homeless);
+  ConvertFolder(fs, music, kIadToMp3, {&lost});
   EXPECT_EQ(ListFolder(music), (Listing{{"a.mp3", "A"}}));
   EXPECT_TRUE(lost.Error());
 }
 
-// Also when the folder's change time missed the changes, as a coarse clock may: the listing that
-// then stands in for asking each entry still tells the ones that are not the recorded entry.
+// Also after a pass that was cut off, whose journal still lists every rename it planned.
 TEST_F(HistoryTest, UndoNeverReplacesAndKeepsWhatChangedSince) {
-  for (const bool changeTimeMissedIt : {false, true}) {
-    const std::string name = changeTimeMissedIt ? "missed" : "seen";
+  for (const bool cutOff : {false, true}) {
+    const std::string name = cutOff ? "cut" : "whole";
     const std::string folder = work.Folder(name);
     for (const std::string file :
          {"taken.mp3", "moved.mp3", "deleted.mp3", "redone.mp3", "swapped.mp3", "fine.mp3"}) {
       work.File(name + "/" + file, file);
     }
-    Convert("mp3", "iad", folder);
+    CutOff killed(recorder);
+    ConvertFolder(fs, folder, kMp3ToIad,
+                  {cutOff ? static_cast<PassObserver*>(&killed) : &recorder});
     work.File(name + "/taken.mp3", "new");  // made at the old name after the pass
     std::filesystem::rename(folder + "/moved.iad", folder + "/elsewhere.iad");
     std::filesystem::remove(folder + "/deleted.iad");
@@ -191,13 +247,6 @@ TEST_F(HistoryTest, UndoNeverReplacesAndKeepsWhatChangedSince) {
     std::filesystem::remove(folder + "/redone.iad");
     work.File(name + "/another", "another file");
     std::filesystem::rename(folder + "/another", folder + "/swapped.iad");
-    if (changeTimeMissedIt) {
-      const std::string journal = history.Passes(*storage.FolderIdentity(folder)).front();
-      PassRecord pass = *history.Load(journal);
-      ASSERT_TRUE(pass.changedAfter);
-      pass.changedAfter = storage.ChangeTime(folder);
-      ASSERT_FALSE(history.Rewrite(journal, pass));
-    }
 
     const auto undone = Undo(folder);
     ASSERT_TRUE(undone);
@@ -241,17 +290,19 @@ TEST_F(HistoryTest, AnEntryThePassNeverReachedIsKeptAsItIs) {
 
 // A rename back that the file system refuses leaves the entry under its new name, and says so.
 TEST_F(HistoryTest, ARefusedRenameBackIsReportedAsKept) {
-  class Refusing final : public test::ForwardingFileSystem {
+  class Refusing final : public test::ForwardingListedFolder {
    public:
-    using ForwardingFileSystem::ForwardingFileSystem;
-    std::error_code RenameNoReplace(const std::string&, const std::string&) override {
+    using ForwardingListedFolder::ForwardingListedFolder;
+    std::error_code Rename(const std::string&, const std::string&, const BeforeLinking&) override {
       return std::make_error_code(std::errc::permission_denied);
     }
   };
   work.File("music/a.mp3", "A");
   Convert("mp3", "iad");
-  Refusing refusing(fs);
-  const auto undone = UndoNewestPass(refusing, history, music, false);
+  test::WrappingFileSystem refusing(fs, [](std::unique_ptr<ListedFolder> real) {
+    return std::make_unique<Refusing>(std::move(real));
+  });
+  const auto undone = UndoNewestPass(refusing, history, music, false).undone;
   ASSERT_TRUE(undone);
   EXPECT_EQ(undone->report.restored, 0u);
   EXPECT_EQ(undone->report.kept, 1u);
@@ -261,54 +312,88 @@ TEST_F(HistoryTest, ARefusedRenameBackIsReportedAsKept) {
   EXPECT_EQ(ListFolder(music), (Listing{{"a.iad", "A"}}));
 }
 
-TEST_F(HistoryTest, ARenameCutOffBetweenLinkAndUnlinkIsFinished) {
-  work.File("music/a.mp3", "A");
-  work.File("music/b.mp3", "B");
-  Convert("mp3", "iad");
-  // a.mp3 got its new name by link, and the old name was never unlinked.
-  ASSERT_EQ(link((music + "/a.iad").c_str(), (music + "/a.mp3").c_str()), 0);
-  ASSERT_EQ(unlink((music + "/a.iad").c_str()), 0);
-  ASSERT_EQ(link((music + "/a.mp3").c_str(), (music + "/a.iad").c_str()), 0);
-
-  const auto dry = Undo("", true);
-  ASSERT_TRUE(dry);
-  EXPECT_EQ(dry->report.restored, 2u);
-  EXPECT_EQ(ListFolder(music).size(), 3u);
-
-  const auto undone = Undo();
-  ASSERT_TRUE(undone);
-  EXPECT_EQ(undone->report.restored, 2u);
-  EXPECT_EQ(ListFolder(music), (Listing{{"a.mp3", "A"}, {"b.mp3", "B"}}));
-  struct stat status {};
-  lstat((music + "/a.mp3").c_str(), &status);
-  EXPECT_EQ(status.st_nlink, 1u);
+// Both names on the renamed entry: undo removes the new one only where the journal says the pass
+// was linking that entry, and the entry has exactly the one name more; every other pair of links
+// stays, nothing removed.
+TEST_F(HistoryTest, BothNamesAreUndoneOnlyWhereThePassWasLinking) {
+  struct Case {
+    const char* what;
+    std::function<void(const std::string& folder)> make;  // from a.mp3 and b.mp3
+    Listing after;
+    KeptBecause keptA;
+  };
+  const auto cutBetweenLinkAndUnlink = [this](const std::string& folder, int moreLinks) {
+    const ConversionPlan plan = JournalOnly(folder);
+    recorder.BeforeLinking(plan.steps.front().oldName == "a.mp3" ? 0 : 1,
+                           StatOf(folder + "/a.mp3").st_nlink);
+    ASSERT_EQ(link((folder + "/a.mp3").c_str(), (folder + "/a.iad").c_str()), 0);
+    for (int i = 0; i < moreLinks; ++i) {
+      ASSERT_EQ(link((folder + "/a.mp3").c_str(), (folder + "/more").c_str()), 0);
+    }
+  };
+  const Case cases[] = {
+      {"killed between link and unlink",
+       [&](const std::string& folder) { cutBetweenLinkAndUnlink(folder, 0); },
+       {{"a.mp3", "A"}, {"b.mp3", "B"}},
+       KeptBecause::kNone},
+      {"killed between link and unlink, another link made since",
+       [&](const std::string& folder) { cutBetweenLinkAndUnlink(folder, 1); },
+       {{"a.mp3", "A"}, {"a.iad", "A"}, {"more", "A"}, {"b.mp3", "B"}},
+       KeptBecause::kNotRenamed},
+      {"a link made under the old name after the pass",
+       [&](const std::string& folder) {
+         ConvertFolder(fs, folder, kMp3ToIad, {&recorder});
+         ASSERT_EQ(link((folder + "/a.iad").c_str(), (folder + "/a.mp3").c_str()), 0);
+       },
+       {{"a.mp3", "A"}, {"a.iad", "A"}, {"b.mp3", "B"}},
+       KeptBecause::kOldNameTaken},
+      {"links there before a pass that never got to them",
+       [&](const std::string& folder) {
+         ASSERT_EQ(link((folder + "/a.mp3").c_str(), (folder + "/a.iad").c_str()), 0);
+         JournalOnly(folder);
+       },
+       {{"a.mp3", "A"}, {"a.iad", "A"}, {"b.mp3", "B"}},
+       KeptBecause::kNotRenamed},
+  };
+  for (const Case& c : cases) {
+    const std::string folder = work.Folder(std::string("case ") + c.what);
+    work.File(std::string("case ") + c.what + "/a.mp3", "A");
+    work.File(std::string("case ") + c.what + "/b.mp3", "B");
+    c.make(folder);
+    ASSERT_FALSE(HasFatalFailure()) << c.what;
+    const Listing before = ListFolder(folder);
+    const auto dry = Undo(folder, true);
+    ASSERT_TRUE(dry) << c.what;
+    EXPECT_EQ(ListFolder(folder), before) << c.what;
+    const auto undone = Undo(folder);
+    ASSERT_TRUE(undone) << c.what;
+    EXPECT_EQ(ListFolder(folder), c.after) << c.what;
+    for (const UndonePass* pass : {&*dry, &*undone}) {
+      const auto& steps = pass->report.steps;
+      const auto a = std::find_if(steps.begin(), steps.end(), [](const UndoStep& step) {
+        return step.oldPath.ends_with("/a.mp3");
+      });
+      ASSERT_NE(a, steps.end()) << c.what;
+      EXPECT_EQ(a->kept, c.keptA) << c.what;
+      EXPECT_FALSE(a->error) << c.what;
+    }
+    EXPECT_EQ(StatOf(folder + "/a.mp3").st_nlink, c.after.size() - 1u) << c.what;
+  }
 }
 
-// Names that were links to one file before the pass are no rename cut off halfway, even when the
-// pass never got to them.
-TEST_F(HistoryTest, LinksThatWereThereBeforeThePassBothStay) {
-  work.File("music/a.mp3", "A");
+// A journal of the first version, written before new names were checked, lists a link that was
+// there all along; it has no half-done renames, so undo keeps both names.
+TEST_F(HistoryTest, AJournalOfTheFirstVersionKeepsLinksAsTheyAre) {
   work.File("music/hl.mp3", "H");
   ASSERT_EQ(link((music + "/hl.mp3").c_str(), (music + "/hl.iad").c_str()), 0);
   const Listing before = ListFolder(music);
-  // Killed right after its journal was written: not one rename happened.
-  recorder.BeforeRenaming(music, "mp3", "iad", PlanConversion(fs, music, "mp3", "iad"));
-  const auto undone = Undo();
-  ASSERT_TRUE(undone);
-  EXPECT_EQ(ListFolder(music), before);
-  EXPECT_EQ(undone->report.restored, 0u);
-  EXPECT_EQ(undone->report.kept, 1u);  // a.mp3 alone was planned
-
-  // A journal written before new names were checked lists the link; undo keeps both names.
-  struct stat folder {};
-  struct stat entry {};
-  ASSERT_EQ(stat(music.c_str(), &folder), 0);
-  ASSERT_EQ(lstat((music + "/hl.mp3").c_str(), &entry), 0);
-  const std::string old = "varnex-journal 1\nfolder " + std::to_string(music.size()) + ":" + music +
-                          "\ndevice " + std::to_string(folder.st_dev) + "\ninode " +
-                          std::to_string(folder.st_ino) +
-                          "\nfrom 3:mp3\nto 3:iad\ntime 1796640391850055000\nrenames 1\n" +
-                          std::to_string(entry.st_ino) + " 6:hl.mp3 6:hl.iad\nend\n";
+  const struct stat folder = StatOf(music);
+  const std::string old =
+      "varnex-journal 1\nfolder " + std::to_string(music.size()) + ":" + music + "\ndevice " +
+      std::to_string(folder.st_dev) + "\ninode " + std::to_string(folder.st_ino) +
+      "\nfrom 3:mp3\nto 3:iad\ntime 1796640391850055000\nrenames 1\n" +
+      std::to_string(StatOf(music + "/hl.mp3").st_ino) + " 6:hl.mp3 6:hl.iad\nend\n";
+  ASSERT_FALSE(storage.MakePrivateFolder(state));
   ASSERT_FALSE(storage.WriteDurably(state + "/" + std::to_string(folder.st_dev) + "-" +
                                         std::to_string(folder.st_ino) +
                                         "-1796640391850055000-0000abcd.journal",
@@ -329,85 +414,121 @@ TEST_F(HistoryTest, OldNamesThatShareTheirNewNameAreNotTakenForARenameCutOff) {
   work.File("music/x.mp3", "X");
   ASSERT_EQ(link((music + "/x.mp3").c_str(), (music + "/x.MP3").c_str()), 0);
   const Listing before = ListFolder(music);
-  const ConversionPlan plan = PlanConversion(fs, music, "mp3", "iad");
+  const ConversionPlan plan = PlanConversion(fs, music, kMp3ToIad);
   ASSERT_EQ(plan.steps.size(), 2u);
-  recorder.BeforeRenaming(music, "mp3", "iad", plan);
+  JournalOnly(music);
   // Killed right after the first rename.
-  ASSERT_FALSE(fs.RenameNoReplace(plan.steps.front().from, plan.steps.front().to));
+  ASSERT_FALSE(fs.RenameNoReplace(plan.PathOf(plan.steps.front().oldName),
+                                  plan.PathOf(plan.steps.front().newName)));
 
   const auto undone = Undo();
   ASSERT_TRUE(undone);
   EXPECT_EQ(ListFolder(music), before);
   EXPECT_EQ(undone->report.restored, 1u);
-  EXPECT_EQ(undone->report.kept, 0u);
+  EXPECT_EQ(undone->report.kept, 1u);  // the twin, never renamed
 }
 
 // A file system gives a freed inode number to the next entry it makes; the birth time tells them
-// apart where the file system keeps one, also for a pass that was cut off.
+// apart where the file system keeps one, after a pass that ended, one that was cut off, and for
+// an entry replaced while the pass ran.
 TEST_F(HistoryTest, AnEntryThatReplacedTheRenamedOneUnderItsNumberIsKept) {
-  if (!storage.EntryIdentity(music)->birth) {
+  std::error_code error;
+  if (!fs.OpenFolder(music, error)->Identity().birth) {
     GTEST_SKIP() << "the temporary folder's file system keeps no birth times";
   }
-  for (const bool cutOff : {false, true}) {
-    const std::string name = cutOff ? "cut" : "whole";
-    const std::string folder = work.Folder(name);
-    work.File(name + "/a.mp3", "A");
-    work.File(name + "/b.mp3", "B");
-    if (cutOff) {  // killed after its last rename, before it could say so
-      ConversionPlan plan = PlanConversion(fs, folder, "mp3", "iad");
-      recorder.BeforeRenaming(folder, "mp3", "iad", plan);
-      CarryOut(fs, plan);
-    } else {
-      Convert("mp3", "iad", folder);
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));  // past the clock's coarse steps
-    std::filesystem::remove(folder + "/a.iad");
-    work.File(name + "/a.iad", "new");
-    // As if the new a.iad had been given the number of the one that was removed.
-    const std::string journal = history.Passes(*storage.FolderIdentity(folder)).front();
-    PassRecord pass = *history.Load(journal);
-    EXPECT_EQ(pass.changedAfter.has_value(), !cutOff);
-    for (RecordedRename& rename : pass.renames) {
-      if (rename.oldName == "a.mp3") {
-        rename.inode = storage.EntryIdentity(folder + "/a.iad")->inode;
+  // Says the number of the entry made anew is that of the one it replaced, as the file system may.
+  class Renumbering final : public test::ForwardingListedFolder {
+   public:
+    Renumbering(std::unique_ptr<ListedFolder> real, std::function<void(const std::string&)> during,
+                std::uint64_t& from, std::uint64_t& to)
+        : ForwardingListedFolder(std::move(real)), during_(during), from_(from), to_(to) {}
+    std::optional<EntryState> State(const std::string& entry) override {
+      auto state = real_->State(entry);
+      if (state && state->identity.inode == from_) {
+        state->identity.inode = to_;
       }
+      return state;
     }
-    ASSERT_FALSE(history.Rewrite(journal, pass));
+    std::error_code Rename(const std::string& from, const std::string& to,
+                           const BeforeLinking& beforeLinking) override {
+      if (first_.empty()) {
+        first_ = to;
+      } else if (during_) {
+        during_(first_);
+      }
+      return real_->Rename(from, to, beforeLinking);
+    }
 
-    const auto undone = Undo(folder);
+   private:
+    std::function<void(const std::string&)> during_;
+    std::uint64_t& from_;
+    std::uint64_t& to_;
+    std::string first_;
+  };
+  for (const std::string when : {"after the pass", "after a pass cut off", "during the pass"}) {
+    const std::string folder = work.Folder(when);
+    work.File(when + "/a.mp3", "a.mp3");
+    work.File(when + "/b.mp3", "b.mp3");
+    std::uint64_t replaced = 0;
+    std::uint64_t madeAnew = 0;
+    const auto replace = [&](const std::string& renamed) {
+      replaced = StatOf(folder + "/" + renamed).st_ino;
+      std::filesystem::remove(folder + "/" + renamed);
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));  // past the clock's steps
+      work.File(when + "/" + renamed, "new");
+      madeAnew = StatOf(folder + "/" + renamed).st_ino;
+    };
+    const bool during = when == "during the pass";
+    test::WrappingFileSystem renumbering(fs, [&](std::unique_ptr<ListedFolder> real) {
+      return std::make_unique<Renumbering>(
+          std::move(real), during ? std::function(replace) : nullptr, madeAnew, replaced);
+    });
+    CutOff killed(recorder);
+    PassObserver* journal =
+        when == "after a pass cut off" ? static_cast<PassObserver*>(&killed) : &recorder;
+    const ConversionPlan plan = ConvertFolder(renumbering, folder, kMp3ToIad, {journal});
+    ASSERT_EQ(plan.steps.size(), 2u);
+    const ConversionStep& first = plan.steps.front();
+    if (!during) {
+      replace(first.newName);
+    }
+    const auto undone = UndoNewestPass(renumbering, history, folder, false).undone;
     ASSERT_TRUE(undone);
-    EXPECT_EQ(ListFolder(folder), (Listing{{"a.iad", "new"}, {"b.mp3", "B"}})) << name;
-    EXPECT_EQ(undone->report.restored, 1u);
-    EXPECT_EQ(undone->report.kept, 1u);
+    const std::string& other = plan.steps.back().oldName;
+    EXPECT_EQ(ListFolder(folder), (Listing{{first.newName, "new"}, {other, other}})) << when;
+    EXPECT_EQ(undone->report.restored, 1u) << when;
+    EXPECT_EQ(undone->report.kept, 1u) << when;
   }
 }
 
 TEST_F(HistoryTest, ANewFolderGivenTheNumberOfAConvertedOneIsNotIt) {
-  if (!storage.FolderIdentity(music)->birth) {
+  std::error_code error;
+  if (!fs.OpenFolder(music, error)->Identity().birth) {
     GTEST_SKIP() << "the temporary folder's file system keeps no birth times";
   }
   work.File("music/a.mp3", "A");
   Convert("mp3", "iad");
-  PassRecord pass = *history.Load(PassesOfMusic().front());
+  PassRecord pass = PassesOf(music).front();
   std::filesystem::remove_all(music);
   std::this_thread::sleep_for(std::chrono::milliseconds(50));
   work.Folder("music");
   work.File("music/x.iad", "X");
   // As if the new folder and its file had been given the numbers of the old ones; the file's
   // birth is not known, so only the folder's can tell.
-  const FileIdentity folder = *storage.FolderIdentity(music);
+  const auto listed = fs.OpenFolder(music, error);
+  const FileIdentity folder = listed->Identity();
   pass.folderIdentity.device = folder.device;
   pass.folderIdentity.inode = folder.inode;
   pass.time = history.Now();
-  pass.renames = {{storage.EntryIdentity(music + "/x.iad")->inode, "x.mp3", "x.iad", {}}};
-  std::error_code error;
-  ASSERT_TRUE(history.Record(pass, error)) << error.message();
+  pass.renames = {{listed->State("x.iad")->identity.inode, "x.mp3", "x.iad", {}, {}, {}}};
+  const auto journal = history.Record(pass, error);
+  ASSERT_TRUE(journal) << error.message();
 
   EXPECT_FALSE(Undo());
   EXPECT_EQ(ListFolder(music), (Listing{{"x.iad", "X"}}));
   // The same journal with the new folder's birth time is undone: the check is the birth time.
   pass.folderIdentity.birth = folder.birth;
-  ASSERT_FALSE(history.Rewrite(PassesOfMusic().front(), pass));
+  ASSERT_FALSE(history.Rewrite(*journal, pass));
   ASSERT_TRUE(Undo());
   EXPECT_EQ(ListFolder(music), (Listing{{"x.mp3", "X"}}));
 }
@@ -420,7 +541,7 @@ TEST_F(HistoryTest, RoundTripThenTwoUndosGiveTheStartExactly) {
   }
   Convert("mp3", "iad");
   Convert("iad", "mp3");
-  EXPECT_EQ(PassesOfMusic().size(), 2u);
+  EXPECT_EQ(PassesOf(music).size(), 2u);
   ASSERT_TRUE(Undo());
   ASSERT_TRUE(Undo());
   EXPECT_EQ(ListFolder(music), start);
@@ -455,13 +576,137 @@ TEST_F(HistoryTest, AFolderIsFoundByItsIdentityUnderAnyPath) {
   EXPECT_EQ(ListFolder(moved), (Listing{{"a.mp3", "A"}}));
 }
 
+// The folder is renamed away and a link to another folder put at its path while the pass runs:
+// every rename still happens in the folder that was listed, and its journal is that folder's.
+TEST_F(HistoryTest, RenamesStayInTheFolderThatWasListedWhenItsPathIsSwapped) {
+  const std::string decoy = work.Folder("decoy");
+  for (const std::string name : {"a.mp3", "b.mp3", "c.mp3"}) {
+    work.File("music/" + name, name);
+    work.File("decoy/" + name, "decoy");
+  }
+  const std::string moved = work / "moved";
+  test::WrappingFileSystem swapping(fs, [&](std::unique_ptr<ListedFolder> real) {
+    return std::make_unique<Meddling>(std::move(real), [&](auto&, auto&, auto&) {
+      if (!std::filesystem::exists(moved)) {
+        std::filesystem::rename(music, moved);
+        std::filesystem::create_directory_symlink(decoy, music);
+      }
+    });
+  });
+  const ConversionPlan plan = ConvertFolder(swapping, music, kMp3ToIad, {&recorder});
+  EXPECT_TRUE(std::all_of(plan.steps.begin(), plan.steps.end(),
+                          [](const ConversionStep& step) { return !step.error; }));
+  EXPECT_EQ(ListFolder(moved),
+            (Listing{{"a.iad", "a.mp3"}, {"b.iad", "b.mp3"}, {"c.iad", "c.mp3"}}));
+  EXPECT_EQ(ListFolder(decoy),
+            (Listing{{"a.mp3", "decoy"}, {"b.mp3", "decoy"}, {"c.mp3", "decoy"}}));
+  EXPECT_FALSE(Undo());  // the folder at that path now is another one
+  const auto undone = Undo(moved);
+  ASSERT_TRUE(undone);
+  EXPECT_EQ(undone->pass.folder, music);
+  EXPECT_EQ(ListFolder(moved),
+            (Listing{{"a.mp3", "a.mp3"}, {"b.mp3", "b.mp3"}, {"c.mp3", "c.mp3"}}));
+}
+
+// Exactly the renames that happened, whatever was refused before them: a twin renamed after the
+// first twin was refused (immutable), a name another program freed after the plan; and not one
+// that did not happen, a name another program took after the plan.
+TEST_F(HistoryTest, TheJournalHoldsExactlyWhatThePassRenamed) {
+  for (const std::string name :
+       {"x.mp3", "x.MP3", "freed.mp3", "freed.iad", "taken.mp3", "n.mp3"}) {
+    work.File("music/" + name, name);
+  }
+  const ConversionPlan planned = PlanConversion(fs, music, kMp3ToIad);
+  std::string twins[2];
+  for (const ConversionStep& step : planned.steps) {
+    if (step.newName == "x.iad") {
+      twins[twins[0].empty() ? 0 : 1] = step.oldName;
+    }
+  }
+  const std::string frozen = ShellQuoted(music + "/" + twins[0]);
+  if (std::system(("chattr +i " + frozen + " 2>/dev/null").c_str()) != 0) {
+    GTEST_SKIP() << "the file system here has no immutable files, or chattr is not allowed";
+  }
+  struct Thaw {
+    std::string path;
+    ~Thaw() { std::system(("chattr -i " + path).c_str()); }
+  } thaw{frozen};
+  bool done = false;  // what the other program does, before the first rename
+  test::WrappingFileSystem another(fs, [&](std::unique_ptr<ListedFolder> real) {
+    return std::make_unique<Meddling>(std::move(real), [&](auto&, auto&, auto&) {
+      if (!std::exchange(done, true)) {
+        std::filesystem::remove(music + "/freed.iad");
+        work.File("music/taken.iad", "theirs");
+      }
+    });
+  });
+  ConvertFolder(another, music, kMp3ToIad, {&recorder});
+
+  const auto passes = PassesOf(music);
+  ASSERT_EQ(passes.size(), 1u);
+  std::set<std::string> journaled;
+  for (const RecordedRename& rename : passes.front().renames) {
+    journaled.insert(rename.oldName);
+  }
+  EXPECT_EQ(journaled, (std::set<std::string>{twins[1], "freed.mp3", "n.mp3"}));
+  const auto undone = Undo();
+  ASSERT_TRUE(undone);
+  EXPECT_EQ(undone->report.restored, 3u);
+  EXPECT_EQ(undone->report.kept, 0u);
+  EXPECT_EQ(ListFolder(music), (Listing{{"x.mp3", "x.mp3"},
+                                        {"x.MP3", "x.MP3"},
+                                        {"freed.mp3", "freed.mp3"},
+                                        {"taken.mp3", "taken.mp3"},
+                                        {"taken.iad", "theirs"},
+                                        {"n.mp3", "n.mp3"}}));
+}
+
+// Whatever else is found under a journal's name counts as a damaged journal, read without waiting
+// and never beyond the size of a real one: the passes before it can still be undone.
+TEST_F(HistoryTest, AnythingButAJournalUnderAJournalsNameIsSkippedAsDamaged) {
+  work.File("music/a.mp3", "A");
+  Convert("mp3", "iad");
+  const struct stat folder = StatOf(music);
+  int newer = 0;
+  const auto plant = [&] {
+    ++newer;
+    return state + "/" + std::to_string(folder.st_dev) + "-" + std::to_string(folder.st_ino) + "-" +
+           std::to_string(now + newer * 1000) + "-0000abc" + std::to_string(newer) + ".journal";
+  };
+  std::vector<std::string> planted;
+  planted.push_back(work.Fifo(plant().substr(work.Path().size() + 1)));
+  const std::string sparse = plant();
+  std::filesystem::resize_file(work.File(sparse.substr(work.Path().size() + 1), ""), 1ull << 40);
+  planted.push_back(sparse);
+  // A real journal's head, then far more than its one rename can take.
+  PassRecord one = PassesOf(music).front();
+  const std::string huge = plant();
+  work.File(huge.substr(work.Path().size() + 1), EncodeJournal(one));
+  std::filesystem::resize_file(huge, 1ull << 40);
+  planted.push_back(huge);
+  if (const std::string device = plant();
+      mknod(device.c_str(), S_IFCHR | 0600, makedev(1, 3)) == 0) {
+    planted.push_back(device);  // /dev/null's numbers
+  }
+  std::reverse(planted.begin(), planted.end());  // newest first
+
+  const FolderPasses found = PassesIn(fs, history, music);
+  EXPECT_EQ(found.damaged, planted);
+  ASSERT_EQ(found.passes.size(), 1u);
+  const UndoOutcome outcome = UndoNewestPass(fs, history, music, false);
+  EXPECT_EQ(outcome.damaged, planted);
+  ASSERT_TRUE(outcome.undone);
+  EXPECT_EQ(outcome.undone->report.restored, 1u);
+  EXPECT_EQ(ListFolder(music), (Listing{{"a.mp3", "A"}}));
+}
+
 TEST_F(HistoryTest, PassesThatChangedNothingLeaveNothingToUndo) {
   work.File("music/a.mp3", "A");
   Convert("mp3", "iad");
   Convert("mp3", "iad");  // finds nothing
   work.File("music/a.mp3", "new");
   Convert("iad", "mp3");  // a.iad cannot take its name back
-  EXPECT_EQ(PassesOfMusic().size(), 1u);
+  EXPECT_EQ(PassesOf(music).size(), 1u);
   ASSERT_TRUE(Undo());
   EXPECT_EQ(ListFolder(music), (Listing{{"a.mp3", "new"}, {"a.iad", "A"}}));
 }
@@ -472,9 +717,9 @@ TEST_F(HistoryTest, OnlyTheLastTwentyPassesOfAFolderAndNothingOlderThanNinetyDay
   work.File("other/x.mp3");
   std::int64_t start = now;
   now -= 91 * kDay;
-  ConvertFolder(fs, other, "mp3", "iad", &recorder);  // an old pass of another folder
+  ConvertFolder(fs, other, kMp3ToIad, {&recorder});  // an old pass of another folder
   now = start - 89 * kDay;
-  ConvertFolder(fs, other, "iad", "mp3", &recorder);  // a younger one
+  ConvertFolder(fs, other, kIadToMp3, {&recorder});  // a younger one
   now = start;
   std::vector<std::int64_t> times;
   for (int i = 0; i < 25; ++i) {
@@ -496,15 +741,62 @@ TEST_F(HistoryTest, OnlyTheLastTwentyPassesOfAFolderAndNothingOlderThanNinetyDay
   }
   EXPECT_FALSE(std::filesystem::exists(state + "/1-2-0000000000000000001-00000000.journal.part"));
 
-  const auto passes = PassesOfMusic();
+  const auto passes = PassesOf(music);
   ASSERT_EQ(passes.size(), History::kPassesKept);
   for (std::size_t i = 0; i < passes.size(); ++i) {
-    EXPECT_EQ(history.Load(passes[i])->time, times[times.size() - 1 - i]);
+    EXPECT_EQ(passes[i].time, times[times.size() - 1 - i]);
   }
-  const auto ofOther = history.Passes(*storage.FolderIdentity(other));
+  const auto ofOther = PassesOf(other);
   ASSERT_EQ(ofOther.size(), 1u);
-  EXPECT_EQ(history.Load(ofOther.front())->toExtension, "mp3");
+  EXPECT_EQ(ofOther.front().toExtension, "mp3");
   EXPECT_EQ(Journals().size(), History::kPassesKept + 1 + foreign.size());
+}
+
+// Nothing is asked of the system for the journals until the first pass needs them, so that a
+// program that never converts pays nothing for them at start.
+TEST(StateFolder, IsAskedForOnlyWhenThePassNeedsIt) {
+  class Counting final : public JournalStorage {
+   public:
+    explicit Counting(std::string folder) : folder_(std::move(folder)) {}
+    std::string StateFolder() override { return Count("StateFolder"), folder_; }
+    std::error_code MakePrivateFolder(const std::string& path) override {
+      return Count("MakePrivateFolder"), real_.MakePrivateFolder(path);
+    }
+    std::error_code WriteDurably(const std::string& path, std::string_view content) override {
+      return Count("WriteDurably"), real_.WriteDurably(path, content);
+    }
+    std::error_code Append(const std::string& path, std::string_view content) override {
+      return Count("Append"), real_.Append(path, content);
+    }
+    std::optional<std::string> Read(const std::string& path, std::size_t most,
+                                    std::uint64_t& size) override {
+      return Count("Read"), real_.Read(path, most, size);
+    }
+    std::vector<std::string> Names(const std::string& folder) override {
+      return Count("Names"), real_.Names(folder);
+    }
+    std::error_code Remove(const std::string& path) override {
+      return Count("Remove"), real_.Remove(path);
+    }
+    std::vector<std::string> calls;
+
+   private:
+    void Count(const char* call) { calls.emplace_back(call); }
+    std::string folder_;
+    PosixJournalStorage real_;
+  };
+  TempFolder work;
+  Counting storage(work / "state");
+  History history(storage);
+  PassRecorder recorder(history);
+  EXPECT_TRUE(storage.calls.empty());
+  PosixFileSystem fs;
+  work.File("a.mp3");
+  ConvertFolder(fs, work.Path(), kMp3ToIad, {&recorder});
+  ASSERT_FALSE(storage.calls.empty());
+  EXPECT_EQ(storage.calls.front(), "StateFolder");
+  EXPECT_EQ(std::count(storage.calls.begin(), storage.calls.end(), "StateFolder"), 1);
+  EXPECT_TRUE(std::filesystem::exists(work / "a.iad"));
 }
 
 TEST(StateFolder, FollowsXdgStateHomeThenHome) {

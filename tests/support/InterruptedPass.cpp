@@ -60,9 +60,14 @@ InterruptedPass KillMidPass(const std::string& binary, const std::string& folder
   while (std::chrono::steady_clock::now() < deadline) {
     if (!planned) {
       planned = FindJournal(stateHome + "/varnex");
-      if (planned && !planned->renames.empty()) {
-        firstOldName = folder + "/" + planned->renames.front().oldName;
-        firstNewName = folder + "/" + planned->renames.front().newName;
+      // The first rename the pass can make: the journal lists those bound to be refused too.
+      for (const RecordedRename& rename :
+           planned ? planned->renames : std::vector<RecordedRename>()) {
+        if (!Exists(folder + "/" + rename.newName)) {
+          firstOldName = folder + "/" + rename.oldName;
+          firstNewName = folder + "/" + rename.newName;
+          break;
+        }
       }
     } else if (Exists(firstNewName) && !Exists(firstOldName)) {
       break;

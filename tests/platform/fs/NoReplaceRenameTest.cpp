@@ -27,14 +27,15 @@ struct Script {
 };
 Script script;
 std::vector<std::string> calls;
+constexpr int kFolder = 7;  // the descriptor every call must be given
 
-int Answer(const std::string& call, int error) {
-  calls.push_back(call);
+int Answer(int folder, const std::string& call, int error) {
+  calls.push_back(folder == kFolder ? call : call + " elsewhere");
   errno = error;
   return error == 0 ? 0 : -1;
 }
 
-int Lstat(const char* path, EntryStatus* status) {
+int Lstat(int folder, const char* path, EntryStatus* status) {
   std::deque<Status>& answers = path == std::string("old") ? script.oldName : script.newName;
   const Status answer = answers.front();
   if (answers.size() > 1) {
@@ -43,21 +44,23 @@ int Lstat(const char* path, EntryStatus* status) {
   if (answer) {
     *status = *answer;
   }
-  return Answer(std::string("lstat ") + path, answer ? 0 : ENOENT);
+  return Answer(folder, std::string("lstat ") + path, answer ? 0 : ENOENT);
 }
 
 const RenameCalls kFakeCalls{
-    [](const char*, const char*) { return Answer("renameat2", script.renameNoReplace); },
-    [](const char*, const char*) { return Answer("link", script.link); },
-    [](const char* path) {
-      return Answer(std::string("unlink ") + path,
+    [](int folder, const char*, const char*) {
+      return Answer(folder, "renameat2", script.renameNoReplace);
+    },
+    [](int folder, const char*, const char*) { return Answer(folder, "link", script.link); },
+    [](int folder, const char* path) {
+      return Answer(folder, std::string("unlink ") + path,
                     path == std::string("old") ? script.unlinkFrom : 0);
     },
-    [](const char*, const char*) { return Answer("rename", script.rename); },
+    [](int folder, const char*, const char*) { return Answer(folder, "rename", script.rename); },
     Lstat,
-    [](const char*) { return Answer("create new", script.reserve); },
-    [](const char*) { return Answer("mkdir new", script.reserve); },
-    [](const char* path) { return Answer(std::string("rmdir ") + path, 0); },
+    [](int folder, const char*) { return Answer(folder, "create new", script.reserve); },
+    [](int folder, const char*) { return Answer(folder, "mkdir new", script.reserve); },
+    [](int folder, const char* path) { return Answer(folder, std::string("rmdir ") + path, 0); },
 };
 
 struct Case {
@@ -66,21 +69,26 @@ struct Case {
   int error;
   RenameMethod method;
   std::vector<std::string> calls;
+  bool toldOfLinks = false;  // whether someone is to hear of a link before it is made
 };
 
 void Check(const Case& c) {
   script = c.script;
   calls.clear();
-  const RenameResult result = RenameWithoutReplacing("old", "new", kFakeCalls);
+  const BeforeLinking told = [](std::uint64_t links) {
+    calls.push_back("told of " + std::to_string(links) + " names");
+  };
+  const RenameResult result =
+      RenameWithoutReplacing(kFolder, "old", "new", kFakeCalls, c.toldOfLinks ? told : nullptr);
   EXPECT_EQ(result.error.value(), c.error) << c.what;
   EXPECT_EQ(result.method, c.method) << c.what;
   EXPECT_EQ(calls, c.calls) << c.what;
 }
 
-const EntryStatus kFile{1, 10, 5, false};
-const EntryStatus kFolder{1, 10, 4096, true};
-const EntryStatus kPlaceholder{1, 20, 0, false};
-const EntryStatus kFolderPlaceholder{1, 20, 4096, true};
+const EntryStatus kFile{1, 10, 5, false, 1};
+const EntryStatus kFolderEntry{1, 10, 4096, true, 2};
+const EntryStatus kPlaceholder{1, 20, 0, false, 1};
+const EntryStatus kFolderPlaceholder{1, 20, 4096, true, 2};
 
 TEST(RenameWithoutReplacing, TakesTheSafestWayTheFileSystemOffers) {
   const Case cases[] = {
@@ -100,6 +108,18 @@ TEST(RenameWithoutReplacing, TakesTheSafestWayTheFileSystemOffers) {
        0,
        RenameMethod::LinkThenUnlink,
        {"renameat2", "link", "unlink old"}},
+      {"told of the link before it is made, with the entry's names",
+       {.renameNoReplace = EINVAL, .oldName = {EntryStatus{1, 10, 5, false, 2}}},
+       0,
+       RenameMethod::LinkThenUnlink,
+       {"renameat2", "lstat old", "told of 2 names", "link", "unlink old"},
+       true},
+      {"told of nothing where the flag works",
+       {},
+       0,
+       RenameMethod::NoReplaceFlag,
+       {"renameat2"},
+       true},
       {"old kernel, target exists",
        {.renameNoReplace = ENOSYS, .link = EEXIST},
        EEXIST,
@@ -111,7 +131,7 @@ TEST(RenameWithoutReplacing, TakesTheSafestWayTheFileSystemOffers) {
        RenameMethod::ReserveThenRename,
        {"renameat2", "link", "lstat old", "create new", "lstat new", "rename"}},
       {"a folder is reserved with a folder",
-       {.renameNoReplace = EINVAL, .link = EPERM, .oldName = {kFolder}},
+       {.renameNoReplace = EINVAL, .link = EPERM, .oldName = {kFolderEntry}},
        0,
        RenameMethod::ReserveThenRename,
        {"renameat2", "link", "lstat old", "mkdir new", "lstat new", "rename"}},
@@ -182,7 +202,7 @@ TEST(RenameWithoutReplacing, TakesBackOnlyWhatIsStillItsOwn) {
        {.renameNoReplace = EINVAL,
         .link = EPERM,
         .rename = EBUSY,
-        .oldName = {kFolder},
+        .oldName = {kFolderEntry},
         .newName = {kFolderPlaceholder}},
        EBUSY,
        RenameMethod::ReserveThenRename,
