@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QTest>
 
 #include "app/TMp3Form.h"
@@ -87,6 +88,30 @@ TEST_F(PlayerControlsTest, ClickInTheListStopsAPlayingFile) {
       form->FileListBox1->visualRect(form->FileListBox1->model()->index(0, 0)).center();
   QTest::mouseClick(form->FileListBox1->viewport(), Qt::LeftButton, {}, firstRow);
   EXPECT_EQ(TakeLog(), Log{"graph1 Stop"});
+}
+
+// Ctrl+P is the play button and Ctrl+. the stop button; a selection moved with the keyboard stops
+// as a click does. While the about panel covers the player, its keys do nothing.
+TEST_F(PlayerControlsTest, KeysPlayAndStop) {
+  QApplication::setActiveWindow(form.get());
+  const auto press = [this](Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::ControlModifier) {
+    QTest::keyClick(QApplication::focusWidget(), key, modifiers);
+    QTest::qWait(250);  // a button's key presses it the way a click does, as it is let go
+    return TakeLog();
+  };
+  form->FileListBox1->SelectByName("a.mp3");
+  EXPECT_EQ(press(Qt::Key_P).back(), "graph2 Run");
+  script.state = State_Running;
+  EXPECT_EQ(press(Qt::Key_Period), Log{"graph2 Stop"});
+  EXPECT_EQ(press(Qt::Key_P), Log{"graph2 Stop"});  // plays, or stops what plays
+
+  form->FileListBox1->setFocus();
+  EXPECT_EQ(press(Qt::Key_Down, Qt::NoModifier), Log{"graph2 Stop"});
+  EXPECT_EQ(form->FileListBox1->SelectedFileName(), "b.mp3");
+
+  form->AProposBtnClick();
+  EXPECT_TRUE(press(Qt::Key_P).empty());
+  EXPECT_TRUE(press(Qt::Key_Period).empty());
 }
 
 TEST_F(PlayerControlsTest, SliderSetsTheVolumeAtOnce) {
