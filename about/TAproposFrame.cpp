@@ -81,14 +81,15 @@ TAproposFrame::TAproposFrame(LinkOpener& opener, QWidget* window)
 // The panel's design: positions in panel pixels, fonts and colours. The texts are set at each
 // show, and the pictures at the first.
 void TAproposFrame::CreateControls(LinkOpener& opener) {
+  // The links' sizes follow their captions (144 x 13 and 119 x 13 in the design's fonts).
   UrlLabel1 = new TUrlLabel(opener, this);
-  UrlLabel1->setGeometry(144, 272, 144, 13);
+  UrlLabel1->move(144, 272);
   UrlLabel1->SetCaption(QStringLiteral("Homepage of Tomvik"));
   UrlLabel1->SetURLType(utCustom);
   UrlLabel1->SetURL("https://example.org/tomvik/");
 
   UrlLabel2 = new TUrlLabel(opener, this);
-  UrlLabel2->setGeometry(152, 304, 119, 13);
+  UrlLabel2->move(152, 304);
   UrlLabel2->SetCaption(QStringLiteral("e-mail of Tomvik"));
   UrlLabel2->SetURLType(utMail);
   UrlLabel2->SetURL("tomvik@example.org");
@@ -142,10 +143,9 @@ void TAproposFrame::CreateControls(LinkOpener& opener) {
   FermerBtn->setGeometry(136, 360, 75, 25);
   FermerBtn->setAutoDefault(true);
   connect(FermerBtn, &QPushButton::clicked, this, &TAproposFrame::FermerBtnClick);
-  // From the text down: the links between the text and Close.
+  // From the text down: the links between the text and Close, which follows them as made.
   setTabOrder(Memo1, UrlLabel1);
   setTabOrder(UrlLabel1, UrlLabel2);
-  setTabOrder(UrlLabel2, FermerBtn);
 }
 
 void TAproposFrame::ShowPictures() {

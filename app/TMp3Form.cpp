@@ -413,7 +413,7 @@ void TMp3Form::closeEvent(QCloseEvent* event) {
 void TMp3Form::keyPressEvent(QKeyEvent* event) {
   const bool plain = (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
   const int key = event->key();
-  if (plain && (key == Qt::Key_Return || key == Qt::Key_Enter) && convertirBtn->isVisible() &&
+  if (plain && (key == Qt::Key_Return || key == Qt::Key_Enter) && convertirBtn->isVisibleTo(this) &&
       convertirBtn->isEnabled()) {
     convertirBtn->click();
     return;

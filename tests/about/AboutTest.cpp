@@ -232,6 +232,15 @@ TEST_F(UrlLabelTest, KeyboardAndScreenReadersOpenIt) {
   ASSERT_TRUE(reader->actionInterface()->actionNames().contains(press));
   reader->actionInterface()->doAction(press);
   EXPECT_EQ(opener.opened.size(), 4u);
+  QWidget window;
+  QPushButton* elsewhere = new QPushButton(&window);
+  label.setParent(&window);
+  window.show();
+  QApplication::setActiveWindow(&window);
+  elsewhere->setFocus();
+  reader->actionInterface()->doAction(QAccessibleActionInterface::setFocusAction());
+  EXPECT_TRUE(label.hasFocus());
+  label.setParent(nullptr);
 }
 
 // The caption is plain text, and the label fits its width to it and to its font.
@@ -442,6 +451,26 @@ TEST(ShadowLabel, FollowsTheSchemeAndStaysLegible) {
   EXPECT_EQ(reader->text(QAccessible::Name), QStringLiteral("Rock && &Roll"));
 }
 
+// A new label is 65 x 17 until it fits itself; with word wrap it keeps its width and breaks its
+// caption into lines within it; a new font is fitted at once.
+TEST(ShadowLabel, WrapsWithinItsWidthAndFitsANewFont) {
+  TShadowLabel label;
+  EXPECT_EQ(label.size(), QSize(65, 17));
+  const QString caption = QStringLiteral("one two three four five six");
+  const int line = QFontMetrics(label.font()).height();
+  label.SetWordWrap(true);
+  label.SetCaption(caption);
+  EXPECT_LE(label.width(), 65 + 1);
+  EXPECT_GE(label.height(), 3 * line);
+  label.SetWordWrap(false);
+  EXPECT_EQ(label.height(), line);
+  EXPECT_GT(label.width(), 100);
+  QFont larger = label.font();
+  larger.setPixelSize(40);
+  label.setFont(larger);
+  EXPECT_EQ(label.height(), QFontMetrics(larger).size(Qt::TextShowMnemonic, caption).height());
+}
+
 TEST(ShadowLabel, RightAlignedKeepsItsRightEdge) {
   TShadowLabel label;
   label.SetAlignment(Qt::AlignRight);
@@ -490,6 +519,8 @@ TEST_F(AboutPanelTest, ShowCoversTheWindowAndCloseGivesItsSizeBack) {
   const QSize before = window.frameGeometry().size();
   panel->ShowPanel();
   EXPECT_EQ(panel->Image1->pixmap().size(), QSize(548, 372));
+  EXPECT_EQ(panel->UrlLabel1->geometry(), QRect(QPoint(144, 272), panel->UrlLabel1->sizeHint()));
+  EXPECT_EQ(panel->UrlLabel2->geometry(), QRect(QPoint(152, 304), panel->UrlLabel2->sizeHint()));
   EXPECT_EQ(panel->Image2->pixmap().size(), QSize(32, 32));
   EXPECT_EQ(panel->pos(), QPoint(0, 0));
   EXPECT_EQ(window.size(), QSize(305, 443));

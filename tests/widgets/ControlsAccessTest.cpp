@@ -5,6 +5,8 @@
 #include <QPushButton>
 #include <QTest>
 #include <QVBoxLayout>
+#include <algorithm>
+#include <set>
 
 #include "platform/fs/PosixFileSystem.h"
 #include "tests/support/FakeFolderDialog.h"
@@ -33,9 +35,10 @@ TEST(Colours, DesignColoursStayWhereTheyStandOutAndOthersAreFound) {
     double ratio;
     QColor alternative;
   } cases[] = {
-      {QColor(0, 0, 255), kLightFace, kTextContrast, link},       // kept on a light face
-      {QColor(0, 0, 255), kDarkFace, kTextContrast, link},        // the link colour, lightened
-      {QColor(0, 0, 128), kDarkFace, kGlyphContrast, Qt::white},  // the alternative as it is
+      {QColor(0, 0, 255), kLightFace, kTextContrast, link},            // kept on a light face
+      {link, kLightFace, ContrastRatio(link, kLightFace), Qt::black},  // kept, just enough
+      {QColor(0, 0, 255), kDarkFace, kTextContrast, link},             // the link colour, lightened
+      {QColor(0, 0, 128), kDarkFace, kGlyphContrast, Qt::white},       // the alternative as it is
       {QColor(255, 255, 0), kLightFace, kTextContrast, QColor(255, 200, 0)},  // darkened
       {Qt::gray, QColor(128, 128, 128), 21.0, Qt::gray},  // out of reach: as far as it goes
   };
@@ -79,6 +82,83 @@ bool Sharp(const QIcon& glyph, QSize size, qreal scale) {
 QColor InkOf(const QIcon& glyph, QIcon::Mode mode = QIcon::Normal) {
   const QImage image = glyph.pixmap(kButtonGlyphSize, 1.0, mode).toImage();
   return image.pixelColor(5, 4);  // inside the triangle, the bar and the hook alike
+}
+
+// Where a glyph's pixels lie (those at least half opaque), how many there are, and in which
+// colours its opaque ones are.
+struct Shape {
+  QRect box;
+  int count = 0;
+  std::map<QRgb, int> colours;
+};
+
+Shape ShapeOf(const QIcon& glyph, QSize size, qreal scale) {
+  const QImage image = glyph.pixmap(size, scale).toImage().convertToFormat(QImage::Format_ARGB32);
+  Shape shape;
+  for (int y = 0; y < image.height(); ++y) {
+    for (int x = 0; x < image.width(); ++x) {
+      const int alpha = qAlpha(image.pixel(x, y));
+      if (alpha >= 128) {
+        shape.box |= QRect(x, y, 1, 1);
+        ++shape.count;
+      }
+      if (alpha == 255) {
+        ++shape.colours[image.pixel(x, y) & 0xFFFFFF];
+      }
+    }
+  }
+  return shape;
+}
+
+// Each glyph as designed at 1x, and the same shape, larger, at the desktop's scales.
+TEST(Glyphs, KeepTheirShapeAtEveryScale) {
+  const struct {
+    const char* name;
+    QIcon glyph;
+    QSize size;
+    QRect box;
+    int count;
+    std::map<QRgb, int> colours;  // how many of the opaque pixels each colour has
+    bool square;                  // only square edges: at 2x each pixel becomes 4
+  } glyphs[] = {
+      {"play", PlayGlyph(), kButtonGlyphSize, {4, 2, 7, 12}, 48, {{0x000080, 48}}, false},
+      {"stop", StopGlyph(), kButtonGlyphSize, {4, 3, 8, 10}, 60, {{0x000080, 60}}, true},
+      {"help", HelpGlyph(), kButtonGlyphSize, {3, 2, 10, 12}, 47, {{0x000080, 47}}, true},
+      {"folder",
+       FolderGlyph(),
+       kFolderGlyphSize,
+       {0, 1, 14, 11},
+       145,
+       {{0x808000, 56}, {0xFFFF80, 89}},
+       false},
+  };
+  for (const auto& [name, glyph, size, box, count, colours, square] : glyphs) {
+    const Shape designed = ShapeOf(glyph, size, 1.0);
+    EXPECT_EQ(designed.box, box) << name;
+    EXPECT_EQ(designed.count, count) << name;
+    EXPECT_EQ(designed.colours, colours) << name;
+    for (const qreal scale : {1.5, 2.0}) {
+      const Shape scaled = ShapeOf(glyph, size, scale);
+      const QRectF wanted(QPointF(box.topLeft()) * scale, QSizeF(box.size()) * scale);
+      EXPECT_LE((QRectF(scaled.box).topLeft() - wanted.topLeft()).manhattanLength(), 2) << name;
+      EXPECT_LE((QRectF(scaled.box).bottomRight() - wanted.bottomRight()).manhattanLength(), 2)
+          << name << " at " << scale;
+      EXPECT_NEAR(scaled.count, count * scale * scale, count * scale * scale / 10)
+          << name << " at " << scale;
+      if (scale == 2.0 && square) {
+        const QImage twice = glyph.pixmap(size, 2.0).toImage();
+        EXPECT_TRUE(twice == glyph.pixmap(size, 1.0).toImage().scaled(size * 2).convertToFormat(
+                                 twice.format()))
+            << name;
+      }
+    }
+  }
+}
+
+TEST(Glyphs, TheFoldersDividerStaysUnderItsFlap) {
+  const QImage twice = FolderGlyph().pixmap(kFolderGlyphSize, 2.0).toImage();
+  EXPECT_EQ(twice.pixelColor(14, 9), QColor(128, 128, 0));
+  EXPECT_EQ(twice.pixelColor(14, 12), QColor(255, 255, 128));
 }
 
 TEST(Glyphs, SharpAtEveryScaleAndInkThatStandsOutFromTheButton) {
