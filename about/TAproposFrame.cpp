@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QStyle>
+#include <utility>
 
 #include "platform/Version.h"
 #include "platform/image/JpegImage.h"
@@ -51,15 +52,13 @@ QSize FrameExtra(const QWidget& window) {
 
 QString AboutText(const QString& mediaLibrary) {
   const QString paragraphs[] = {
-      QStringLiteral("Varnex was written by Tomvik in C++20, with the Qt %1 toolkit for its "
-                     "window, %2 to play the songs and %3 to show the picture. Its "
-                     "links are link labels of its own.")
+      QStringLiteral("Varnex was written by Tomvik in C++20 with Qt %1, %2 and %3. Its links "
+                     "are link labels of its own.")
           .arg(QString::fromLatin1(qVersion()), mediaLibrary,
                QString::fromStdString(JpegImage::LibraryName()).simplified()),
       QStringLiteral("Last updated on 7 December 2026."),
-      QStringLiteral("It lists the mp3 or iad files of one folder, plays them, and renames the "
-                     "whole folder from one extension to the other without ever replacing a "
-                     "file; Ctrl+Z puts the names back exactly."),
+      QStringLiteral("It lists, plays and renames the mp3 or iad files of a folder, never "
+                     "replacing a file; Ctrl+Z puts the names back."),
       QStringLiteral("Have a look at my website for my other programs."),
       QStringLiteral("If you use this program, or have any suggestions, please send me an "
                      "e-mail."),
@@ -73,21 +72,26 @@ TAproposFrame::TAproposFrame(LinkOpener& opener, QWidget* window)
   setGeometry(-500, -2, 305, 443);
   setFrameShape(QFrame::NoFrame);
   setAutoFillBackground(true);  // it covers the window's other controls when shown
-  LoadAboutResources();
+  setAccessibleName(QStringLiteral("About Varnex"));
   CreateControls(opener);
+  // Out of view until the first show, hidden rather than only moved away, so that no key reaches
+  // its controls and screen readers do not report it.
+  hide();
 }
 
-// The panel's design: positions in panel pixels, fonts, colours and texts before the first show.
+// The panel's design: positions in panel pixels, fonts and colours. The texts are set at each
+// show, and the pictures at the first.
 void TAproposFrame::CreateControls(LinkOpener& opener) {
+  // The links' sizes follow their captions (144 x 13 and 119 x 13 in the design's fonts).
   UrlLabel1 = new TUrlLabel(opener, this);
-  UrlLabel1->setGeometry(144, 272, 144, 13);
-  UrlLabel1->setText(QStringLiteral("Homepage of Tomvik"));
+  UrlLabel1->move(144, 272);
+  UrlLabel1->SetCaption(QStringLiteral("Homepage of Tomvik"));
   UrlLabel1->SetURLType(utCustom);
   UrlLabel1->SetURL("https://example.org/tomvik/");
 
   UrlLabel2 = new TUrlLabel(opener, this);
-  UrlLabel2->setGeometry(152, 304, 119, 13);
-  UrlLabel2->setText(QStringLiteral("e-mail of Tomvik"));
+  UrlLabel2->move(152, 304);
+  UrlLabel2->SetCaption(QStringLiteral("e-mail of Tomvik"));
   UrlLabel2->SetURLType(utMail);
   UrlLabel2->SetURL("tomvik@example.org");
 
@@ -97,8 +101,6 @@ void TAproposFrame::CreateControls(LinkOpener& opener) {
     face.setUnderline(true);
     link->setFont(face);
     link->SetFontColor(QColor(0, 0, 255));
-    link->adjustSize();
-    link->setFixedHeight(13);
   }
 
   ShadowLabel1 = new TShadowLabel(this);
@@ -108,21 +110,20 @@ void TAproposFrame::CreateControls(LinkOpener& opener) {
   title.setBold(true);
   ShadowLabel1->setFont(title);
   ShadowLabel1->SetFontColor(QColor(128, 0, 0));
-  ShadowLabel1->SetShadowColor(palette().color(QPalette::ButtonText));
+  ShadowLabel1->SetShadowColor(QPalette::ButtonText);
   ShadowLabel1->SetShadowPos(spLeftBottom);
   ShadowLabel1->SetShadowSize(1);
   ShadowLabel1->SetTransparent(true);
-  ShadowLabel1->SetCaption(QStringLiteral("ShadowLabel1"));
 
   Image1 = new QLabel(this);
   Image1->setGeometry(16, 264, 108, 81);
   Image1->setScaledContents(true);  // stretched, proportions not kept
-  Image1->setPixmap(Picture());
+  Image1->setAccessibleName(QStringLiteral("A moon rising over waves of sound"));
 
   Image2 = new QLabel(this);
   Image2->setGeometry(8, 16, 41, 41);
   Image2->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-  Image2->setPixmap(QPixmap(QStringLiteral(":/about/icon.png")));
+  Image2->setAccessibleName(QStringLiteral("Varnex's icon, a note"));
 
   Memo1 = new QPlainTextEdit(this);
   Memo1->setGeometry(13, 56, 289, 193);
@@ -136,17 +137,28 @@ void TAproposFrame::CreateControls(LinkOpener& opener) {
   Memo1->setTabChangesFocus(true);  // Tab moves on, as in any form; it types no tab character
   Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   Memo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-  Memo1->setPlainText(QStringLiteral("Memo1"));
+  Memo1->setAccessibleName(QStringLiteral("About Varnex"));
 
   FermerBtn = new QPushButton(style()->standardIcon(QStyle::SP_DialogCancelButton),
                               QStringLiteral("Close"), this);
   FermerBtn->setGeometry(136, 360, 75, 25);
   FermerBtn->setAutoDefault(true);
   connect(FermerBtn, &QPushButton::clicked, this, &TAproposFrame::FermerBtnClick);
-  setTabOrder(Memo1, FermerBtn);
+  // From the text down: the links between the text and Close, which follows them as made.
+  setTabOrder(Memo1, UrlLabel1);
+  setTabOrder(UrlLabel1, UrlLabel2);
+}
+
+void TAproposFrame::ShowPictures() {
+  LoadAboutResources();
+  Image1->setPixmap(Picture());
+  Image2->setPixmap(QPixmap(QStringLiteral(":/about/icon.png")));
 }
 
 void TAproposFrame::ShowPanel() {
+  if (!savedSize_) {
+    ShowPictures();
+  }
   raise();
   move(0, y());
   move(x(), 0);
@@ -156,7 +168,9 @@ void TAproposFrame::ShowPanel() {
   Memo1->setPlainText(AboutText(mediaLibrary_));
   // The window has no scroll bars of its own to switch off; its client area takes the panel's size.
   window_.setFixedSize(width(), height());
+  CoverWindowControls();
   show();
+  Memo1->setFocus(Qt::OtherFocusReason);  // the first of the panel's controls in tab order
 }
 
 // Closing before the first show only hides the panel: there is no saved size to go back to.
@@ -164,6 +178,33 @@ void TAproposFrame::FermerBtnClick() {
   hide();
   if (savedSize_) {
     window_.setFixedSize(*savedSize_ - FrameExtra(window_));
+  }
+  UncoverWindowControls();
+}
+
+// The window's other controls lie under the panel: hidden, so that neither Tab, nor their keys,
+// nor a screen reader reaches what cannot be seen.
+void TAproposFrame::CoverWindowControls() {
+  if (isVisible()) {
+    return;  // shown already: they are covered
+  }
+  focusBefore_ = window_.focusWidget();
+  for (QWidget* control : window_.findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+    if (control != this && !control->isWindow() && control->isVisibleTo(&window_)) {
+      covered_.emplace_back(control);
+      control->hide();
+    }
+  }
+}
+
+void TAproposFrame::UncoverWindowControls() {
+  for (const QPointer<QWidget>& control : std::exchange(covered_, {})) {
+    if (control) {
+      control->show();
+    }
+  }
+  if (focusBefore_ && focusBefore_->isVisible()) {
+    focusBefore_->setFocus(Qt::OtherFocusReason);
   }
 }
 

@@ -1,8 +1,12 @@
 #include "TShadowLabel.h"
 
+#include <QAccessibleWidget>
 #include <QEvent>
 #include <QPainter>
+#include <QRegularExpression>
 #include <climits>
+
+#include "widgets/Accessible.h"
 
 namespace varnex {
 
@@ -10,6 +14,27 @@ namespace {
 
 // The flag that asks only for the extents, beside Qt's own text flags.
 constexpr int kMeasureOnly = 0x40000000;
+
+// A piece of text to screen readers, read without the marks of its accelerator key.
+class ShadowLabelAccessible final : public QAccessibleWidget {
+ public:
+  explicit ShadowLabelAccessible(TCustomShadowLabel* label)
+      : QAccessibleWidget(label, QAccessible::StaticText), label_(*label) {}
+
+  QString text(QAccessible::Text kind) const override {
+    if (kind == QAccessible::Name && label_.accessibleName().isEmpty()) {
+      QString caption = label_.Caption();
+      if (label_.ShowAccelChar()) {
+        caption.replace(QRegularExpression(QStringLiteral("&(.)")), QStringLiteral("\\1"));
+      }
+      return caption;
+    }
+    return QAccessibleWidget::text(kind);
+  }
+
+ private:
+  TCustomShadowLabel& label_;
+};
 
 }  // namespace
 
@@ -27,10 +52,8 @@ QPoint ShadowOffset(TShadowPosition position, int size) {
   return {};
 }
 
-TCustomShadowLabel::TCustomShadowLabel(QWidget* parent)
-    : QWidget(parent),
-      color_(palette().color(QPalette::Window)),
-      shadowColor_(palette().color(QPalette::Light)) {
+TCustomShadowLabel::TCustomShadowLabel(QWidget* parent) : QWidget(parent) {
+  ProvideAccessibleInterface<TCustomShadowLabel, ShadowLabelAccessible>();
   setFocusPolicy(Qt::NoFocus);
   resize(65, 17);
 }
@@ -39,6 +62,8 @@ void TCustomShadowLabel::SetCaption(const QString& caption) {
   caption_ = caption;
   update();
   FitToText();
+  QAccessibleEvent named(this, QAccessible::NameChanged);
+  QAccessible::updateAccessibility(&named);
 }
 
 QColor TCustomShadowLabel::FontColor() const {
@@ -52,12 +77,16 @@ void TCustomShadowLabel::SetFontColor(QColor color) {
   update();
 }
 
-void TCustomShadowLabel::SetColor(QColor color) {
+QColor TCustomShadowLabel::Color() const {
+  return color_ ? color_->In(palette()) : palette().color(backgroundRole());
+}
+
+void TCustomShadowLabel::SetColor(TColor color) {
   color_ = color;
   update();
 }
 
-void TCustomShadowLabel::SetShadowColor(QColor color) {
+void TCustomShadowLabel::SetShadowColor(TColor color) {
   if (color != shadowColor_) {
     shadowColor_ = color;
     update();
@@ -131,8 +160,8 @@ TextBox TCustomShadowLabel::DrawLabelText(QPainter* painter, TextBox box, int fl
   }
   TShadowPosition position = shadowPos_;
   int size = shadowSize_;
-  QColor textColor = FontColor();
-  QColor shadowColor = shadowColor_;
+  QColor textColor = LegibleFontColor();
+  QColor shadowColor = shadowColor_.In(palette());
   if (!isEnabled()) {
     if (size == 0) {
       position = spRightBottom;
@@ -142,6 +171,11 @@ TextBox TCustomShadowLabel::DrawLabelText(QPainter* painter, TextBox box, int fl
     shadowColor = palette().color(QPalette::Light);
   }
   return PaintShadowedText(painter, text, box, flags, size, shadowColor, position, textColor);
+}
+
+QColor TCustomShadowLabel::LegibleFontColor() const {
+  const QColor background = transparent_ ? palette().color(backgroundRole()) : Color();
+  return Legible(FontColor(), background, kTextContrast, FontColor());
 }
 
 // The shadow copy first, moved; then the text over it, in place.
@@ -194,7 +228,7 @@ void TCustomShadowLabel::FitToText() {
 void TCustomShadowLabel::paintEvent(QPaintEvent*) {
   QPainter painter(this);
   if (!transparent_) {
-    painter.fillRect(rect(), color_);
+    painter.fillRect(rect(), Color());
   }
   TextBox box{1, 0, width() - 1, height()};
   const int flags = Qt::TextExpandTabs | (wordWrap_ ? Qt::TextWordWrap : 0) |

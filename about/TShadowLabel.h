@@ -3,6 +3,9 @@
 #include <QColor>
 #include <QWidget>
 #include <cstdint>
+#include <optional>
+
+#include "widgets/Colours.h"
 
 namespace varnex {
 
@@ -30,7 +33,9 @@ struct TextBox {
 QPoint ShadowOffset(TShadowPosition position, int size);
 
 // A label that draws its caption over a copy of it in the shadow colour, moved by the shadow's
-// size towards its position. It sizes itself to its text while AutoSize is on.
+// size towards its position. It sizes itself to its text while AutoSize is on. Where its font
+// colour would not stand out from the background (a design colour on a dark colour scheme), the
+// text takes the same hue, lighter or darker, until it does. Screen readers read its caption.
 class TCustomShadowLabel : public QWidget {
  public:
   explicit TCustomShadowLabel(QWidget* parent = nullptr);
@@ -39,10 +44,11 @@ class TCustomShadowLabel : public QWidget {
   void SetCaption(const QString& caption);
   QColor FontColor() const;
   void SetFontColor(QColor color);
-  QColor Color() const { return color_; }
-  void SetColor(QColor color);
-  QColor ShadowColor() const { return shadowColor_; }
-  void SetShadowColor(QColor color);
+  // The background, filled where the label is not transparent: the parent's until one is set.
+  QColor Color() const;
+  void SetColor(TColor color);
+  const TColor& ShadowColor() const { return shadowColor_; }
+  void SetShadowColor(TColor color);
   std::uint8_t ShadowSize() const { return shadowSize_; }
   void SetShadowSize(std::uint8_t size);
   TShadowPosition ShadowPos() const { return shadowPos_; }
@@ -73,11 +79,13 @@ class TCustomShadowLabel : public QWidget {
   TextBox PaintShadowedText(QPainter* painter, const QString& text, TextBox box, int flags,
                             int size, QColor shadowColor, TShadowPosition position,
                             QColor textColor) const;
+  // The font colour, or where that would not stand out from the background, one that does.
+  QColor LegibleFontColor() const;
   TextBox Measure(const QString& text, TextBox box, int flags) const;
 
   QString caption_;
-  QColor color_;
-  QColor shadowColor_;
+  std::optional<TColor> color_;
+  TColor shadowColor_ = QPalette::Light;
   std::uint8_t shadowSize_ = 1;
   TShadowPosition shadowPos_ = spLeftTop;
   bool transparent_ = false;

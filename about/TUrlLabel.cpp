@@ -1,9 +1,44 @@
 #include "TUrlLabel.h"
 
+#include <QAccessibleWidget>
 #include <QFontDatabase>
 #include <QMouseEvent>
+#include <QPainter>
+#include <QStyleOptionFocusRect>
+
+#include "widgets/Accessible.h"
+#include "widgets/Colours.h"
 
 namespace varnex {
+
+namespace {
+
+// A link to screen readers, named by its caption, which they can press to open it.
+class UrlLabelAccessible final : public QAccessibleWidget {
+ public:
+  explicit UrlLabelAccessible(TUrlLabel* label)
+      : QAccessibleWidget(label, QAccessible::Link), label_(*label) {}
+
+  QString text(QAccessible::Text kind) const override {
+    if (kind == QAccessible::Name && label_.accessibleName().isEmpty()) {
+      return label_.Caption();
+    }
+    return QAccessibleWidget::text(kind);
+  }
+  QStringList actionNames() const override { return {pressAction(), setFocusAction()}; }
+  void doAction(const QString& action) override {
+    if (action == pressAction()) {
+      label_.OpenLink();
+    } else {
+      QAccessibleWidget::doAction(action);
+    }
+  }
+
+ private:
+  TUrlLabel& label_;
+};
+
+}  // namespace
 
 std::string ComposeUrl(TUrlType type, const std::string& customType, const std::string& url,
                        const std::string& mailSubject, const std::string& mailBody) {
@@ -22,6 +57,9 @@ std::string ComposeUrl(TUrlType type, const std::string& customType, const std::
 }
 
 TUrlLabel::TUrlLabel(LinkOpener& opener, QWidget* parent) : QLabel(parent), opener_(opener) {
+  ProvideAccessibleInterface<TUrlLabel, UrlLabelAccessible>();
+  setTextFormat(Qt::PlainText);
+  setFocusPolicy(Qt::TabFocus);
   // Without a role of its own a label draws in the text colour of its parent's background role,
   // the button text on a button-face window, and not in its font colour.
   setForegroundRole(QPalette::WindowText);
@@ -33,6 +71,11 @@ TUrlLabel::TUrlLabel(LinkOpener& opener, QWidget* parent) : QLabel(parent), open
   setFont(face);
   setCursor(Qt::PointingHandCursor);
   SetShowUrlHint(true);
+}
+
+void TUrlLabel::SetCaption(const QString& caption) {
+  setText(caption);
+  adjustSize();
 }
 
 void TUrlLabel::SetURL(const std::string& url) {
@@ -70,8 +113,17 @@ std::string TUrlLabel::ComposedURL() const {
   return ComposeUrl(urlType_, customUrlType_, url_, mailSubject_, mailBody_);
 }
 
+void TUrlLabel::OpenLink() {
+  opener_.Open(ComposedURL());
+}
+
 QColor TUrlLabel::FontColor() const {
   return palette().color(foregroundRole());
+}
+
+QColor TUrlLabel::DrawnColor() const {
+  return Legible(FontColor(), palette().color(backgroundRole()), kTextContrast,
+                 palette().color(QPalette::Link));
 }
 
 void TUrlLabel::RefreshHint() {
@@ -91,6 +143,43 @@ bool TUrlLabel::event(QEvent* event) {
     return false;  // left to the parent, as by any control that shows no hint
   }
   return QLabel::event(event);
+}
+
+// The size follows the caption in its font, as the look the pointer gives changes the font.
+void TUrlLabel::changeEvent(QEvent* event) {
+  QLabel::changeEvent(event);
+  if (event->type() == QEvent::FontChange) {
+    adjustSize();
+  }
+}
+
+// The caption as a plain label draws it, in the drawn colour, framed while the keyboard is on it.
+void TUrlLabel::paintEvent(QPaintEvent*) {
+  QPainter painter(this);
+  QPalette colours = palette();
+  colours.setColor(QPalette::WindowText, DrawnColor());
+  style()->drawItemText(&painter, contentsRect(),
+                        QStyle::visualAlignment(layoutDirection(), alignment()), colours,
+                        isEnabled(), text(), QPalette::WindowText);
+  if (hasFocus()) {
+    QStyleOptionFocusRect frame;
+    frame.initFrom(this);
+    frame.backgroundColor = palette().color(backgroundRole());
+    style()->drawPrimitive(QStyle::PE_FrameFocusRect, &frame, &painter, this);
+  }
+}
+
+// Enter and Space open the link, as a click does; with a modifier key they do nothing here.
+void TUrlLabel::keyPressEvent(QKeyEvent* event) {
+  const int key = event->key();
+  const bool opens = key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Space;
+  if (opens && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+    if (!event->isAutoRepeat()) {
+      OpenLink();
+    }
+    return;
+  }
+  QLabel::keyPressEvent(event);
 }
 
 void TUrlLabel::mousePressEvent(QMouseEvent* event) {
@@ -117,7 +206,7 @@ void TUrlLabel::mouseReleaseEvent(QMouseEvent* event) {
   const bool clicked = pressed_ && rect().contains(event->position().toPoint());
   pressed_ = false;
   if (clicked) {
-    opener_.Open(ComposedURL());
+    OpenLink();
   }
 }
 

@@ -27,10 +27,17 @@ std::string ComposeUrl(TUrlType type, const std::string& customType, const std::
                        const std::string& mailSubject, const std::string& mailBody);
 
 // A label that works as a hyperlink: a click hands its target to the desktop, the pointer over
-// it can change its look, and its hint can follow the target.
+// it can change its look, and its hint can follow the target. It takes the focus from Tab, and
+// Enter or Space then open it too; screen readers know it as a link they can press. Its caption is
+// plain text, and the label fits its size to it. Where its font colour would not stand out from
+// the background (a design colour on a dark colour scheme), the text takes the scheme's link
+// colour, lightened or darkened until it does.
 class TUrlLabel final : public QLabel {
  public:
   TUrlLabel(LinkOpener& opener, QWidget* parent = nullptr);
+
+  QString Caption() const { return text(); }
+  void SetCaption(const QString& caption);
 
   const std::string& URL() const { return url_; }
   void SetURL(const std::string& url);
@@ -55,10 +62,14 @@ class TUrlLabel final : public QLabel {
   std::function<void(TUrlLabel* sender)> OnMouseLeave;
 
   std::string ComposedURL() const;
+  // Hands the link target to the desktop, as a click does.
+  void OpenLink();
 
-  // The colour the caption is drawn in, whatever background the label's parent has.
+  // The colour of the caption, whatever background the label's parent has.
   QColor FontColor() const;
   void SetFontColor(QColor color);
+  // The colour it is drawn in: the font colour where it stands out from the background.
+  QColor DrawnColor() const;
 
   // Whether the hint is shown as a tooltip; off, as on a window that shows no hints, the hint is
   // kept (and follows the target) but never shown.
@@ -67,6 +78,9 @@ class TUrlLabel final : public QLabel {
 
  protected:
   bool event(QEvent* event) override;
+  void changeEvent(QEvent* event) override;
+  void paintEvent(QPaintEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
   void mouseDoubleClickEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;

@@ -46,14 +46,19 @@ QPushButton* BitBtn(QWidget* parent, const char* caption, const QIcon& glyph, QR
   return button;
 }
 
-QToolButton* SpeedButton(QWidget* parent, const QPixmap& glyph, QRect geometry, const char* hint) {
+// A flat button that never takes the focus; its key presses it instead, and names it to screen
+// readers.
+QToolButton* SpeedButton(QWidget* parent, const QIcon& glyph, QRect geometry, const char* hint,
+                         const char* name, QKeySequence key) {
   auto* button = new QToolButton(parent);
   button->setIcon(glyph);
-  button->setIconSize(glyph.deviceIndependentSize().toSize());
+  button->setIconSize(kButtonGlyphSize);
   button->setAutoRaise(true);
   button->setFocusPolicy(Qt::NoFocus);
   button->setGeometry(geometry);
   button->setToolTip(QString::fromUtf8(hint));
+  button->setAccessibleName(QString::fromUtf8(name));
+  button->setShortcut(key);
   return button;
 }
 
@@ -99,27 +104,43 @@ void TMp3Form::CreateControls() {
   DirectoryEdit1->SetDialogText("Select a directory with songs to convert");
   DirectoryEdit1->setToolTip(
       QStringLiteral("Selected Folder.\nClick the button on the right to change it."));
+  DirectoryEdit1->setAccessibleName(QStringLiteral("Folder"));
+  DirectoryEdit1->setAccessibleDescription(
+      DirectoryEdit1->toolTip() +
+      QStringLiteral("\n%1 opens the folder dialog.")
+          .arg(QKeySequence(DirectoryEdit1->ClickKey()).toString(QKeySequence::NativeText)));
 
   FileListBox1 = new TFileListBox(fs_, this);
   FileListBox1->setGeometry(16, 56, 441, 177);
   FileListBox1->setToolTip(QStringLiteral("List of mp3 or iad files\nin the selected folder"));
+  FileListBox1->setAccessibleName(QStringLiteral("Files"));
+  FileListBox1->setAccessibleDescription(FileListBox1->toolTip());
 
   SpeedButton1 =
-      SpeedButton(this, PlayGlyph(), {120, 240, 23, 22}, "Play the selected file (if any)");
-  SpeedButton2 = SpeedButton(this, StopGlyph(), {152, 240, 23, 22}, "Stop playing the file");
+      SpeedButton(this, PlayGlyph(), {120, 240, 23, 22}, "Play the selected file (if any)", "Play",
+                  QKeySequence(Qt::CTRL | Qt::Key_P));
+  SpeedButton2 = SpeedButton(this, StopGlyph(), {152, 240, 23, 22}, "Stop playing the file", "Stop",
+                             QKeySequence(Qt::CTRL | Qt::Key_Period));
 
-  TrackBar1 = new QSlider(Qt::Horizontal, this);
+  // Positions are hundredths of a decibel above silence at 0: the arrow keys move the volume by
+  // 1 dB, the Page keys by 10 dB, and screen readers read it in decibels below full volume.
+  TrackBar1 = new TTrackBar(this);
   TrackBar1->setGeometry(200, 240, 257, 33);
   TrackBar1->setRange(0, 10000);
   TrackBar1->setValue(10000);
   TrackBar1->setPageStep(100);
+  TrackBar1->setSingleStep(100);
+  TrackBar1->SetKeyPageSize(1000);
+  TrackBar1->SetReading(10000, 100, QStringLiteral("dB"));
   TrackBar1->setToolTip(QStringLiteral("Volume for playing the files"));
+  TrackBar1->setAccessibleName(QStringLiteral("Volume"));
 
   rg = new TRadioGroup({QStringLiteral("mp3 "), QStringLiteral("iad ")}, this);
   rg->setGeometry(24, 272, 105, 73);
   rg->setFont(DesignFont(13, true));
   rg->SetItemIndex(0);
   rg->setToolTip(QStringLiteral("Choose to select mp3 or iad files"));
+  rg->setAccessibleName(QStringLiteral("Extension"));
 
   convertirBtn = BitBtn(this, "Convert", style()->standardIcon(QStyle::SP_DialogOkButton),
                         {184, 304, 97, 25}, "Change extension of files");
@@ -142,6 +163,9 @@ void TMp3Form::CreateControls() {
     previous = entry;
   }
   setTabOrder(previous, TrackBar1);
+  // The first control in tab order has the focus when the window first shows, so a key pressed at
+  // once reaches "About...", not the convert button.
+  AProposBtn->setFocus();
 }
 
 // Every handler reports its own failures, so none travels through the toolkit's frames.
@@ -167,7 +191,8 @@ void TMp3Form::BindEvents() {
     ReportingFailures([this] { DirectoryEdit1Change(); });
   };
   rg->OnClick = [this](QObject*) { ReportingFailures([this] { rgClick(); }); };
-  connect(new QShortcut(QKeySequence::Undo, this), &QShortcut::activated, this,
+  // Of the list, so that it does not act while the about panel covers the list.
+  connect(new QShortcut(QKeySequence::Undo, FileListBox1), &QShortcut::activated, this,
           [this] { ReportingFailures([this] { UndoLastConversion(); }); });
 }
 
@@ -414,15 +439,19 @@ void TMp3Form::closeEvent(QCloseEvent* event) {
   event->setAccepted(FormCloseQuery());
 }
 
+// Enter and Escape that no control took: without a modifier key, Enter presses the default button
+// (unless the about panel covers it) and Escape the about panel's Close, the cancel button.
 void TMp3Form::keyPressEvent(QKeyEvent* event) {
-  if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+  const bool plain = (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+  const int key = event->key();
+  if (plain && (key == Qt::Key_Return || key == Qt::Key_Enter) && convertirBtn->isVisibleTo(this) &&
+      convertirBtn->isEnabled()) {
     convertirBtn->click();
     return;
   }
-  // The about panel's Close is the cancel button, whenever it could take the focus.
   QPushButton* cancel = AproposFrame1->FermerBtn;
-  if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier &&
-      cancel->isVisibleTo(this) && cancel->isEnabled()) {
+  if (plain && key == Qt::Key_Escape && AproposFrame1->CloseAnswersEscape() &&
+      cancel->isEnabled()) {
     cancel->click();
     return;
   }

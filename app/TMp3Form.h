@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QPushButton>
-#include <QSlider>
 #include <QToolButton>
 #include <QWidget>
 #include <string>
@@ -17,11 +16,14 @@
 #include "widgets/TDirectoryEdit.h"
 #include "widgets/TFileListBox.h"
 #include "widgets/TRadioGroup.h"
+#include "widgets/TTrackBar.h"
 
 namespace varnex {
 
 // The main window: the folder field, the file list, the player controls, the extension choice and
-// the convert, about and quit buttons. Creating it runs FormCreate.
+// the convert, about and quit buttons. Creating it runs FormCreate. Every action has a key: Ctrl+P
+// plays (or stops), Ctrl+. stops, Alt+Down in the field browses, unmodified Enter converts and
+// Escape closes the about panel; the first show puts the focus on "About...".
 class TMp3Form final : public QWidget {
  public:
   // `arguments` are the command-line arguments after the program's path; a relative folder among
@@ -37,7 +39,7 @@ class TMp3Form final : public QWidget {
   TFileListBox* FileListBox1;
   TDirectoryEdit* DirectoryEdit1;
   TRadioGroup* rg;
-  QSlider* TrackBar1;
+  TTrackBar* TrackBar1;
   QToolButton* SpeedButton1;
   QToolButton* SpeedButton2;
   TAproposFrame* AproposFrame1;

@@ -5,7 +5,7 @@ set -euo pipefail
 
 build_packages=(
   cmake ninja-build g++ pkg-config
-  qt6-base-dev libgl-dev qt6-qpa-plugins fonts-dejavu-core
+  qt6-base-dev libgl-dev qt6-qpa-plugins fonts-dejavu-core fonts-liberation2
   libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev gstreamer1.0-plugins-base gstreamer1.0-plugins-good
   libjpeg62-turbo-dev xdg-utils
 )
@@ -15,7 +15,7 @@ test_packages=(
   dbus dbus-x11 at-spi2-core python3 python3-pyatspi
   ntfs-3g exfat-fuse exfatprogs e2fsprogs python3-fusepy python3-xlib locales
   gstreamer1.0-tools playerctl
-  appstream desktop-file-utils dpkg-dev file imagemagick clang-format lintian libglib2.0-bin
+  appstream desktop-file-utils dpkg-dev file imagemagick clang-format lintian libglib2.0-bin qt6ct
 )
 
 wanted=("${build_packages[@]}")

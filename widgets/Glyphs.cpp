@@ -1,9 +1,15 @@
 #include "Glyphs.h"
 
 #include <QGuiApplication>
+#include <QIconEngine>
 #include <QPainter>
-#include <QPolygon>
+#include <QPalette>
+#include <QPixmap>
+#include <QPolygonF>
+#include <cmath>
 #include <functional>
+
+#include "widgets/Colours.h"
 
 namespace varnex {
 
@@ -11,38 +17,99 @@ namespace {
 
 const QColor kNavy(0, 0, 128);
 
-// A glyph of `size` design pixels, painted at the screen's pixel ratio so it stays sharp when
-// the desktop scales the program up.
-QPixmap Glyph(QSize size, const std::function<void(QPainter&)>& paint) {
-  const qreal ratio = qGuiApp != nullptr ? qGuiApp->devicePixelRatio() : 1.0;
-  QPixmap glyph(size * ratio);
-  glyph.setDevicePixelRatio(ratio);
-  glyph.fill(Qt::transparent);
-  QPainter painter(&glyph);
-  painter.setRenderHint(QPainter::Antialiasing, ratio > 1);
-  paint(painter);
-  return glyph;
+// Draws in design pixels at a scale; whole design pixels fall on whole screen pixels at any
+// scale, so that squares and bars stay sharp where a smooth scaling would blur their edges.
+class GlyphCanvas {
+ public:
+  GlyphCanvas(QPainter& painter, qreal scale) : painter_(painter), scale_(scale) {}
+
+  void Fill(int x, int y, int width, int height, QColor colour) {
+    const auto edge = [this](int design) { return static_cast<int>(std::lround(design * scale_)); };
+    const int left = edge(x);
+    const int top = edge(y);
+    painter_.fillRect(left, top, edge(x + width) - left, edge(y + height) - top, colour);
+  }
+
+  // A polygon at the scale, smoothed where the scale is not 1, as slanted edges need.
+  void Polygon(const QPolygonF& points, QColor fill, QColor outline = Qt::transparent) {
+    painter_.save();
+    painter_.setRenderHint(QPainter::Antialiasing, scale_ != 1.0);
+    painter_.scale(scale_, scale_);
+    painter_.setPen(outline.alpha() == 0 ? QPen(Qt::NoPen) : QPen(outline, 1));
+    painter_.setBrush(fill);
+    painter_.drawPolygon(points);
+    painter_.restore();
+  }
+
+ private:
+  QPainter& painter_;
+  qreal scale_;
+};
+
+using Paint = std::function<void(GlyphCanvas&, QColor ink)>;
+
+// The ink of the button glyphs: dark blue where it stands out from the button face.
+QColor ButtonInk(QIcon::Mode mode) {
+  const QPalette palette = QGuiApplication::palette();
+  if (mode == QIcon::Disabled) {
+    return palette.color(QPalette::Disabled, QPalette::ButtonText);
+  }
+  return Legible(kNavy, palette.color(QPalette::Button), kGlyphContrast,
+                 palette.color(QPalette::ButtonText));
+}
+
+class GlyphEngine final : public QIconEngine {
+ public:
+  GlyphEngine(QSize designSize, Paint paint) : designSize_(designSize), paint_(std::move(paint)) {}
+
+  QSize actualSize(const QSize& size, QIcon::Mode, QIcon::State) override { return size; }
+
+  QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State) override {
+    QPixmap glyph(size);
+    glyph.fill(Qt::transparent);
+    QPainter painter(&glyph);
+    const qreal scale = std::min(qreal(size.width()) / designSize_.width(),
+                                 qreal(size.height()) / designSize_.height());
+    GlyphCanvas canvas(painter, scale);
+    paint_(canvas, ButtonInk(mode));
+    return glyph;
+  }
+
+  void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode, QIcon::State state) override {
+    const qreal ratio = painter->device()->devicePixelRatioF();
+    QPixmap glyph = pixmap(rect.size() * ratio, mode, state);
+    glyph.setDevicePixelRatio(ratio);
+    painter->drawPixmap(rect.topLeft(), glyph);
+  }
+
+  QIconEngine* clone() const override { return new GlyphEngine(designSize_, paint_); }
+
+ private:
+  QSize designSize_;
+  Paint paint_;
+};
+
+QIcon Glyph(QSize designSize, Paint paint) {
+  return QIcon(new GlyphEngine(designSize, std::move(paint)));
 }
 
 }  // namespace
 
-QPixmap PlayGlyph() {
-  return Glyph({16, 16}, [](QPainter& painter) {
-    painter.setPen(Qt::NoPen);
-    painter.setBrush(kNavy);
-    painter.drawPolygon(QPolygon({QPoint(4, 2), QPoint(12, 8), QPoint(4, 14)}));
+QIcon PlayGlyph() {
+  return Glyph(kButtonGlyphSize, [](GlyphCanvas& canvas, QColor ink) {
+    canvas.Polygon(QPolygonF({QPointF(4, 2), QPointF(12, 8), QPointF(4, 14)}), ink);
   });
 }
 
-QPixmap StopGlyph() {
-  return Glyph({16, 16}, [](QPainter& painter) {
-    painter.fillRect(4, 3, 3, 10, kNavy);
-    painter.fillRect(9, 3, 3, 10, kNavy);
+QIcon StopGlyph() {
+  return Glyph(kButtonGlyphSize, [](GlyphCanvas& canvas, QColor ink) {
+    canvas.Fill(4, 3, 3, 10, ink);
+    canvas.Fill(9, 3, 3, 10, ink);
   });
 }
 
-// Drawn pixel by pixel, so at 16 pixels every stroke falls on whole pixels and stays sharp.
-QPixmap HelpGlyph() {
+// Drawn pixel by pixel, so every stroke falls on whole pixels and stays sharp.
+QIcon HelpGlyph() {
   static const char* const kRows[] = {
       "................",  //
       "................",  //
@@ -61,24 +128,24 @@ QPixmap HelpGlyph() {
       "................",  //
       "................",  //
   };
-  return Glyph({16, 16}, [](QPainter& painter) {
-    for (int y = 0; y < 16; ++y) {
-      for (int x = 0; x < 16; ++x) {
+  return Glyph(kButtonGlyphSize, [](GlyphCanvas& canvas, QColor ink) {
+    for (int y = 0; y < kButtonGlyphSize.height(); ++y) {
+      for (int x = 0; x < kButtonGlyphSize.width(); ++x) {
         if (kRows[y][x] == '#') {
-          painter.fillRect(x, y, 1, 1, kNavy);
+          canvas.Fill(x, y, 1, 1, ink);
         }
       }
     }
   });
 }
 
-QPixmap FolderGlyph() {
-  return Glyph({14, 12}, [](QPainter& painter) {
-    painter.setPen(QColor(128, 128, 0));
-    painter.setBrush(QColor(255, 255, 128));
-    painter.drawPolygon(QPolygon({QPoint(0, 2), QPoint(1, 1), QPoint(5, 1), QPoint(6, 2),
-                                  QPoint(13, 2), QPoint(13, 11), QPoint(0, 11)}));
-    painter.drawLine(0, 4, 13, 4);
+QIcon FolderGlyph() {
+  return Glyph(kFolderGlyphSize, [](GlyphCanvas& canvas, QColor) {
+    const QColor olive(128, 128, 0);
+    canvas.Polygon(QPolygonF({QPointF(0, 2), QPointF(1, 1), QPointF(5, 1), QPointF(6, 2),
+                              QPointF(13, 2), QPointF(13, 11), QPointF(0, 11)}),
+                   QColor(255, 255, 128), olive);
+    canvas.Fill(0, 4, 14, 1, olive);
   });
 }
 

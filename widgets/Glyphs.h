@@ -1,17 +1,24 @@
 #pragma once
 
-#include <QPixmap>
+#include <QIcon>
+#include <QSize>
 
 namespace varnex {
 
-// The 16 x 16 pictures of the player buttons, dark blue on a transparent ground.
-QPixmap PlayGlyph();
-QPixmap StopGlyph();
+// The pictures of the window's buttons. Each is drawn anew for the size, the screen's pixel ratio
+// and the colour scheme it is shown with, so it stays sharp at any scale and stands out from the
+// button on a dark scheme too.
 
-// The 16 x 16 question mark of the about button, dark blue on a transparent ground.
-QPixmap HelpGlyph();
+// 16 x 16, dark blue on a transparent ground, or the scheme's button text where dark blue would
+// not stand out from the button face: play (a triangle), stop (two bars) and the question mark
+// of the about button.
+QIcon PlayGlyph();
+QIcon StopGlyph();
+QIcon HelpGlyph();
+inline constexpr QSize kButtonGlyphSize{16, 16};
 
-// The 14 x 12 folder on the folder field's button.
-QPixmap FolderGlyph();
+// A 14 x 12 folder, for the folder field's button.
+QIcon FolderGlyph();
+inline constexpr QSize kFolderGlyphSize{14, 12};
 
 }  // namespace varnex

@@ -1,10 +1,12 @@
 #include "TDirectoryEdit.h"
 
+#include <QAccessibleWidget>
 #include <QKeyEvent>
 #include <QStyle>
 
 #include "platform/fs/PathRules.h"
 #include "platform/shell/ErrorMode.h"
+#include "widgets/Accessible.h"
 #include "widgets/ErrorReport.h"
 #include "widgets/Glyphs.h"
 
@@ -26,13 +28,44 @@ class ErrorModeGuard {
   unsigned previous_;
 };
 
+// The button as screen readers know it: a button to press, which the field's click key presses too.
+// The button never takes the focus, so the key is how a keyboard reaches it.
+class EditButtonAccessible final : public QAccessibleWidget {
+ public:
+  explicit EditButtonAccessible(TEditButton* button)
+      : QAccessibleWidget(button, QAccessible::Button), button_(*button) {}
+
+  QStringList actionNames() const override { return {pressAction()}; }
+  void doAction(const QString& action) override {
+    if (action == pressAction()) {
+      button_.click();
+    }
+  }
+  QStringList keyBindingsForAction(const QString& action) const override {
+    return action == pressAction() ? QStringList{ClickKeyText()} : QStringList{};
+  }
+  QString text(QAccessible::Text kind) const override {
+    return kind == QAccessible::Accelerator ? ClickKeyText() : QAccessibleWidget::text(kind);
+  }
+
+ private:
+  QString ClickKeyText() const {
+    const auto* edit = dynamic_cast<const TCustomComboEdit*>(button_.parentWidget());
+    return edit != nullptr ? QKeySequence(edit->ClickKey()).toString(QKeySequence::NativeText)
+                           : QString();
+  }
+
+  TEditButton& button_;
+};
+
 }  // namespace
 
 TEditButton::TEditButton(QWidget* parent) : QToolButton(parent) {
+  ProvideAccessibleInterface<TEditButton, EditButtonAccessible>();
   setFocusPolicy(Qt::NoFocus);
   setCursor(Qt::ArrowCursor);
   setIcon(FolderGlyph());
-  setIconSize(FolderGlyph().deviceIndependentSize().toSize());
+  setIconSize(kFolderGlyphSize);
 }
 
 TCustomComboEdit::TCustomComboEdit(QWidget* parent)
@@ -97,6 +130,7 @@ bool TFileDirEdit::RunQuietly(const std::function<bool()>& dialog) {
 TDirectoryEdit::TDirectoryEdit(FileSystem& fs, FolderDialog& dialog, QWidget* parent)
     : TFileDirEdit(parent), fs_(fs), dialog_(dialog) {
   setReadOnly(true);
+  Button()->setAccessibleName(QStringLiteral("Choose a folder"));
 }
 
 void TDirectoryEdit::BrowseForFolder() {

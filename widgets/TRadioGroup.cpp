@@ -17,11 +17,23 @@ TRadioGroup::TRadioGroup(const QStringList& items, QWidget* parent) : QGroupBox(
       OnClick(this);
     }
   });
+  connect(&buttons_, &QButtonGroup::idToggled, this, &TRadioGroup::MakeTheCheckedEntryTheTabStop);
+  MakeTheCheckedEntryTheTabStop();
 }
 
 void TRadioGroup::SetItemIndex(int index) {
   if (QAbstractButton* button = buttons_.button(index)) {
     button->setChecked(true);
+  }
+}
+
+// The other entries still take the focus from a click or an arrow key; with none checked, every
+// entry is a stop.
+void TRadioGroup::MakeTheCheckedEntryTheTabStop() {
+  const QAbstractButton* checked = buttons_.checkedButton();
+  for (QAbstractButton* button : buttons_.buttons()) {
+    const bool stop = checked == nullptr || button == checked;
+    button->setFocusPolicy(stop ? Qt::StrongFocus : Qt::ClickFocus);
   }
 }
 

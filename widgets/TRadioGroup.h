@@ -6,8 +6,9 @@
 
 namespace varnex {
 
-// A group of radio buttons whose checked entry is an index. OnClick follows the user's clicks;
-// setting the index from code raises nothing.
+// A group of radio buttons whose checked entry is an index. OnClick follows the user's clicks and
+// arrow keys; setting the index from code raises nothing. Tab and Shift+Tab land on the checked
+// entry, as in any group of radio buttons, and the arrow keys move the choice within the group.
 class TRadioGroup final : public QGroupBox {
  public:
   TRadioGroup(const QStringList& items, QWidget* parent = nullptr);
@@ -21,6 +22,8 @@ class TRadioGroup final : public QGroupBox {
   std::function<void(QObject* sender)> OnClick;
 
  private:
+  void MakeTheCheckedEntryTheTabStop();
+
   QButtonGroup buttons_;
 };
 

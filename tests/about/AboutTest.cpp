@@ -1,9 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QApplication>
 #include <QEnterEvent>
 #include <QFile>
 #include <QFontDatabase>
+#include <QPainter>
+#include <QPushButton>
 #include <QTest>
 #include <QToolTip>
 #include <set>
@@ -14,6 +17,7 @@
 #include "platform/Version.h"
 #include "platform/image/JpegImage.h"
 #include "tests/support/RecordingLinkOpener.h"
+#include "widgets/Colours.h"
 
 namespace varnex {
 namespace {
@@ -88,13 +92,15 @@ TEST_F(UrlLabelTest, HintFollowsTheTargetOnlyWhereItShould) {
 TEST_F(UrlLabelTest, PointerChangesTheLookWhileDetectMouseIsOn) {
   QFont start = label.font();
   start.setBold(true);
+  start.setItalic(true);
+  start.setStrikeOut(true);
   start.setUnderline(true);
   label.setFont(start);
   QEnterEvent enter(QPointF(1, 1), QPointF(1, 1), QPointF(1, 1));
   QApplication::sendEvent(&label, &enter);
   EXPECT_EQ(label.FontColor(), QColor(0, 0, 255));
   EXPECT_TRUE(label.font().underline());
-  EXPECT_FALSE(label.font().bold());
+  EXPECT_FALSE(label.font().bold() || label.font().italic() || label.font().strikeOut());
   QEvent leave(QEvent::Leave);
   QApplication::sendEvent(&label, &leave);
   EXPECT_EQ(label.FontColor(), QColor(0, 0, 128));
@@ -201,6 +207,88 @@ TEST_F(UrlLabelTest, DrawsItsTextInItsFontColour) {
   EXPECT_TRUE(DrawnColours(*link).contains(0x000080));
 }
 
+// Tab reaches the label; Enter (also the keypad's) and Space open it, each once, and only without
+// a modifier key. A screen reader knows it as a link, named by its caption, that it can press.
+TEST_F(UrlLabelTest, KeyboardAndScreenReadersOpenIt) {
+  label.SetURL("example.org");
+  label.SetCaption(QStringLiteral("Homepage"));
+  EXPECT_TRUE(label.focusPolicy() & Qt::TabFocus);
+  const std::pair<Qt::Key, Qt::KeyboardModifiers> keys[] = {{Qt::Key_Return, {}},
+                                                            {Qt::Key_Enter, Qt::KeypadModifier},
+                                                            {Qt::Key_Space, {}},
+                                                            {Qt::Key_Return, Qt::ControlModifier},
+                                                            {Qt::Key_Space, Qt::ShiftModifier},
+                                                            {Qt::Key_Enter, Qt::AltModifier},
+                                                            {Qt::Key_O, {}}};
+  for (const auto& [key, modifiers] : keys) {
+    QTest::keyClick(&label, key, modifiers);
+  }
+  QKeyEvent held(QEvent::KeyPress, Qt::Key_Space, Qt::NoModifier, QStringLiteral(" "), true);
+  QApplication::sendEvent(&label, &held);
+  EXPECT_EQ(opener.opened, std::vector<std::string>(3, "http://example.org"));
+
+  QAccessibleInterface* reader = QAccessible::queryAccessibleInterface(&label);
+  ASSERT_NE(reader, nullptr);
+  EXPECT_EQ(reader->role(), QAccessible::Link);
+  EXPECT_EQ(reader->text(QAccessible::Name), QStringLiteral("Homepage"));
+  EXPECT_EQ(reader->text(QAccessible::Description), QStringLiteral("http://example.org"));
+  const QString press = QAccessibleActionInterface::pressAction();
+  ASSERT_TRUE(reader->actionInterface()->actionNames().contains(press));
+  reader->actionInterface()->doAction(press);
+  EXPECT_EQ(opener.opened.size(), 4u);
+  QWidget window;
+  QPushButton* elsewhere = new QPushButton(&window);
+  label.setParent(&window);
+  window.show();
+  QApplication::setActiveWindow(&window);
+  elsewhere->setFocus();
+  reader->actionInterface()->doAction(QAccessibleActionInterface::setFocusAction());
+  EXPECT_TRUE(label.hasFocus());
+  label.setParent(nullptr);
+}
+
+// The caption is plain text, and the label fits its width to it and to its font.
+TEST_F(UrlLabelTest, FitsItsPlainCaption) {
+  const auto width = [this](const QString& text) {
+    return QFontMetrics(label.font()).horizontalAdvance(text);
+  };
+  label.SetCaption(QStringLiteral("<b>Homepage</b>"));
+  EXPECT_EQ(label.Caption(), QStringLiteral("<b>Homepage</b>"));
+  EXPECT_GE(label.width(), width(QStringLiteral("<b>Homepage</b>")));
+  label.SetCaption(QStringLiteral("a much longer caption than the one before"));
+  const int longer = label.width();
+  EXPECT_GE(longer, width(QStringLiteral("a much longer caption than the one before")));
+  label.SetCaption(QStringLiteral("short"));
+  EXPECT_LT(label.width(), width(QStringLiteral("a much longer")));
+  label.SetCaption(QStringLiteral("a much longer caption than the one before"));
+  QFont bold = label.font();
+  bold.setBold(true);
+  label.setFont(bold);
+  EXPECT_GT(label.width(), longer);
+}
+
+// On a dark scheme the design's blue would not stand out: the scheme's link colour, lightened
+// until it does; on the light one the design's colour stays.
+TEST_F(UrlLabelTest, DrawsALegibleColourOnADarkScheme) {
+  QWidget window;
+  window.setBackgroundRole(QPalette::Button);
+  TUrlLabel* link = new TUrlLabel(opener, &window);
+  link->SetCaption(QStringLiteral("Homepage of Tomvik"));
+  link->SetFontColor(QColor(0, 0, 255));
+  EXPECT_EQ(link->DrawnColor(), QColor(0, 0, 255));
+  QPalette dark = window.palette();
+  dark.setColor(QPalette::Button, QColor(66, 66, 69));
+  dark.setColor(QPalette::Link, QColor(9, 134, 211));
+  window.setPalette(dark);
+  link->SetFontColor(QColor(0, 0, 255));
+  const QColor drawn = link->DrawnColor();
+  EXPECT_GE(ContrastRatio(drawn, QColor(66, 66, 69)), kTextContrast);
+  EXPECT_NEAR(drawn.hslHueF(), QColor(9, 134, 211).hslHueF(), 0.01);
+  link->SetDetectMouse(false);  // underlined: a line of whole pixels in the drawn colour
+  EXPECT_TRUE(DrawnColours(*link).contains(drawn.rgb() & 0xFFFFFF));
+  EXPECT_FALSE(DrawnColours(*link).contains(0x0000FF));
+}
+
 // The fitted size for each shadow position, against the text's own extents.
 TEST(ShadowLabel, FitsItsTextAndTheShadowsOverhang) {
   TShadowLabel label;
@@ -235,6 +323,156 @@ TEST(ShadowLabel, FitsItsTextAndTheShadowsOverhang) {
   label.SetShowAccelChar(false);
   label.FitToText();
   EXPECT_EQ(label.width(), textWidth(QStringLiteral("&"), 0) + 5);
+}
+
+// The caption drawn by hand as the label should draw it: on white, the shadow copy first, moved by
+// `offset`, then the text over it, both in `box`.
+QImage Reference(const TShadowLabel& label, QRect box, QPoint offset, QColor text, QColor shadow) {
+  QImage image(label.size(), QImage::Format_RGB32);
+  image.fill(Qt::white);
+  QPainter painter(&image);
+  painter.setFont(label.font());
+  const int flags = Qt::TextShowMnemonic | Qt::TextExpandTabs | label.Alignment() | Qt::AlignTop;
+  painter.setPen(shadow);
+  painter.drawText(box.translated(offset), flags, label.Caption());
+  painter.setPen(text);
+  painter.drawText(box, flags, label.Caption());
+  return image;
+}
+
+QImage Rendered(TShadowLabel& label) {
+  QImage image(label.size(), QImage::Format_RGB32);
+  image.fill(Qt::white);
+  label.render(&image, {}, {}, QWidget::DrawChildren);
+  return image;
+}
+
+// Every look the label can take, pixel for pixel: the shadow's direction and size, the text one
+// pixel in from the left at the top, or placed by the layout in a label of its own size, and the
+// disabled look (grey text, highlight shadow, at least one pixel of it).
+TEST(ShadowLabel, DrawsTextAndShadowWhereTheyBelong) {
+  const QColor text(128, 0, 0), shadow(0, 0, 200), grey(100, 100, 100), highlight(0, 160, 0);
+  const struct {
+    TShadowPosition position;
+    int size;
+    Qt::Alignment alignment;
+    Qt::Alignment layout;
+    bool enabled;
+  } looks[] = {
+      {spLeftTop, 1, Qt::AlignLeft, Qt::AlignTop, true},
+      {spLeftBottom, 1, Qt::AlignLeft, Qt::AlignTop, true},
+      {spRightBottom, 3, Qt::AlignLeft, Qt::AlignTop, true},
+      {spRightTop, 2, Qt::AlignRight, Qt::AlignTop, true},
+      {spLeftBottom, 1, Qt::AlignLeft, Qt::AlignVCenter, true},
+      {spLeftTop, 2, Qt::AlignRight, Qt::AlignVCenter, true},
+      {spRightBottom, 2, Qt::AlignHCenter, Qt::AlignBottom, true},
+      {spLeftBottom, 0, Qt::AlignLeft, Qt::AlignTop, false},
+      {spLeftTop, 2, Qt::AlignLeft, Qt::AlignVCenter, false},
+  };
+  for (const auto& look : looks) {
+    SCOPED_TRACE(testing::Message() << look.position << " size " << look.size << " layout "
+                                    << look.layout << " enabled " << look.enabled);
+    TShadowLabel label;
+    QFont font(QStringLiteral("DejaVu Sans"));
+    font.setPixelSize(19);
+    font.setBold(true);
+    label.setFont(font);
+    QPalette colours = label.palette();
+    colours.setColor(QPalette::Disabled, QPalette::Text, grey);
+    colours.setColor(QPalette::Light, highlight);
+    label.setPalette(colours);
+    label.SetFontColor(text);
+    label.SetShadowColor(shadow);
+    label.SetTransparent(true);
+    label.SetShadowPos(look.position);
+    label.SetShadowSize(static_cast<std::uint8_t>(look.size));
+    label.SetAlignment(look.alignment);
+    label.SetLayout(look.layout);
+    label.setEnabled(look.enabled);
+    label.SetCaption(QStringLiteral("Wa&y\t1"));
+
+    const bool plain = look.enabled || look.size > 0;
+    const QPoint offset =
+        ShadowOffset(plain ? look.position : spRightBottom, plain ? look.size : 1);
+    const QFontMetrics metrics(font);
+    const QSize textSize = metrics.size(Qt::TextShowMnemonic | Qt::TextExpandTabs, label.Caption());
+    QRect box;
+    if (look.layout & Qt::AlignTop) {
+      // Fitted to the text and the shadow's overhang to the right and below.
+      EXPECT_EQ(label.size(), QSize(textSize.width() + 2 + std::max(0, offset.x()),
+                                    textSize.height() + std::max(0, offset.y())));
+      box = QRect(1, 0, label.width() - 2, label.height());
+    } else {
+      label.SetAutoSize(false);
+      label.resize(160, 61);
+      const int top = std::min(0, offset.y());
+      int shift = label.height() - (textSize.height() + std::max(0, offset.y()));
+      if (look.layout & Qt::AlignVCenter) {
+        shift /= 2;
+      }
+      box = QRect(0, top + shift, label.width(), 2 * label.height());
+    }
+    EXPECT_TRUE(Rendered(label) == Reference(label, box, offset, look.enabled ? text : grey,
+                                             look.enabled ? shadow : highlight));
+  }
+}
+
+// The shadow's desktop colour is looked up as it is drawn, so it follows a change of scheme; a
+// font colour that would not stand out from the background is drawn lighter, in its own hue.
+TEST(ShadowLabel, FollowsTheSchemeAndStaysLegible) {
+  QWidget panel;
+  TShadowLabel* label = new TShadowLabel(&panel);
+  label->SetTransparent(true);
+  label->SetShadowPos(spLeftBottom);
+  label->SetShadowColor(QPalette::ButtonText);
+  label->SetFontColor(QColor(128, 0, 0));
+  label->SetCaption(QStringLiteral("Varnex"));
+  const QRect box(1, 0, label->width() - 2, label->height());
+  QPalette scheme = panel.palette();
+  scheme.setColor(QPalette::ButtonText, QColor(0, 0, 200));
+  panel.setPalette(scheme);
+  EXPECT_TRUE(Rendered(*label) ==
+              Reference(*label, box, {-1, 1}, QColor(128, 0, 0), QColor(0, 0, 200)));
+
+  scheme.setColor(QPalette::ButtonText, QColor(230, 230, 230));
+  scheme.setColor(QPalette::Window, QColor(66, 66, 69));
+  panel.setPalette(scheme);
+  const QColor legible =
+      Legible(QColor(128, 0, 0), QColor(66, 66, 69), kTextContrast, QColor(128, 0, 0));
+  EXPECT_GE(ContrastRatio(legible, QColor(66, 66, 69)), kTextContrast);
+  EXPECT_TRUE(Rendered(*label) == Reference(*label, box, {-1, 1}, legible, QColor(230, 230, 230)));
+  label->SetTransparent(false);  // on its own background, the parent's until one is set
+  EXPECT_EQ(label->Color(), QColor(66, 66, 69));
+  label->SetColor(QColor(250, 250, 250));
+  EXPECT_EQ(Rendered(*label).pixelColor(0, 0), QColor(250, 250, 250));
+
+  QAccessibleInterface* reader = QAccessible::queryAccessibleInterface(label);
+  ASSERT_NE(reader, nullptr);
+  EXPECT_EQ(reader->role(), QAccessible::StaticText);
+  label->SetCaption(QStringLiteral("Rock && &Roll"));
+  EXPECT_EQ(reader->text(QAccessible::Name), QStringLiteral("Rock & Roll"));
+  label->SetShowAccelChar(false);
+  EXPECT_EQ(reader->text(QAccessible::Name), QStringLiteral("Rock && &Roll"));
+}
+
+// A new label is 65 x 17 until it fits itself; with word wrap it keeps its width and breaks its
+// caption into lines within it; a new font is fitted at once.
+TEST(ShadowLabel, WrapsWithinItsWidthAndFitsANewFont) {
+  TShadowLabel label;
+  EXPECT_EQ(label.size(), QSize(65, 17));
+  const QString caption = QStringLiteral("one two three four five six");
+  const int line = QFontMetrics(label.font()).height();
+  label.SetWordWrap(true);
+  label.SetCaption(caption);
+  EXPECT_LE(label.width(), 65 + 1);
+  EXPECT_GE(label.height(), 3 * line);
+  label.SetWordWrap(false);
+  EXPECT_EQ(label.height(), line);
+  EXPECT_GT(label.width(), 100);
+  QFont larger = label.font();
+  larger.setPixelSize(40);
+  label.setFont(larger);
+  EXPECT_EQ(label.height(), QFontMetrics(larger).size(Qt::TextShowMnemonic, caption).height());
 }
 
 TEST(ShadowLabel, RightAlignedKeepsItsRightEdge) {
@@ -276,11 +514,18 @@ class AboutPanelTest : public testing::Test {
   TAproposFrame* panel = new TAproposFrame(opener, &window);
 };
 
+// Out of view, the panel is hidden, so nothing of it can be reached; its picture is decoded when
+// it is first shown, not with the window.
 TEST_F(AboutPanelTest, ShowCoversTheWindowAndCloseGivesItsSizeBack) {
   EXPECT_EQ(panel->geometry(), QRect(-500, -2, 305, 443));
-  EXPECT_TRUE(panel->isVisible());
+  EXPECT_FALSE(panel->isVisible());
+  EXPECT_TRUE(panel->Image1->pixmap().isNull());
   const QSize before = window.frameGeometry().size();
   panel->ShowPanel();
+  EXPECT_EQ(panel->Image1->pixmap().size(), QSize(548, 372));
+  EXPECT_EQ(panel->UrlLabel1->geometry(), QRect(QPoint(144, 272), panel->UrlLabel1->sizeHint()));
+  EXPECT_EQ(panel->UrlLabel2->geometry(), QRect(QPoint(152, 304), panel->UrlLabel2->sizeHint()));
+  EXPECT_EQ(panel->Image2->pixmap().size(), QSize(32, 32));
   EXPECT_EQ(panel->pos(), QPoint(0, 0));
   EXPECT_EQ(window.size(), QSize(305, 443));
   EXPECT_EQ(panel->ShadowLabel1->Caption(), QString::fromStdString(kCaption));
@@ -299,6 +544,30 @@ TEST_F(AboutPanelTest, SecondShowSavesThePanelSize) {
   EXPECT_NE(panel->Memo1->toPlainText(), QStringLiteral("typed by the user"));
   panel->FermerBtnClick();
   EXPECT_EQ(window.size(), QSize(305, 443));
+}
+
+// While shown, the window's other controls are hidden under it and Tab goes round the panel's own:
+// the text, the two links, Close. Close gives them back with the focus where it was.
+TEST_F(AboutPanelTest, WhatItCoversCannotBeReached) {
+  auto* aboutButton = new QPushButton(QStringLiteral("About..."), &window);
+  aboutButton->show();
+  QApplication::setActiveWindow(&window);
+  aboutButton->setFocus();
+  EXPECT_FALSE(panel->CloseAnswersEscape() && panel->isVisible());
+  panel->ShowPanel();
+  EXPECT_FALSE(aboutButton->isVisible());
+  EXPECT_TRUE(panel->CloseAnswersEscape());
+  std::vector<QWidget*> visited;
+  for (int i = 0; i < 5; ++i) {
+    visited.push_back(QApplication::focusWidget());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+  }
+  EXPECT_EQ(visited, (std::vector<QWidget*>{panel->Memo1, panel->UrlLabel1, panel->UrlLabel2,
+                                            panel->FermerBtn, panel->Memo1}));
+  panel->FermerBtnClick();
+  EXPECT_TRUE(aboutButton->isVisible());
+  EXPECT_EQ(QApplication::focusWidget(), aboutButton);
+  EXPECT_FALSE(panel->CloseAnswersEscape());
 }
 
 TEST_F(AboutPanelTest, CloseBeforeTheFirstShowLeavesTheWindowAlone) {

@@ -420,26 +420,71 @@ TEST_F(Mp3FormTest, FolderNotInUtf8SurvivesTheBrowseDialog) {
   EXPECT_EQ(frame.center(), QGuiApplication::primaryScreen()->geometry().center());
 }
 
+// The design's order, with the about panel out of view skipped and the choice visited at its
+// checked entry; shown, the panel keeps Tab to its own controls.
 TEST_F(Mp3FormTest, TabVisitsEveryControlInTheDesignOrder) {
   const auto form = Start({folder.Path()});
   QApplication::setActiveWindow(form.get());
-  form->AProposBtn->setFocus();
-  std::vector<QWidget*> visited;
-  for (int i = 0; i < 10; ++i) {
-    visited.push_back(QApplication::focusWidget());
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-  }
-  const std::vector<QWidget*> expected = {form->AProposBtn,
-                                          form->AproposFrame1->Memo1,
-                                          form->AproposFrame1->FermerBtn,
-                                          form->QuitterBtn,
-                                          form->convertirBtn,
-                                          form->FileListBox1,
-                                          form->DirectoryEdit1,
-                                          form->rg->findChildren<QRadioButton*>().at(0),
-                                          form->TrackBar1,
-                                          form->AProposBtn};
-  EXPECT_EQ(visited, expected);
+  const auto visit = [](int count, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+    std::vector<QWidget*> visited;
+    for (int i = 0; i < count; ++i) {
+      visited.push_back(QApplication::focusWidget());
+      QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab, modifiers);
+    }
+    return visited;
+  };
+  const auto entries = form->rg->findChildren<QRadioButton*>();
+  EXPECT_EQ(visit(8), (std::vector<QWidget*>{form->AProposBtn, form->QuitterBtn, form->convertirBtn,
+                                             form->FileListBox1, form->DirectoryEdit1,
+                                             entries.at(0), form->TrackBar1, form->AProposBtn}));
+  form->rg->SetItemIndex(1);
+  form->TrackBar1->setFocus();
+  EXPECT_EQ(visit(2, Qt::ShiftModifier), (std::vector<QWidget*>{form->TrackBar1, entries.at(1)}));
+
+  form->AProposBtnClick();
+  TAproposFrame& panel = *form->AproposFrame1;
+  EXPECT_EQ(visit(5), (std::vector<QWidget*>{panel.Memo1, panel.UrlLabel1, panel.UrlLabel2,
+                                             panel.FermerBtn, panel.Memo1}));
+}
+
+// The first show puts the focus on "About...", so Enter at once opens the panel and renames
+// nothing. Only a plain Enter presses the default button, only while it can be seen, and only a
+// plain Escape the cancel button: the panel's Close, while shown and before its first show.
+TEST_F(Mp3FormTest, EnterAndEscapeWithoutModifiersPressTheDefaultAndCancelButtons) {
+  const auto form = Start({folder.Path()});
+  QApplication::setActiveWindow(form.get());
+  ASSERT_EQ(QApplication::focusWidget(), form->AProposBtn);
+  QSignalSpy converts(form->convertirBtn, &QPushButton::clicked);
+  QSignalSpy closes(form->AproposFrame1->FermerBtn, &QPushButton::clicked);
+  const auto key = [](QWidget* focus, Qt::Key pressed, Qt::KeyboardModifiers modifiers = {}) {
+    focus->setFocus();
+    QTest::keyClick(focus, pressed, modifiers);
+  };
+  key(form->FileListBox1, Qt::Key_Return, Qt::ControlModifier);
+  key(form->FileListBox1, Qt::Key_Enter, Qt::ShiftModifier | Qt::KeypadModifier);
+  key(form->DirectoryEdit1, Qt::Key_Return, Qt::AltModifier);
+  key(form->FileListBox1, Qt::Key_Escape, Qt::ShiftModifier);
+  EXPECT_EQ(converts.count() + closes.count(), 0);
+  key(form->FileListBox1, Qt::Key_Escape);  // before the first show: pressed, nothing changes
+  EXPECT_EQ(closes.count(), 1);
+  EXPECT_EQ(form->size(), QSize(472, 352));
+  key(form->TrackBar1, Qt::Key_Enter, Qt::KeypadModifier);
+  EXPECT_EQ(converts.count(), 1);
+
+  key(form->AProposBtn, Qt::Key_Return);
+  EXPECT_TRUE(form->AproposFrame1->isVisible());
+  EXPECT_EQ(form->size(), QSize(305, 443));
+  key(form->AproposFrame1->UrlLabel1, Qt::Key_Escape, Qt::ControlModifier);
+  key(form->AproposFrame1, Qt::Key_Return);  // the default button lies under the panel
+  EXPECT_TRUE(form->AproposFrame1->isVisible());
+  EXPECT_EQ(converts.count(), 1);
+  key(form->AproposFrame1->UrlLabel1, Qt::Key_Escape);
+  EXPECT_FALSE(form->AproposFrame1->isVisible());
+  EXPECT_EQ(form->size(), QSize(472, 352));
+  EXPECT_EQ(QApplication::focusWidget(), form->AProposBtn);
+  EXPECT_EQ(closes.count(), 2);
+  key(form->FileListBox1, Qt::Key_Escape);  // closed: Close cannot be reached any more
+  EXPECT_EQ(closes.count(), 2);
 }
 
 // The window carries the icon the desktop entry installs, drawn for each size rather than scaled,

@@ -95,12 +95,36 @@ TEST_F(PlayerControlsTest, ClickInTheListStopsAPlayingFile) {
   EXPECT_EQ(TakeLog(), Log{"graph1 Stop"});
 }
 
+// Ctrl+P is the play button and Ctrl+. the stop button; a selection moved with the keyboard stops
+// as a click does. While the about panel covers the player, its keys do nothing.
+TEST_F(PlayerControlsTest, KeysPlayAndStop) {
+  QApplication::setActiveWindow(form.get());
+  const auto press = [this](Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::ControlModifier) {
+    QTest::keyClick(QApplication::focusWidget(), key, modifiers);
+    QTest::qWait(250);  // a button's key presses it the way a click does, as it is let go
+    return TakeLog();
+  };
+  form->FileListBox1->SelectByName("a.mp3");
+  EXPECT_EQ(press(Qt::Key_P).back(), "graph2 Run");
+  script.state = State_Running;
+  EXPECT_EQ(press(Qt::Key_Period), Log{"graph2 Stop"});
+  EXPECT_EQ(press(Qt::Key_P), Log{"graph2 Stop"});  // plays, or stops what plays
+
+  form->FileListBox1->setFocus();
+  EXPECT_EQ(press(Qt::Key_Down, Qt::NoModifier), Log{"graph2 Stop"});
+  EXPECT_EQ(form->FileListBox1->SelectedFileName(), "b.mp3");
+
+  form->AProposBtnClick();
+  EXPECT_TRUE(press(Qt::Key_P).empty());
+  EXPECT_TRUE(press(Qt::Key_Period).empty());
+}
+
 TEST_F(PlayerControlsTest, SliderSetsTheVolumeAtOnce) {
-  QTest::keyClick(form->TrackBar1, Qt::Key_PageDown);  // a page is a hundredth of the range
+  QTest::keyClick(form->TrackBar1, Qt::Key_PageDown);  // the Page keys move it by 10 dB
   form->TrackBar1->setValue(5000);
   form->TrackBar1->setValue(0);
   EXPECT_EQ(TakeLog(),
-            (Log{"graph1 put_Volume -100", "graph1 put_Volume -5000", "graph1 put_Volume -10000"}));
+            (Log{"graph1 put_Volume -1000", "graph1 put_Volume -5000", "graph1 put_Volume -10000"}));
 }
 
 TEST_F(PlayerControlsTest, WithoutTheMediaModuleNothingHappens) {

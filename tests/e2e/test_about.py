@@ -63,7 +63,7 @@ class AboutTest(unittest.TestCase):
             windows = len(wait_for(lambda: shown_windows(program), "the window"))
             for name in ("Homepage of Tomvik", "e-mail of Tomvik"):
                 with self.subTest(name):
-                    extents = program.find("label", name).queryComponent().getExtents(0)
+                    extents = program.find("link", name).queryComponent().getExtents(0)
                     box = (extents.x, extents.y, extents.width, extents.height)
                     wait_for(lambda: text_blue(box) == 255, f"{name} in blue")
                     xdotool("mousemove", "--sync", str(box[0] + 20), str(box[1] + 6))
