@@ -1,7 +1,5 @@
 #include "FileListModel.h"
 
-#include <algorithm>
-
 namespace varnex {
 
 int FileListModel::rowCount(const QModelIndex& parent) const {
@@ -12,19 +10,23 @@ QVariant FileListModel::data(const QModelIndex& index, int role) const {
   if (role != Qt::DisplayRole || !index.isValid() || index.row() >= rowCount()) {
     return {};
   }
-  const std::string& entry = entries_[static_cast<std::size_t>(index.row())];
+  const std::string_view entry = Entry(index.row());
   return QString::fromUtf8(entry.data(), static_cast<qsizetype>(entry.size()));
 }
 
-void FileListModel::SetEntries(std::vector<std::string> entries) {
+void FileListModel::SetEntries(NameList entries) {
   beginResetModel();
   entries_ = std::move(entries);
   endResetModel();
 }
 
 int FileListModel::FindExact(std::string_view name) const {
-  const auto found = std::find(entries_.begin(), entries_.end(), name);
-  return found == entries_.end() ? -1 : static_cast<int>(found - entries_.begin());
+  for (std::size_t row = 0; row < entries_.size(); ++row) {
+    if (entries_[row] == name) {
+      return static_cast<int>(row);
+    }
+  }
+  return -1;
 }
 
 }  // namespace varnex
