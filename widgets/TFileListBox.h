@@ -24,8 +24,8 @@ enum TFileAttr : std::uint32_t {
 };
 using TFileType = std::uint32_t;  // a set of TFileAttr
 
-// The files of one folder that match a mask, sorted with case ignored. The list works in the
-// process's current directory, which it leaves at its folder after reading.
+// The files of one folder that match a mask, sorted with case ignored. The list works in the file
+// system's current directory, which it leaves at its folder after reading.
 class TFileListBox : public QListView {
  public:
   TFileListBox(FileSystem& fs, QWidget* parent = nullptr);

@@ -3,6 +3,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <functional>
 #include <map>
 #include <set>
@@ -142,6 +143,65 @@ TEST(PosixFileSystem, EntersFoldersAndReportsWhyNot) {
   EXPECT_EQ(codeFor(folder.File("file")), 3);
   EXPECT_EQ(codeFor(folder.Symlink("loop", "loop")), 3);
   EXPECT_EQ(fs.CurrentDirectory(), sub);  // failures leave the current directory alone
+}
+
+// Entering a folder gives what changing the process's working directory gives (the same folder, or
+// the same error), yet the working directory stays where it is.
+TEST(PosixFileSystem, EntersFoldersAsChangingTheWorkingDirectoryWould) {
+  TempFolder folder;
+  folder.Folder("sub");
+  folder.Folder("sub/inner");
+  folder.File("file");
+  folder.Symlink("loop", "loop");
+  folder.Symlink("broken", "nowhere");
+  folder.Symlink("link", "sub/inner");
+  const std::string startedIn = std::filesystem::current_path();
+  const auto bySystem = [&](const std::string& path) {
+    std::filesystem::current_path(folder.Path());
+    const std::string result =
+        chdir(path.c_str()) == 0
+            ? std::filesystem::current_path().string()
+            : "error " + std::to_string(EInOutError::FromErrno(errno).ErrorCode());
+    std::filesystem::current_path(startedIn);
+    return result;
+  };
+  const auto byFileSystem = [&](const std::string& path) {
+    PosixFileSystem fs;
+    fs.SetCurrentDirectory(folder.Path());
+    try {
+      fs.SetCurrentDirectory(path);
+      return fs.CurrentDirectory();
+    } catch (const EInOutError& error) {
+      EXPECT_EQ(fs.CurrentDirectory(), folder.Path()) << path;
+      return "error " + std::to_string(error.ErrorCode());
+    }
+  };
+  for (const std::string& path : std::vector<std::string>{
+           folder / "sub", "sub", "sub/", "./sub/inner/..", "link", "link/..", "/", "//", "..",
+           "missing", "missing/x", "file", "file/", "file/x", "loop", "broken", "",
+           std::string(300, 'x'), folder / "sub/../file"}) {
+    EXPECT_EQ(byFileSystem(path), bySystem(path)) << path;
+  }
+  EXPECT_EQ(std::filesystem::current_path(), startedIn);
+}
+
+// Relative names everywhere are taken from the file system's own directory, whatever the process's
+// working directory is.
+TEST(PosixFileSystem, RelativeNamesAreTakenFromItsOwnDirectory) {
+  TempFolder folder;
+  folder.Folder("sub");
+  folder.File("a.mp3");
+  PosixFileSystem fs;
+  fs.SetCurrentDirectory(folder.Path());
+  EXPECT_EQ(fs.Attributes("sub"), faDirectory);
+  EXPECT_EQ(Names(Search(fs, "*.mp3", 0)), std::set<std::string>{"a.mp3"});
+  EXPECT_EQ(Names(Search(fs, "a.mp3", 0)), std::set<std::string>{"a.mp3"});
+  EXPECT_FALSE(fs.RenameNoReplace("a.mp3", "b.mp3"));
+  EXPECT_TRUE(fs.SameEntry("b.mp3", folder / "b.mp3"));
+  EXPECT_TRUE(fs.IsEmptyEntry("sub"));
+  EXPECT_FALSE(fs.RenameRefusal("b.mp3"));
+  fs.SetCurrentDirectory("sub");
+  EXPECT_EQ(fs.CurrentDirectory(), folder / "sub");
 }
 
 TEST(PosixFileSystem, FolderClosedToTheUserCannotBeEntered) {
