@@ -189,12 +189,18 @@ void TFileListBox::ApplyPath(const std::string& text) {
   }
   const SplitPathResult split = SplitPath(fs_, text);
   ChangeFolder(split.folder);
-  const std::string& lastPart = split.lastPart;
-  if (HasWildcards(lastPart)) {
-    SetMask(lastPart);
-  } else if (!lastPart.empty()) {
+  const std::string path = JoinPath(folderPath_, split.lastPart);
+  // A name with "*" or "?" is a pattern, unless a file of that very name is there.
+  if (HasWildcards(split.lastPart) && !IsExistingFile(fs_, path)) {
+    SetMask(split.lastPart);
+  } else if (!split.lastPart.empty()) {
+    // The name as the folder spells it, where the file system ignores case (a FAT stick). A
+    // search would take a name with "*" or "?" for a pattern.
+    const auto found =
+        HasWildcards(split.lastPart) ? std::nullopt : fs_.Find(path, kEveryEntry)->Next();
+    const std::string lastPart = found ? found->name : split.lastPart;
     SelectByName(lastPart);
-    if (!IsExistingFile(fs_, JoinPath(folderPath_, lastPart))) {
+    if (!IsExistingFile(fs_, path)) {
       throw EInvalidOperation("Invalid file name - " + text);
     }
     if (SelectedFileName().empty()) {

@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <utility>
+#include <vector>
 
 #include "NoReplaceRename.h"
 #include "PathRules.h"
@@ -141,6 +142,29 @@ class SingleEntrySearch final : public FileSearch {
   std::optional<FoundEntry> entry_;
 };
 
+// The name of an entry as its folder holds it: a file system that ignores case (FAT, exFAT, a
+// folder with case folding) finds an entry by a name spelt otherwise. The folder is read until the
+// name given turns up byte for byte; without it, the one entry whose name differs only in case is
+// the one. The name given stands when nothing else tells.
+std::string StoredName(const std::string& folder, std::string_view name) {
+  const std::unique_ptr<DIR, DirectoryCloser> directory(opendir(folder.c_str()));
+  if (!directory) {
+    return std::string(name);
+  }
+  const WildcardPattern sameLetters(name);
+  std::vector<std::string> spellings;
+  while (const dirent* entry = readdir(directory.get())) {
+    const std::string_view candidate = entry->d_name;
+    if (candidate == name) {
+      return std::string(name);
+    }
+    if (sameLetters.Matches(candidate)) {
+      spellings.emplace_back(candidate);
+    }
+  }
+  return spellings.size() == 1 ? spellings.front() : std::string(name);
+}
+
 class EmptySearch final : public FileSearch {
  public:
   using FileSearch::FileSearch;
@@ -174,11 +198,11 @@ std::unique_ptr<FileSearch> PosixFileSystem::Find(const std::string& relativePat
     return std::make_unique<EmptySearch>();
   }
   if (!HasWildcards(namePattern)) {
-    // File names are case-sensitive here, so a plain name is one entry and needs no folder scan.
+    // A plain name is one entry, the one the file system finds by it.
     std::optional<FoundEntry> entry;
     const auto attributes = Attributes(pattern);
     if (attributes && !(*attributes & ExclusionWord(attributeWord))) {
-      entry = FoundEntry{std::string(namePattern), *attributes};
+      entry = FoundEntry{StoredName(folder, namePattern), *attributes};
     }
     return std::make_unique<SingleEntrySearch>(std::move(entry));
   }

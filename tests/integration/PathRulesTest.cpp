@@ -55,6 +55,13 @@ TEST_F(SplitPathTest, RootAndRelativeNames) {
   EXPECT_EQ(Split("a").folder, folder / "music/a");
 }
 
+TEST_F(SplitPathTest, FolderNamedWithWildcardsIsThatFolder) {
+  const std::string odd = folder.Folder("music/a*?");
+  EXPECT_EQ(Split(odd).folder, odd);
+  EXPECT_EQ(Split(odd).lastPart, "");
+  EXPECT_EQ(Split(folder / "music/a?*").lastPart, "a?*");  // no such folder: a pattern
+}
+
 TEST_F(SplitPathTest, MissingPartsFailAndTheCurrentDirectoryStays) {
   for (const std::string& text :
        {folder / "missing", folder / "missing/x.mp3", folder / "music/missing.mp3",

@@ -49,6 +49,35 @@ TEST(RemovableFolder, ShownFolderCanBeUnmounted) {
   EXPECT_THROW(list.RefillList(), EInOutError);  // as for any folder that went away
 }
 
+// A FAT or exFAT stick finds a file by its name in any case; the name shown and played is the one
+// the stick holds.
+TEST(RemovableFolder, NamesOnAStickThatIgnoresCaseAreAsItSpellsThem) {
+  if (const std::string reason = test::SkipReason("exfat"); !reason.empty()) {
+    GTEST_SKIP() << reason;
+  }
+  TempFolder work;
+  std::unique_ptr<MountedImage> stick;
+  try {
+    stick = std::make_unique<MountedImage>(work, "exfat");
+  } catch (const std::runtime_error& refused) {
+    GTEST_SKIP() << "this machine does not let the test mount an image: " << refused.what();
+  }
+  const TempFolder folder(stick->Path());
+  folder.File("Song.MP3");
+  folder.File("other.mp3");
+  PosixFileSystem fs;
+  const auto found = fs.Find(folder / "song.mp3", 0)->Next();
+  ASSERT_TRUE(found);
+  EXPECT_EQ(found->name, "Song.MP3");
+
+  TFileListBox list(fs);
+  list.SetMask("*.iad");
+  list.show();
+  list.ApplyPath(folder / "SONG.mp3");
+  EXPECT_EQ(list.Mask(), "Song.MP3");
+  EXPECT_EQ(list.SelectedFilePath(), folder / "Song.MP3");
+}
+
 // A fake xdg-open that writes the folder it was started in, or why it has none.
 TEST(RemovableFolder, LinksOpenAfterTheWorkingFolderIsRemoved) {
   TempFolder folder;
