@@ -221,9 +221,8 @@ void TFileListBox::SelectByName(const std::string& name) {
     setCurrentIndex({});
     return;
   }
-  const QModelIndex index = model_.index(row);
-  selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
-  scrollTo(index);
+  // The view scrolls a new current row into sight itself.
+  selectionModel()->setCurrentIndex(model_.index(row), QItemSelectionModel::ClearAndSelect);
 }
 
 std::string TFileListBox::SelectedFileName() const {

@@ -197,6 +197,19 @@ TEST_F(FileListBoxTest, FileAppliedBeforeTheListIsShownStaysSelected) {
   EXPECT_EQ(list.Entries(), (Names{"x.mp3", "y.mp3"}));
 }
 
+TEST_F(FileListBoxTest, SelectedFileIsScrolledIntoView) {
+  folder.Folder("many");
+  for (int i = 0; i < 40; ++i) {
+    folder.File("many/" + std::to_string(100 + i) + ".mp3");
+  }
+  list.resize(200, 60);
+  Show();
+  list.ApplyPath(folder / "many/139.mp3");
+  const QRect row = list.visualRect(list.currentIndex());
+  EXPECT_TRUE(row.top() >= 0 && row.bottom() <= list.viewport()->rect().bottom())
+      << "the selected file is out of sight";
+}
+
 TEST_F(FileListBoxTest, SameFolderAgainIsNotReread) {
   Show();
   list.SelectByName("b.mp3");

@@ -48,6 +48,7 @@ TEST_F(SplitPathTest, RootAndRelativeNames) {
   EXPECT_EQ(Split("/tmp").folder, "/tmp");
   EXPECT_EQ(Split("music").folder, folder / "music");  // a bare name is taken from here
   EXPECT_EQ(Split("[music]").folder, folder / "music");
+  EXPECT_EQ(Split("[]").folder, folder.Path());  // brackets around nothing: here
   // A one-letter relative folder stays relative; it must not turn into a folder of the root.
   EXPECT_EQ(Split("music/a").folder, "music/a");
   fs.SetCurrentDirectory(folder / "music");

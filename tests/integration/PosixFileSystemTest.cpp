@@ -95,9 +95,25 @@ TEST_F(MixedFolder, ReadOnlyIsWhatTheUserMayNotWrite) {
   chown((folder / "plain.mp3").c_str(), AnotherUser::kUid, AnotherUser::kGid);  // theirs to write
   EXPECT_TRUE(other.Runs([&] {
     const auto found = Search(fs, folder / "*.mp3", 63);
-    return (found.at("locked.mp3") & faReadOnly) && !(found.at("plain.mp3") & faReadOnly) &&
-           (found.at("Upper.MP3") & faReadOnly);
+    // Told alike by a search and by the path alone.
+    const auto readOnly = [&](const std::string& name) {
+      return std::pair<bool, bool>(found.at(name) & faReadOnly,
+                                   *fs.Attributes(folder / name) & faReadOnly);
+    };
+    const std::pair<bool, bool> yes{true, true};
+    const std::pair<bool, bool> no{false, false};
+    return readOnly("locked.mp3") == yes && readOnly("Upper.MP3") == yes &&
+           readOnly("plain.mp3") == no;
   }));
+}
+
+// The folder of an entry directly under the root is the root itself.
+TEST(PosixFileSystem, EntriesDirectlyUnderTheRootHaveTheRootForFolder) {
+  PosixFileSystem fs;
+  EXPECT_TRUE(Names(Search(fs, "/*", faDirectory)).count("tmp"));
+  EXPECT_EQ(Names(Search(fs, "/tmp", faDirectory)), std::set<std::string>{"tmp"});
+  // Whether an entry may move is asked of its folder, however the path is spelt.
+  EXPECT_EQ(fs.RenameRefusal("/tmp"), fs.RenameRefusal("/./tmp"));
 }
 
 TEST_F(MixedFolder, PlainNameFindsThatEntryAlone) {
@@ -202,6 +218,21 @@ TEST(PosixFileSystem, RelativeNamesAreTakenFromItsOwnDirectory) {
   EXPECT_FALSE(fs.RenameRefusal("b.mp3"));
   fs.SetCurrentDirectory("sub");
   EXPECT_EQ(fs.CurrentDirectory(), folder / "sub");
+}
+
+// In a sticky folder (like /tmp) an entry moves for its owner, the folder's owner, and root.
+TEST(PosixFileSystem, RootMayMoveAnyEntryOfAStickyFolder) {
+  if (geteuid() != 0) {
+    GTEST_SKIP() << "owners other than the user are made by root";
+  }
+  TempFolder folder;
+  const std::string shared = folder.Folder("shared");
+  chmod(shared.c_str(), 01777);
+  const std::string theirs = folder.File("shared/theirs.mp3");
+  ASSERT_EQ(chown(shared.c_str(), AnotherUser::kUid, AnotherUser::kGid), 0);
+  ASSERT_EQ(chown(theirs.c_str(), AnotherUser::kUid, AnotherUser::kGid), 0);
+  PosixFileSystem fs;
+  EXPECT_FALSE(fs.RenameRefusal(theirs));
 }
 
 TEST(PosixFileSystem, FolderClosedToTheUserCannotBeEntered) {
