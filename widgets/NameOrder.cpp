@@ -251,7 +251,8 @@ class CharacterSlots {
   }
 
  private:
-  static constexpr std::size_t kMaxSlots = 0xFFFF;
+  // As many as two bytes of a key can rank (see RankKeys).
+  static constexpr std::size_t kMaxSlots = 254 * 255;
   // The characterSlots of the basic plane in pages of 256 characters, made as characters of each
   // appear: names use a few scripts, so a few pages.
   using Page = std::array<std::uint16_t, 256>;
@@ -322,12 +323,13 @@ class CharacterRanks {
 
 // A name's key: the primary ranks of its characters, and where an accent is among them, a
 // separator and their full ranks. Names then compare as the collation compares them, letters
-// first and accents only between names with the same letters. Ranks start at 2 and take one byte,
-// or two where there are more of them.
+// first and accents only between names with the same letters. A rank takes one byte from 2 up, or
+// where there are more ranks than that holds two, the first from 2 up and the second from 1 up:
+// no byte is zero, and the separator 1 is below every rank.
 class RankKeys {
  public:
   RankKeys(const CharacterSlots& characterSlots, const CharacterRanks& ranks)
-      : slots_(characterSlots), ranks_(ranks), wide_(ranks.Count() + kFirstRank > 0xFF) {
+      : slots_(characterSlots), ranks_(ranks), wide_(ranks.Count() + 1 > 0xFF) {
     const std::vector<char32_t>& characters = characterSlots.Characters();
     for (std::size_t slot = 0; slot < characters.size(); ++slot) {
       if (characters[slot] < ascii_.size()) {
@@ -355,7 +357,6 @@ class RankKeys {
   }
 
  private:
-  static constexpr int kFirstRank = 2;
   static constexpr char kSeparator = 1;
 
   const CharacterRanks::Rank& Of(char32_t character) const {
@@ -363,11 +364,12 @@ class RankKeys {
   }
 
   char* Put(char* key, int rank) const {
-    rank += kFirstRank;
     if (wide_) {
-      *key++ = static_cast<char>(rank >> 8);
+      *key++ = static_cast<char>(rank / 255 + 2);
+      *key++ = static_cast<char>(rank % 255 + 1);
+    } else {
+      *key++ = static_cast<char>(rank + 2);
     }
-    *key++ = static_cast<char>(rank & 0xFF);
     return key;
   }
 
