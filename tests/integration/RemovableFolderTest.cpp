@@ -22,20 +22,32 @@ namespace {
 using test::MountedImage;
 using test::TempFolder;
 
-TEST(RemovableFolder, ShownFolderCanBeUnmounted) {
-  if (const std::string reason = test::SkipReason("ext4"); !reason.empty()) {
-    GTEST_SKIP() << reason;
+// A stick of some kind, mounted for the test.
+class RemovableFolder : public testing::Test {
+ protected:
+  // False, with the reason in `whyNot`, where this machine cannot mount one.
+  bool Mount(const std::string& kind) {
+    whyNot = test::SkipReason(kind);
+    try {
+      stick = whyNot.empty() ? std::make_unique<MountedImage>(work, kind) : nullptr;
+    } catch (const std::runtime_error& refused) {
+      whyNot = std::string("this machine does not let the test mount an image: ") + refused.what();
+    }
+    return stick != nullptr;
   }
+
   TempFolder work;
   std::unique_ptr<MountedImage> stick;
-  try {
-    stick = std::make_unique<MountedImage>(work, "ext4");
-  } catch (const std::runtime_error& refused) {
-    GTEST_SKIP() << "this machine does not let the test mount an image: " << refused.what();
+  std::string whyNot;
+  PosixFileSystem fs;
+};
+
+TEST_F(RemovableFolder, ShownFolderCanBeUnmounted) {
+  if (!Mount("ext4")) {
+    GTEST_SKIP() << whyNot;
   }
   const TempFolder album(stick->Path());
   const std::string song = album.File("song.mp3");
-  PosixFileSystem fs;
   TFileListBox list(fs);
   list.SetMask("*.mp3");
   list.show();
@@ -51,21 +63,13 @@ TEST(RemovableFolder, ShownFolderCanBeUnmounted) {
 
 // A FAT or exFAT stick finds a file by its name in any case; the name shown and played is the one
 // the stick holds.
-TEST(RemovableFolder, NamesOnAStickThatIgnoresCaseAreAsItSpellsThem) {
-  if (const std::string reason = test::SkipReason("exfat"); !reason.empty()) {
-    GTEST_SKIP() << reason;
-  }
-  TempFolder work;
-  std::unique_ptr<MountedImage> stick;
-  try {
-    stick = std::make_unique<MountedImage>(work, "exfat");
-  } catch (const std::runtime_error& refused) {
-    GTEST_SKIP() << "this machine does not let the test mount an image: " << refused.what();
+TEST_F(RemovableFolder, NamesOnAStickThatIgnoresCaseAreAsItSpellsThem) {
+  if (!Mount("exfat")) {
+    GTEST_SKIP() << whyNot;
   }
   const TempFolder folder(stick->Path());
   folder.File("Song.MP3");
   folder.File("other.mp3");
-  PosixFileSystem fs;
   const auto found = fs.Find(folder / "song.mp3", 0)->Next();
   ASSERT_TRUE(found);
   EXPECT_EQ(found->name, "Song.MP3");
@@ -79,7 +83,7 @@ TEST(RemovableFolder, NamesOnAStickThatIgnoresCaseAreAsItSpellsThem) {
 }
 
 // A fake xdg-open that writes the folder it was started in, or why it has none.
-TEST(RemovableFolder, LinksOpenAfterTheWorkingFolderIsRemoved) {
+TEST(DesktopLinkOpener, OpensLinksAfterTheWorkingFolderIsRemoved) {
   TempFolder folder;
   const std::string record = folder / "started in";
   folder.Folder("bin");
