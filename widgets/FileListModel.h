@@ -18,16 +18,18 @@ class FileListModel final : public QAbstractListModel {
   int rowCount(const QModelIndex& parent = {}) const override;
   QVariant data(const QModelIndex& index, int role) const override;
 
-  std::vector<std::string> Entries() const { return entries_.Strings(); }
-  std::string_view Entry(int row) const { return entries_[static_cast<std::size_t>(row)]; }
-  void SetEntries(NameList entries);
-  void Clear() { SetEntries({}); }
+  std::vector<std::string> Entries() const;
+  std::string_view Entry(int row) const { return names_[order_[static_cast<std::size_t>(row)]]; }
+  // The names in the order of `order`, which holds the index of each name once.
+  void SetEntries(NameList names, std::vector<std::size_t> order);
+  void Clear() { SetEntries({}, {}); }
 
   // The row whose entry equals `name` byte for byte, or -1.
   int FindExact(std::string_view name) const;
 
  private:
-  NameList entries_;
+  NameList names_;
+  std::vector<std::size_t> order_;
 };
 
 }  // namespace varnex

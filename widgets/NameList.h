@@ -26,11 +26,6 @@ class NameList {
     ends_.push_back(bytes_.size());
   }
 
-  // The names in the order of `indices`.
-  NameList Reordered(const std::vector<std::size_t>& indices) const;
-
-  std::vector<std::string> Strings() const;
-
  private:
   std::string bytes_;
   std::vector<std::size_t> ends_;

@@ -226,7 +226,7 @@ class CharacterSlots {
   CharacterSlots(const NameList& names, const std::vector<std::size_t>& indices) {
     for (const std::size_t index : indices) {
       ForEachCodePoint(names[index], [this](char32_t character) {
-        std::uint16_t& slot = character < latin_.size()      ? latin_[character]
+        std::uint16_t& slot = character < twoBytes_.size()   ? twoBytes_[character]
                               : character < kPagedCharacters ? PageOf(character)[character & 0xFF]
                                                              : others_[character];
         if (slot == 0 && !TooVaried()) {
@@ -243,7 +243,7 @@ class CharacterSlots {
   const std::vector<char32_t>& Characters() const { return characters_; }
 
   std::uint16_t Of(char32_t character) const {
-    const std::uint16_t slot = character < latin_.size() ? latin_[character]
+    const std::uint16_t slot = character < twoBytes_.size() ? twoBytes_[character]
                                : character < kPagedCharacters
                                    ? (*pages_[character >> 8])[character & 0xFF]
                                    : others_.at(character);
@@ -266,8 +266,9 @@ class CharacterSlots {
     return *page;
   }
 
-  // Each character's slot + 1, or 0 before it has one; the first page, which ASCII is on, always.
-  Page latin_{};
+  // Each character's slot + 1, or 0 before it has one; the characters of one and two bytes of
+  // UTF-8 (Latin, Greek, Cyrillic, Hebrew, Arabic ...) always, the others by page.
+  std::array<std::uint16_t, 0x800> twoBytes_{};
   std::array<std::unique_ptr<Page>, kPagedCharacters / 256> pages_;
   std::map<char32_t, std::uint16_t> others_;  // beyond the basic plane
   std::vector<char32_t> characters_;
@@ -341,19 +342,24 @@ class RankKeys {
   void Append(std::string& keys, std::string_view name) const {
     const std::size_t start = keys.size();
     // At most a rank for each byte, a separator and again a rank for each byte.
-    keys.resize(start + (name.size() * 2 + 1) * (wide_ ? 2 : 1));
-    char* key = keys.data() + start;
+    const std::size_t half = name.size() * (wide_ ? 2 : 1);
+    keys.resize(start + 2 * half + 1);
+    char* primaryKey = keys.data() + start;
+    // The full ranks go after the room the primary ones may take, and move up behind them.
+    char* const fullStart = primaryKey + half + 1;
+    char* fullKey = fullStart;
     bool accented = false;
     ForEachCodePoint(name, [&](char32_t character) {
       const CharacterRanks::Rank& rank = Of(character);
-      key = Put(key, rank.primary);
+      primaryKey = Put(primaryKey, rank.primary);
+      fullKey = Put(fullKey, rank.full);
       accented = accented || rank.accented;
     });
     if (accented) {
-      *key++ = kSeparator;
-      ForEachCodePoint(name, [&](char32_t character) { key = Put(key, Of(character).full); });
+      *primaryKey++ = kSeparator;
+      primaryKey = std::copy(fullStart, fullKey, primaryKey);
     }
-    keys.resize(static_cast<std::size_t>(key - keys.data()));
+    keys.resize(static_cast<std::size_t>(primaryKey - keys.data()));
   }
 
  private:

@@ -141,12 +141,13 @@ void TFileListBox::RefillList() {
   const NameOrder order;
   // The hourglass is decided while the folder is read, as a slow folder is what makes one wait.
   InsertionWatch watch(order, kHourglassPosition);
-  const NameList names = SearchEntries(attributeWord, [&](std::string_view name) {
+  NameList names = SearchEntries(attributeWord, [&](std::string_view name) {
     if (!cursor.Shown() && watch.LandsAtPosition(name)) {
       cursor.Show();
     }
   });
-  model_.SetEntries(names.Reordered(order.Sorted(names)));
+  std::vector<std::size_t> sorted = order.Sorted(names);
+  model_.SetEntries(std::move(names), std::move(sorted));
 }
 
 // The admitted names of every pattern of the mask, in the order the searches give them; a name

@@ -43,7 +43,11 @@ std::vector<std::string> Ordered(const std::vector<std::string>& names) {
   for (const std::string& name : names) {
     list.Append(name);
   }
-  return list.Reordered(NameOrder().Sorted(list)).Strings();
+  std::vector<std::string> ordered;
+  for (const std::size_t index : NameOrder().Sorted(list)) {
+    ordered.emplace_back(list[index]);
+  }
+  return ordered;
 }
 
 enum class Pieces { Simple, Special, Many };
