@@ -50,6 +50,9 @@ int main(int argc, char** argv) {
     varnex::PosixFileSystem fs;
     const std::string startDirectory =
         varnex::EnterStartDirectory(fs, QFile::encodeName(QDir::homePath()).toStdString());
+    // Relative folders are taken from the start directory as text from here on; the process
+    // itself stays nowhere a drive could be unmounted from.
+    varnex::LeaveStartingDirectory();
     varnex::RegFileStore settings(varnex::RegFileStore::DefaultPath());
     varnex::TBrowseFolderDlg folderDialog(fs);
     varnex::ComRuntime media;

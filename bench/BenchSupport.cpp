@@ -35,12 +35,13 @@ void RemoveFolder(const std::string& path) {
   std::filesystem::remove_all(path);
 }
 
-void FillFolder(const std::string& folder, int count) {
+void FillFolder(const std::string& folder, int count, const std::vector<std::string>& stems) {
   for (int i = 0; i < count; ++i) {
     const char* extension = i % 2 == 0 ? (i % 10 == 0 ? ".MP3" : ".mp3") : ".txt";
     // A scrambled number, so that names do not arrive in any order.
     const unsigned scrambled = (static_cast<unsigned>(i) * 2654435761u) % 1000000007u;
-    const std::string path = folder + "/Track " + std::to_string(scrambled) + extension;
+    const std::string& stem = stems[static_cast<std::size_t>(i) % stems.size()];
+    const std::string path = folder + "/" + stem + " " + std::to_string(scrambled) + extension;
     const int fd = open(path.c_str(), O_CREAT | O_WRONLY | O_EXCL, 0644);
     if (fd < 0) {
       throw std::runtime_error("cannot create " + path);

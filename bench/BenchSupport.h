@@ -8,6 +8,11 @@
 
 namespace varnex::bench {
 
+inline double Median(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  return values[values.size() / 2];
+}
+
 // The median wall time of `runs` calls, in milliseconds.
 inline double MedianMilliseconds(int runs, const std::function<void()>& work) {
   std::vector<double> times;
@@ -18,8 +23,7 @@ inline double MedianMilliseconds(int runs, const std::function<void()>& work) {
         std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
             .count());
   }
-  std::sort(times.begin(), times.end());
-  return times[times.size() / 2];
+  return Median(std::move(times));
 }
 
 // Runs a shell command and throws its output away; the time includes reading all of it. The exit
@@ -30,9 +34,11 @@ int RunShell(const std::string& command);
 std::string MakeFolder(const std::string& prefix);
 void RemoveFolder(const std::string& path);
 
-// Creates `count` empty files; every second one ends in ".mp3" (some in upper case), the others
-// in ".txt", so half of the folder matches.
-void FillFolder(const std::string& folder, int count);
+// Creates `count` empty files, each a stem (taken in turn), a blank and a scrambled number; every
+// second one ends in ".mp3" (some in upper case), the others in ".txt", so half of the folder
+// matches.
+void FillFolder(const std::string& folder, int count,
+                const std::vector<std::string>& stems = {"Track"});
 
 std::string Quoted(const std::string& text);
 

@@ -2,11 +2,12 @@
 
 #include <QCollator>
 #include <QString>
-#include <array>
 #include <cstddef>
+#include <optional>
 #include <string>
-#include <string_view>
 #include <vector>
+
+#include "widgets/NameList.h"
 
 namespace varnex {
 
@@ -22,7 +23,8 @@ class NameOrder {
     QString text;  // the name as text when it is UTF-8
   };
 
-  // The collation of the default locale, which is the user's unless the program set another.
+  // The collation of the default locale, which is the user's unless the program set another. Its
+  // tables are loaded when two names first need it, so a list of one name or none costs nothing.
   NameOrder();
 
   Name Prepare(std::string bytes) const;
@@ -31,20 +33,17 @@ class NameOrder {
   int Compare(const Name& a, const Name& b) const;
 
   // The indices of `names` in the list's order; equal names keep the order they came in.
-  std::vector<std::size_t> Sorted(const std::vector<std::string>& names) const;
+  std::vector<std::size_t> Sorted(const NameList& names) const;
 
  private:
-  bool FastAsciiOrder(const std::vector<std::string>& names,
-                      std::vector<std::size_t>& indices) const;
-  void CollatedOrder(const std::vector<std::string>& names,
-                     std::vector<std::size_t>& indices) const;
+  const QCollator& Collator() const;
+  bool RankedOrder(const NameList& names, std::vector<std::size_t>& indices) const;
+  void CollatedOrder(const NameList& names, std::vector<std::size_t>& indices) const;
 
-  QCollator collator_;
+  mutable std::optional<QCollator> collator_;
   // The C and POSIX locales collate by code point and ignore no case; there the names are
   // compared by their case-folded bytes, so that case is ignored in every locale.
   bool byFoldedBytes_ = false;
-  // Each ASCII character's place in the collation, characters that collate equal sharing one.
-  std::array<unsigned char, 128> asciiRank_{};
 };
 
 }  // namespace varnex

@@ -128,15 +128,16 @@ class FolderTreeDialog final : public QDialog {
     }
     item->setData(0, kReadRole, true);
     const std::string folder = PathOf(item);
-    std::vector<std::string> names;
+    NameList names;
     const auto search = fs_.Find(JoinPath(folder, "*"), faDirectory);
     while (const auto entry = search->Next()) {
       if (entry->attributes & faDirectory) {
-        names.push_back(entry->name);
+        names.Append(entry->name);
       }
     }
     for (const std::size_t index : NameOrder().Sorted(names)) {
-      AddFolder(item, JoinPath(folder, names[index]), names[index]);
+      const std::string name(names[index]);
+      AddFolder(item, JoinPath(folder, name), name);
     }
     if (item->childCount() == 0) {
       item->setChildIndicatorPolicy(QTreeWidgetItem::DontShowIndicatorWhenChildless);

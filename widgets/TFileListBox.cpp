@@ -77,8 +77,8 @@ class InsertionWatch {
       : order_(order), limit_(position + 1) {}
 
   // Whether `name`, read now, goes to the position watched for.
-  bool LandsAtPosition(const std::string& name) {
-    NameOrder::Name prepared = order_.Prepare(name);
+  bool LandsAtPosition(std::string_view name) {
+    NameOrder::Name prepared = order_.Prepare(std::string(name));
     // A later name goes after the names equal to it.
     const auto before = [this](const NameOrder::Name& a, const NameOrder::Name& b) {
       return order_.Compare(a, b) < 0;
@@ -141,24 +141,20 @@ void TFileListBox::RefillList() {
   const NameOrder order;
   // The hourglass is decided while the folder is read, as a slow folder is what makes one wait.
   InsertionWatch watch(order, kHourglassPosition);
-  std::vector<std::string> names = SearchEntries(attributeWord, [&](const std::string& name) {
+  NameList names = SearchEntries(attributeWord, [&](std::string_view name) {
     if (!cursor.Shown() && watch.LandsAtPosition(name)) {
       cursor.Show();
     }
   });
-  std::vector<std::string> sorted;
-  sorted.reserve(names.size());
-  for (const std::size_t index : order.Sorted(names)) {
-    sorted.push_back(std::move(names[index]));
-  }
-  model_.SetEntries(std::move(sorted));
+  std::vector<std::size_t> sorted = order.Sorted(names);
+  model_.SetEntries(std::move(names), std::move(sorted));
 }
 
 // The admitted names of every pattern of the mask, in the order the searches give them; a name
 // that two patterns match comes twice. Each is handed to `admitted` as it is read.
-std::vector<std::string> TFileListBox::SearchEntries(
-    std::uint32_t attributeWord, const std::function<void(const std::string&)>& admitted) {
-  std::vector<std::string> names;
+NameList TFileListBox::SearchEntries(std::uint32_t attributeWord,
+                                     const std::function<void(std::string_view)>& admitted) {
+  NameList names;
   for (const std::string& pattern : SplitMask(mask_)) {
     const auto search = fs_.Find(pattern, attributeWord);
     while (auto entry = search->Next()) {
@@ -166,11 +162,11 @@ std::vector<std::string> TFileListBox::SearchEntries(
         continue;
       }
       if (entry->attributes & faDirectory) {
-        names.push_back("[" + entry->name + "]");
+        names.Append("[" + entry->name + "]");
       } else {
-        names.push_back(std::move(entry->name));
+        names.Append(entry->name);
       }
-      admitted(names.back());
+      admitted(names[names.size() - 1]);
     }
   }
   return names;
@@ -194,12 +190,18 @@ void TFileListBox::ApplyPath(const std::string& text) {
   }
   const SplitPathResult split = SplitPath(fs_, text);
   ChangeFolder(split.folder);
-  const std::string& lastPart = split.lastPart;
-  if (HasWildcards(lastPart)) {
-    SetMask(lastPart);
-  } else if (!lastPart.empty()) {
+  const std::string path = JoinPath(folderPath_, split.lastPart);
+  // A name with "*" or "?" is a pattern, unless a file of that very name is there.
+  if (HasWildcards(split.lastPart) && !IsExistingFile(fs_, path)) {
+    SetMask(split.lastPart);
+  } else if (!split.lastPart.empty()) {
+    // The name as the folder spells it, where the file system ignores case (a FAT stick). A
+    // search would take a name with "*" or "?" for a pattern.
+    const auto found =
+        HasWildcards(split.lastPart) ? std::nullopt : fs_.Find(path, kEveryEntry)->Next();
+    const std::string lastPart = found ? found->name : split.lastPart;
     SelectByName(lastPart);
-    if (!IsExistingFile(fs_, JoinPath(folderPath_, lastPart))) {
+    if (!IsExistingFile(fs_, path)) {
       throw EInvalidOperation("Invalid file name - " + text);
     }
     if (SelectedFileName().empty()) {
@@ -220,9 +222,8 @@ void TFileListBox::SelectByName(const std::string& name) {
     setCurrentIndex({});
     return;
   }
-  const QModelIndex index = model_.index(row);
-  selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
-  scrollTo(index);
+  // The view scrolls a new current row into sight itself.
+  selectionModel()->setCurrentIndex(model_.index(row), QItemSelectionModel::ClearAndSelect);
 }
 
 std::string TFileListBox::SelectedFileName() const {
@@ -230,7 +231,7 @@ std::string TFileListBox::SelectedFileName() const {
   if (selected.isEmpty()) {
     return {};
   }
-  return model_.Entries()[static_cast<std::size_t>(selected.front().row())];
+  return std::string(model_.Entry(selected.front().row()));
 }
 
 std::string TFileListBox::SelectedFilePath() const {

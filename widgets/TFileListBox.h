@@ -24,8 +24,8 @@ enum TFileAttr : std::uint32_t {
 };
 using TFileType = std::uint32_t;  // a set of TFileAttr
 
-// The files of one folder that match a mask, sorted with case ignored. The list works in the
-// process's current directory, which it leaves at its folder after reading.
+// The files of one folder that match a mask, sorted with case ignored. The list works in the file
+// system's current directory, which it leaves at its folder after reading.
 class TFileListBox : public QListView {
  public:
   TFileListBox(FileSystem& fs, QWidget* parent = nullptr);
@@ -40,7 +40,7 @@ class TFileListBox : public QListView {
   // The absolute path of the folder shown.
   const std::string& FolderPath() const { return folderPath_; }
 
-  const std::vector<std::string>& Entries() const { return model_.Entries(); }
+  std::vector<std::string> Entries() const { return model_.Entries(); }
 
   // Re-reads the entries; throws EInOutError when the folder cannot be entered, keeping them.
   void RefillList();
@@ -69,8 +69,8 @@ class TFileListBox : public QListView {
   void mouseDoubleClickEvent(QMouseEvent* event) override;
 
  private:
-  std::vector<std::string> SearchEntries(std::uint32_t attributeWord,
-                                         const std::function<void(const std::string&)>& admitted);
+  NameList SearchEntries(std::uint32_t attributeWord,
+                         const std::function<void(std::string_view)>& admitted);
   // The list reads its folder once it is shown, or once something needs its entries before that.
   void HandleNeeded();
   void Notify(const TNotifyEvent& event);

@@ -1,6 +1,7 @@
 #include "CaseFold.h"
 
 #include <QChar>
+#include <algorithm>
 
 #include "platform/Utf8.h"
 
@@ -34,10 +35,22 @@ std::string CaseFoldedKey(std::string_view name) {
 
 void AppendCaseFoldedKey(std::string& key, std::string_view name) {
   for (std::size_t offset = 0; offset < name.size();) {
-    const char32_t folded = NextFoldedCodePoint(name, offset);
-    if (folded < 0x80) {
-      key += static_cast<char>(folded);
-    } else if (folded >= kFirstRawByte) {
+    // Runs of ASCII, which most names are, are folded a run at a time.
+    const std::size_t run =
+        std::find_if(name.begin() + offset, name.end(),
+                     [](char c) { return static_cast<unsigned char>(c) >= 0x80; }) -
+        name.begin();
+    if (run > offset) {
+      const std::size_t at = key.size();
+      key.resize(at + run - offset);
+      std::transform(name.begin() + offset, name.begin() + run, key.begin() + at, [](char c) {
+        return c >= 'A' && c <= 'Z' ? static_cast<char>(c + ('a' - 'A')) : c;
+      });
+      offset = run;
+      continue;
+    }
+    const char32_t folded = NextFoldedNonAscii(name, offset);
+    if (folded >= kFirstRawByte) {
       // 0xF8 never starts UTF-8, so a stray byte sorts after every character.
       key += '\xF8';
       key += static_cast<char>(folded - kFirstRawByte);

@@ -20,6 +20,9 @@ enum FileAttribute : std::uint32_t {
   faArchive = 32,    // a regular file, or a link to one
 };
 
+// The attribute word of a search that skips nothing.
+constexpr std::uint32_t kEveryEntry = faHidden | faSysFile | faVolumeID | faDirectory | faArchive;
+
 struct FoundEntry {
   std::string name;  // the bytes the file system stores
   std::uint32_t attributes = 0;
@@ -52,7 +55,7 @@ class FileSearch {
 };
 
 // The file-system services the program needs. Paths are bytes; relative paths are taken from the
-// process's current directory.
+// file system's current directory.
 class FileSystem {
  public:
   virtual ~FileSystem() = default;
@@ -65,10 +68,11 @@ class FileSystem {
   // The attributes of a path, following links; nullopt when nothing is there.
   virtual std::optional<std::uint32_t> Attributes(const std::string& path) = 0;
 
-  // Enters a folder as the process's current directory; throws EInOutError.
+  // Enters a folder as the current directory that relative paths are taken from; throws
+  // EInOutError for a folder that is missing, not a folder, or closed to the user.
   virtual void SetCurrentDirectory(const std::string& path) = 0;
 
-  // The process's current directory as an absolute path.
+  // The current directory as an absolute path.
   virtual std::string CurrentDirectory() = 0;
 
   // Renames an entry unless something already has the new name (then file_exists); a failure

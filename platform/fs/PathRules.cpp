@@ -49,7 +49,9 @@ SplitPathResult SplitPath(FileSystem& fs, const std::string& text) {
   if (!folder.empty()) {
     fs.SetCurrentDirectory(folder);
   }
-  if (!lastPart.empty() && !HasWildcards(lastPart) && !IsExistingFile(fs, lastPart)) {
+  // A last part with "*" or "?" is a pattern, unless a folder of that very name is there.
+  if (!lastPart.empty() && !IsExistingFile(fs, lastPart) &&
+      (!HasWildcards(lastPart) || IsExistingFolder(fs, lastPart))) {
     fs.SetCurrentDirectory(lastPart);
     folder = JoinPath(folder, lastPart);
     lastPart.clear();

@@ -11,8 +11,10 @@
 #include <cerrno>
 #include <cstdlib>
 #include <utility>
+#include <vector>
 
 #include "NoReplaceRename.h"
+#include "PathRules.h"
 #include "PosixListedFolder.h"
 #include "Wildcard.h"
 #include "platform/Exception.h"
@@ -124,6 +126,29 @@ class SingleEntrySearch final : public FileSearch {
   std::optional<FoundEntry> entry_;
 };
 
+// The name of an entry as its folder holds it: a file system that ignores case (FAT, exFAT, a
+// folder with case folding) finds an entry by a name spelt otherwise. The folder is read until the
+// name given turns up byte for byte; without it, the one entry whose name differs only in case is
+// the one. The name given stands when nothing else tells.
+std::string StoredName(const std::string& folder, std::string_view name) {
+  const std::unique_ptr<DIR, DirectoryCloser> directory(opendir(folder.c_str()));
+  if (!directory) {
+    return std::string(name);
+  }
+  const WildcardPattern sameLetters(name);
+  std::vector<std::string> spellings;
+  while (const dirent* entry = readdir(directory.get())) {
+    const std::string_view candidate = entry->d_name;
+    if (candidate == name) {
+      return std::string(name);
+    }
+    if (sameLetters.Matches(candidate)) {
+      spellings.emplace_back(candidate);
+    }
+  }
+  return spellings.size() == 1 ? spellings.front() : std::string(name);
+}
+
 class EmptySearch final : public FileSearch {
  public:
   using FileSearch::FileSearch;
@@ -132,8 +157,22 @@ class EmptySearch final : public FileSearch {
 
 }  // namespace
 
-std::unique_ptr<FileSearch> PosixFileSystem::Find(const std::string& pattern,
+PosixFileSystem::PosixFileSystem() {
+  const std::unique_ptr<char, decltype(&std::free)> path(getcwd(nullptr, 0), &std::free);
+  if (path) {
+    current_ = path.get();
+  } else {
+    noCurrentError_ = errno;
+  }
+}
+
+std::string PosixFileSystem::Resolved(const std::string& path) const {
+  return current_.empty() ? path : AbsolutePath(path, current_);
+}
+
+std::unique_ptr<FileSearch> PosixFileSystem::Find(const std::string& relativePattern,
                                                   std::uint32_t attributeWord) {
+  const std::string pattern = Resolved(relativePattern);
   const std::size_t slash = pattern.rfind('/');
   const std::string folder =
       slash == std::string::npos ? "." : pattern.substr(0, slash == 0 ? 1 : slash);
@@ -143,11 +182,11 @@ std::unique_ptr<FileSearch> PosixFileSystem::Find(const std::string& pattern,
     return std::make_unique<EmptySearch>();
   }
   if (!HasWildcards(namePattern)) {
-    // File names are case-sensitive here, so a plain name is one entry and needs no folder scan.
+    // A plain name is one entry, the one the file system finds by it.
     std::optional<FoundEntry> entry;
     const auto attributes = Attributes(pattern);
     if (attributes && !(*attributes & ExclusionWord(attributeWord))) {
-      entry = FoundEntry{std::string(namePattern), *attributes};
+      entry = FoundEntry{StoredName(folder, namePattern), *attributes};
     }
     return std::make_unique<SingleEntrySearch>(std::move(entry));
   }
@@ -158,7 +197,8 @@ std::unique_ptr<FileSearch> PosixFileSystem::Find(const std::string& pattern,
   return std::make_unique<DirectorySearch>(directory, namePattern, attributeWord);
 }
 
-std::optional<std::uint32_t> PosixFileSystem::Attributes(const std::string& path) {
+std::optional<std::uint32_t> PosixFileSystem::Attributes(const std::string& relativePath) {
+  const std::string path = Resolved(relativePath);
   struct stat status;
   std::uint32_t attributes;
   if (stat(path.c_str(), &status) == 0) {
@@ -178,36 +218,49 @@ std::optional<std::uint32_t> PosixFileSystem::Attributes(const std::string& path
   return attributes;
 }
 
+// Checked as entering the folder would be: the path found, a folder, and one the user may search,
+// each failure with the code entering gives.
 void PosixFileSystem::SetCurrentDirectory(const std::string& path) {
-  if (chdir(path.c_str()) != 0) {
+  const std::unique_ptr<char, decltype(&std::free)> real(realpath(Resolved(path).c_str(), nullptr),
+                                                         &std::free);
+  struct stat status;
+  if (!real || stat(real.get(), &status) != 0) {
     throw EInOutError::FromErrno(errno);
   }
-  entered_.clear();
-  entered_ = CurrentDirectory();
+  if (!S_ISDIR(status.st_mode)) {
+    throw EInOutError::FromErrno(ENOTDIR);
+  }
+  if (faccessat(AT_FDCWD, real.get(), X_OK, AT_EACCESS) != 0) {
+    throw EInOutError::FromErrno(errno);
+  }
+  current_ = real.get();
 }
 
 std::string PosixFileSystem::CurrentDirectory() {
-  const std::unique_ptr<char, decltype(&std::free)> path(getcwd(nullptr, 0), &std::free);
-  if (!path) {
-    if (errno == ENOENT && !entered_.empty()) {
-      return entered_;  // removed under us; relative names there fail as "File not found"
-    }
-    throw EInOutError::FromErrno(errno);
+  if (current_.empty()) {
+    throw EInOutError::FromErrno(noCurrentError_);
   }
-  return path.get();
+  return current_;
+}
+
+void LeaveStartingDirectory() {
+  if (chdir("/") != 0) {
+    // The root is always there to enter; nothing is lost where it is not.
+  }
 }
 
 std::error_code PosixFileSystem::RenameNoReplace(const std::string& from, const std::string& to) {
-  return RenameWithoutReplacing(from, to).error;
+  return RenameWithoutReplacing(Resolved(from), Resolved(to)).error;
 }
 
 bool PosixFileSystem::SameEntry(const std::string& first, const std::string& second) {
   struct stat a, b;
-  return lstat(first.c_str(), &a) == 0 && lstat(second.c_str(), &b) == 0 && a.st_dev == b.st_dev &&
-         a.st_ino == b.st_ino;
+  return lstat(Resolved(first).c_str(), &a) == 0 && lstat(Resolved(second).c_str(), &b) == 0 &&
+         a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
-bool PosixFileSystem::IsEmptyEntry(const std::string& path) {
+bool PosixFileSystem::IsEmptyEntry(const std::string& relativePath) {
+  const std::string path = Resolved(relativePath);
   struct stat status;
   if (lstat(path.c_str(), &status) != 0) {
     return false;
@@ -268,7 +321,8 @@ bool IsMountPoint(const char* path, const struct stat& entry, const struct stat&
 
 // The checks in the order the kernel makes them, so that the first refusal found is the one a
 // rename would give.
-std::error_code PosixFileSystem::RenameRefusal(const std::string& path) {
+std::error_code PosixFileSystem::RenameRefusal(const std::string& relativePath) {
+  const std::string path = Resolved(relativePath);
   const std::size_t slash = path.rfind('/');
   const std::string folder =
       slash == std::string::npos ? "." : path.substr(0, slash == 0 ? 1 : slash);

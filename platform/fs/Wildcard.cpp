@@ -1,5 +1,8 @@
 #include "Wildcard.h"
 
+#include <algorithm>
+#include <iterator>
+
 #include "CaseFold.h"
 
 namespace varnex {
@@ -10,9 +13,22 @@ namespace {
 constexpr char32_t kAnyRun = 0xFFFFFFFF;
 constexpr char32_t kAnyOne = 0xFFFFFFFE;
 
+bool IsAscii(std::string_view text) {
+  return std::all_of(text.begin(), text.end(),
+                     [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+char AsciiLower(char c) {
+  return c >= 'A' && c <= 'Z' ? static_cast<char>(c + ('a' - 'A')) : c;
+}
+
 }  // namespace
 
 WildcardPattern::WildcardPattern(std::string_view pattern) : matchesEverything_(pattern == "*.*") {
+  const std::string_view ending = pattern.substr(std::min<std::size_t>(1, pattern.size()));
+  if (pattern.size() > 1 && pattern.front() == '*' && !HasWildcards(ending) && IsAscii(ending)) {
+    std::transform(ending.begin(), ending.end(), std::back_inserter(asciiEnding_), AsciiLower);
+  }
   for (std::size_t offset = 0; offset < pattern.size();) {
     if (pattern[offset] == '*' || pattern[offset] == '?') {
       tokens_.push_back(pattern[offset] == '*' ? kAnyRun : kAnyOne);
@@ -28,6 +44,14 @@ WildcardPattern::WildcardPattern(std::string_view pattern) : matchesEverything_(
 bool WildcardPattern::Matches(std::string_view name) const {
   if (matchesEverything_) {
     return true;
+  }
+  // ASCII bytes are whole characters, so the last bytes are the last characters when all are ASCII.
+  if (!asciiEnding_.empty() && name.size() >= asciiEnding_.size()) {
+    const std::string_view last = name.substr(name.size() - asciiEnding_.size());
+    if (IsAscii(last)) {
+      return std::equal(last.begin(), last.end(), asciiEnding_.begin(),
+                        [](char a, char b) { return AsciiLower(a) == b; });
+    }
   }
   std::size_t token = 0;
   std::size_t offset = 0;

@@ -17,6 +17,9 @@ class WildcardPattern {
  private:
   std::vector<char32_t> tokens_;
   bool matchesEverything_ = false;
+  // For "*" and a plain ASCII ending ("*.mp3"), the ending in lower case: a name whose last bytes
+  // are ASCII is matched by comparing just those.
+  std::string asciiEnding_;
 };
 
 bool HasWildcards(std::string_view text);

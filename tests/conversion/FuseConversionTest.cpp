@@ -23,114 +23,18 @@
 #include "platform/fs/PosixFileSystem.h"
 #include "platform/fs/PosixJournalStorage.h"
 #include "tests/support/InterruptedPass.h"
+#include "tests/support/MountedImage.h"
 #include "tests/support/TempFolder.h"
 
 namespace varnex {
 namespace {
 
+using test::MountedImage;
 using test::NamesIn;
 using test::ReadFile;
+using test::Run;
+using test::SkipReason;
 using test::TempFolder;
-
-// The first line a shell command prints; throws when it fails.
-std::string Run(const std::string& command) {
-  FILE* pipe = popen((command + " 2>/dev/null").c_str(), "r");
-  std::array<char, 512> line{};
-  const bool read = fgets(line.data(), line.size(), pipe) != nullptr;
-  if (pclose(pipe) != 0) {
-    throw std::runtime_error("failed: " + command);
-  }
-  std::string text = read ? line.data() : "";
-  while (!text.empty() && text.back() == '\n') {
-    text.pop_back();
-  }
-  return text;
-}
-
-// A file system image mounted through FUSE for the test's lifetime.
-class MountedImage {
- public:
-  // Throws std::runtime_error when the image cannot be made or mounted, leaving nothing behind.
-  MountedImage(const TempFolder& work, const std::string& kind) : mountPoint_(work.Folder("mnt")) {
-    try {
-      Mount(work, kind);
-    } catch (const std::runtime_error&) {
-      Release();
-      throw;
-    }
-  }
-  MountedImage(const MountedImage&) = delete;
-  MountedImage& operator=(const MountedImage&) = delete;
-  ~MountedImage() { Release(); }
-
-  const std::string& Path() const { return mountPoint_; }
-
-  // Unmounted and mounted again, as a removable drive plugged in again is.
-  void Remount() {
-    Run("umount " + mountPoint_);
-    Run((kind_ == "exfat" ? "mount.exfat-fuse " : "mount ") + loopDevice_ + " " + mountPoint_);
-  }
-
- private:
-  void Mount(const TempFolder& work, const std::string& kind) {
-    kind_ = kind;
-    if (kind == "local") {
-      return;  // the temporary folder's own file system
-    }
-    if (kind == "tmpfs") {
-      Run("mount -t tmpfs -o size=32M tmpfs " + mountPoint_);
-    } else {
-      const std::string image = work / "disk.img";
-      Run("truncate -s 64M " + image);  // room for the large folder of the undo test
-      if (kind == "ntfs") {
-        Run("mkntfs -F -Q -q " + image);
-        Run("ntfs-3g " + image + " " + mountPoint_);
-      } else {
-        Run((kind == "ext4" ? "mkfs.ext4 -q -F " : "mkfs.exfat ") + image);
-        // exfat-fuse as root wants a block device
-        loopDevice_ = Run("losetup -f --show " + image);
-        Run((kind == "ext4" ? "mount " : "mount.exfat-fuse ") + loopDevice_ + " " + mountPoint_);
-      }
-    }
-    struct stat mounted, parent;
-    if (stat(mountPoint_.c_str(), &mounted) != 0 || stat(work.Path().c_str(), &parent) != 0 ||
-        mounted.st_dev == parent.st_dev) {
-      throw std::runtime_error(kind + " image is not mounted at " + mountPoint_);
-    }
-  }
-
-  void Release() {
-    std::system(("umount " + mountPoint_ + " 2>/dev/null").c_str());
-    if (!loopDevice_.empty()) {
-      std::system(("losetup -d " + loopDevice_ + " 2>/dev/null").c_str());
-    }
-  }
-
-  std::string mountPoint_;
-  std::string loopDevice_;
-  std::string kind_;
-};
-
-std::string SkipReason(const std::string& kind) {
-  if (kind == "local") {
-    return {};
-  }
-  if (geteuid() != 0) {
-    return "mounting images needs root";
-  }
-  const bool fuse = kind == "ntfs" || kind == "exfat";
-  if (fuse && access("/dev/fuse", R_OK | W_OK) != 0) {
-    return "/dev/fuse is missing here";
-  }
-  const char* tools = kind == "ntfs"    ? "mkntfs ntfs-3g"
-                      : kind == "exfat" ? "mkfs.exfat mount.exfat-fuse losetup"
-                      : kind == "ext4"  ? "mkfs.ext4 losetup mount"
-                                        : "mount";
-  if (std::system((std::string("command -v ") + tools + " >/dev/null 2>&1").c_str()) != 0) {
-    return std::string("missing ") + tools;
-  }
-  return {};
-}
 
 void Write(const std::string& path, const std::string& content) {
   std::ofstream(path, std::ios::binary) << content;
@@ -343,8 +247,8 @@ TEST(FuseListing, ListingThatFailsPartWayIsAFailure) {
   const std::string image = work / "disk.img";
   const std::string mountPoint = work.Folder("mnt");
   try {
-    varnex::Run("truncate -s 32M " + image);
-    varnex::Run("mkntfs -F -Q -q " + image);
+    test::Run("truncate -s 32M " + image);
+    test::Run("mkntfs -F -Q -q " + image);
   } catch (const std::runtime_error& refused) {
     GTEST_SKIP() << refused.what();
   }

@@ -116,6 +116,42 @@ TEST_F(FileListBoxTest, PatternPathBecomesTheMask) {
   EXPECT_EQ(list.Entries(), Names{"c.iad"});
 }
 
+// A name holding "*" or "?" is that name when an entry of that name is there, a pattern otherwise.
+TEST_F(FileListBoxTest, RealNamesWithWildcardsAreNamesFirst) {
+  folder.Folder("a*b");
+  folder.Folder("aXb");
+  folder.File("a*b/x.mp3");
+  folder.File("aXb/y.mp3");
+  folder.File("c?d.mp3");
+  folder.File("cXd.mp3");
+  Show();
+  struct Case {
+    std::string text;
+    std::string folderPath;
+    std::string mask;
+    Names entries;
+    std::string selected;
+  };
+  const Case cases[] = {
+      {folder / "a*b", folder / "a*b", "*.mp3", {"x.mp3"}, ""},
+      {folder / "c?d.mp3",
+       folder.Path(),
+       "*.mp3",
+       {"A.MP3", "b.mp3", "c?d.mp3", "cXd.mp3"},
+       "c?d.mp3"},
+      {folder / "a?b", folder.Path(), "a?b", {}, ""},  // no such name: a pattern
+      {folder / "c?d.iad", folder.Path(), "c?d.iad", {}, ""},
+  };
+  for (const Case& c : cases) {
+    list.SetMask("*.mp3");
+    list.ApplyPath(c.text);
+    EXPECT_EQ(list.FolderPath(), c.folderPath) << c.text;
+    EXPECT_EQ(list.Mask(), c.mask) << c.text;
+    EXPECT_EQ(list.Entries(), c.entries) << c.text;
+    EXPECT_EQ(list.SelectedFileName(), c.selected) << c.text;
+  }
+}
+
 TEST_F(FileListBoxTest, NamesKeepTheirBytes) {
   const std::string odd = "caf\xE9 \"quoted\"\nline.mp3";
   folder.File(odd, "odd");
@@ -159,6 +195,19 @@ TEST_F(FileListBoxTest, FileAppliedBeforeTheListIsShownStaysSelected) {
   list.show();
   EXPECT_EQ(list.SelectedFilePath(), folder / "other/x.mp3");
   EXPECT_EQ(list.Entries(), (Names{"x.mp3", "y.mp3"}));
+}
+
+TEST_F(FileListBoxTest, SelectedFileIsScrolledIntoView) {
+  folder.Folder("many");
+  for (int i = 0; i < 40; ++i) {
+    folder.File("many/" + std::to_string(100 + i) + ".mp3");
+  }
+  list.resize(200, 60);
+  Show();
+  list.ApplyPath(folder / "many/139.mp3");
+  const QRect row = list.visualRect(list.currentIndex());
+  EXPECT_TRUE(row.top() >= 0 && row.bottom() <= list.viewport()->rect().bottom())
+      << "the selected file is out of sight";
 }
 
 TEST_F(FileListBoxTest, SameFolderAgainIsNotReread) {

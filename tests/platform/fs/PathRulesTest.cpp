@@ -48,11 +48,19 @@ TEST_F(SplitPathTest, RootAndRelativeNames) {
   EXPECT_EQ(Split("/tmp").folder, "/tmp");
   EXPECT_EQ(Split("music").folder, folder / "music");  // a bare name is taken from here
   EXPECT_EQ(Split("[music]").folder, folder / "music");
+  EXPECT_EQ(Split("[]").folder, folder.Path());  // brackets around nothing: here
   // A one-letter relative folder stays relative; it must not turn into a folder of the root.
   EXPECT_EQ(Split("music/a").folder, "music/a");
   fs.SetCurrentDirectory(folder / "music");
   EXPECT_EQ(Split("a/").folder, "a");
   EXPECT_EQ(Split("a").folder, folder / "music/a");
+}
+
+TEST_F(SplitPathTest, FolderNamedWithWildcardsIsThatFolder) {
+  const std::string odd = folder.Folder("music/a*?");
+  EXPECT_EQ(Split(odd).folder, odd);
+  EXPECT_EQ(Split(odd).lastPart, "");
+  EXPECT_EQ(Split(folder / "music/a?*").lastPart, "a?*");  // no such folder: a pattern
 }
 
 TEST_F(SplitPathTest, MissingPartsFailAndTheCurrentDirectoryStays) {

@@ -3,6 +3,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <functional>
 #include <map>
 #include <set>
@@ -94,9 +95,25 @@ TEST_F(MixedFolder, ReadOnlyIsWhatTheUserMayNotWrite) {
   chown((folder / "plain.mp3").c_str(), AnotherUser::kUid, AnotherUser::kGid);  // theirs to write
   EXPECT_TRUE(other.Runs([&] {
     const auto found = Search(fs, folder / "*.mp3", 63);
-    return (found.at("locked.mp3") & faReadOnly) && !(found.at("plain.mp3") & faReadOnly) &&
-           (found.at("Upper.MP3") & faReadOnly);
+    // Told alike by a search and by the path alone.
+    const auto readOnly = [&](const std::string& name) {
+      return std::pair<bool, bool>(found.at(name) & faReadOnly,
+                                   *fs.Attributes(folder / name) & faReadOnly);
+    };
+    const std::pair<bool, bool> yes{true, true};
+    const std::pair<bool, bool> no{false, false};
+    return readOnly("locked.mp3") == yes && readOnly("Upper.MP3") == yes &&
+           readOnly("plain.mp3") == no;
   }));
+}
+
+// The folder of an entry directly under the root is the root itself.
+TEST(PosixFileSystem, EntriesDirectlyUnderTheRootHaveTheRootForFolder) {
+  PosixFileSystem fs;
+  EXPECT_TRUE(Names(Search(fs, "/*", faDirectory)).count("tmp"));
+  EXPECT_EQ(Names(Search(fs, "/tmp", faDirectory)), std::set<std::string>{"tmp"});
+  // Whether an entry may move is asked of its folder, however the path is spelt.
+  EXPECT_EQ(fs.RenameRefusal("/tmp"), fs.RenameRefusal("/./tmp"));
 }
 
 TEST_F(MixedFolder, PlainNameFindsThatEntryAlone) {
@@ -142,6 +159,80 @@ TEST(PosixFileSystem, EntersFoldersAndReportsWhyNot) {
   EXPECT_EQ(codeFor(folder.File("file")), 3);
   EXPECT_EQ(codeFor(folder.Symlink("loop", "loop")), 3);
   EXPECT_EQ(fs.CurrentDirectory(), sub);  // failures leave the current directory alone
+}
+
+// Entering a folder gives what changing the process's working directory gives (the same folder, or
+// the same error), yet the working directory stays where it is.
+TEST(PosixFileSystem, EntersFoldersAsChangingTheWorkingDirectoryWould) {
+  TempFolder folder;
+  folder.Folder("sub");
+  folder.Folder("sub/inner");
+  folder.File("file");
+  folder.Symlink("loop", "loop");
+  folder.Symlink("broken", "nowhere");
+  folder.Symlink("link", "sub/inner");
+  const std::string startedIn = std::filesystem::current_path();
+  const auto bySystem = [&](const std::string& path) {
+    std::filesystem::current_path(folder.Path());
+    const std::string result =
+        chdir(path.c_str()) == 0
+            ? std::filesystem::current_path().string()
+            : "error " + std::to_string(EInOutError::FromErrno(errno).ErrorCode());
+    std::filesystem::current_path(startedIn);
+    return result;
+  };
+  const auto byFileSystem = [&](const std::string& path) {
+    PosixFileSystem fs;
+    fs.SetCurrentDirectory(folder.Path());
+    try {
+      fs.SetCurrentDirectory(path);
+      return fs.CurrentDirectory();
+    } catch (const EInOutError& error) {
+      EXPECT_EQ(fs.CurrentDirectory(), folder.Path()) << path;
+      return "error " + std::to_string(error.ErrorCode());
+    }
+  };
+  for (const std::string& path : std::vector<std::string>{
+           folder / "sub", "sub", "sub/", "./sub/inner/..", "link", "link/..", "/", "//", "..",
+           "missing", "missing/x", "file", "file/", "file/x", "loop", "broken", "",
+           std::string(300, 'x'), folder / "sub/../file"}) {
+    EXPECT_EQ(byFileSystem(path), bySystem(path)) << path;
+  }
+  EXPECT_EQ(std::filesystem::current_path(), startedIn);
+}
+
+// Relative names everywhere are taken from the file system's own directory, whatever the process's
+// working directory is.
+TEST(PosixFileSystem, RelativeNamesAreTakenFromItsOwnDirectory) {
+  TempFolder folder;
+  folder.Folder("sub");
+  folder.File("a.mp3");
+  PosixFileSystem fs;
+  fs.SetCurrentDirectory(folder.Path());
+  EXPECT_EQ(fs.Attributes("sub"), faDirectory);
+  EXPECT_EQ(Names(Search(fs, "*.mp3", 0)), std::set<std::string>{"a.mp3"});
+  EXPECT_EQ(Names(Search(fs, "a.mp3", 0)), std::set<std::string>{"a.mp3"});
+  EXPECT_FALSE(fs.RenameNoReplace("a.mp3", "b.mp3"));
+  EXPECT_TRUE(fs.SameEntry("b.mp3", folder / "b.mp3"));
+  EXPECT_TRUE(fs.IsEmptyEntry("sub"));
+  EXPECT_FALSE(fs.RenameRefusal("b.mp3"));
+  fs.SetCurrentDirectory("sub");
+  EXPECT_EQ(fs.CurrentDirectory(), folder / "sub");
+}
+
+// In a sticky folder (like /tmp) an entry moves for its owner, the folder's owner, and root.
+TEST(PosixFileSystem, RootMayMoveAnyEntryOfAStickyFolder) {
+  if (geteuid() != 0) {
+    GTEST_SKIP() << "owners other than the user are made by root";
+  }
+  TempFolder folder;
+  const std::string shared = folder.Folder("shared");
+  chmod(shared.c_str(), 01777);
+  const std::string theirs = folder.File("shared/theirs.mp3");
+  ASSERT_EQ(chown(shared.c_str(), AnotherUser::kUid, AnotherUser::kGid), 0);
+  ASSERT_EQ(chown(theirs.c_str(), AnotherUser::kUid, AnotherUser::kGid), 0);
+  PosixFileSystem fs;
+  EXPECT_FALSE(fs.RenameRefusal(theirs));
 }
 
 TEST(PosixFileSystem, FolderClosedToTheUserCannotBeEntered) {

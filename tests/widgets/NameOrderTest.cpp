@@ -1,0 +1,98 @@
+#include <gtest/gtest.h>
+
+#include <QCollator>
+#include <QLocale>
+#include <algorithm>
+#include <numeric>
+#include <random>
+
+#include "platform/fs/CaseFold.h"
+#include "widgets/NameOrder.h"
+
+namespace varnex {
+namespace {
+
+bool IsUtf8(const std::string& name) {
+  return QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size())).toUtf8() ==
+         QByteArray::fromStdString(name);
+}
+
+// The list's order spelt out plainly: UTF-8 names by the collation with case ignored, then the
+// others by their case-folded bytes (all of them so in the C locale), ties by bytes, then as read.
+std::vector<std::string> PlainOrder(const std::vector<std::string>& names) {
+  QCollator collator;
+  collator.setCaseSensitivity(Qt::CaseInsensitive);
+  const bool byBytes = QLocale().language() == QLocale::C;
+  const auto rank = [&](const std::string& a, const std::string& b) {
+    if (IsUtf8(a) != IsUtf8(b)) {
+      return IsUtf8(a) ? -1 : 1;
+    }
+    const int collated = IsUtf8(a) && !byBytes ? collator.compare(QString::fromStdString(a),
+                                                                  QString::fromStdString(b))
+                                               : CaseFoldedKey(a).compare(CaseFoldedKey(b));
+    return collated != 0 ? collated : a.compare(b);
+  };
+  std::vector<std::string> sorted = names;
+  std::stable_sort(sorted.begin(), sorted.end(),
+                   [&](const std::string& a, const std::string& b) { return rank(a, b) < 0; });
+  return sorted;
+}
+
+std::vector<std::string> Ordered(const std::vector<std::string>& names) {
+  NameList list;
+  for (const std::string& name : names) {
+    list.Append(name);
+  }
+  std::vector<std::string> ordered;
+  for (const std::size_t index : NameOrder().Sorted(list)) {
+    ordered.emplace_back(list[index]);
+  }
+  return ordered;
+}
+
+enum class Pieces { Simple, Special, Many };
+
+// Names made of pieces that collate simply (letters of several scripts with and without accents,
+// in both cases), or also of pieces that do not (letters collated in pairs or expanded, ignorable
+// and combining marks, Korean syllables, Thai vowels written first, bytes that are not UTF-8), or
+// of more distinct characters than a byte can rank.
+std::vector<std::string> Names(Pieces kind, unsigned seed) {
+  std::vector<std::string> pieces = {"a", "A", "b",  "B",  "e", "E",  "é", "É",     "è",   "ê", "z",
+                                     "o", "ö", "Ö",  "1",  "2", "10", " ", "-",     "_",   "ω", "Ω",
+                                     "д", "Д", "東", "京", "ש", "ئ",  "🎵", "Track", "song"};
+  if (kind == Pieces::Special) {
+    pieces.insert(pieces.end(), {"ch", "Ch", "c",  "h", "ß",    "ss",   "æ",         "ae",   "aa",
+                                 "å",  "ø",  "ſ",  "K", "İ",    "ı",    "e\xCC\x81", "\x01", "가",
+                                 "각", "나", "เก", "ก", "\xFF", "\xC3", "caf\xE9"});
+  }
+  if (kind == Pieces::Many) {
+    for (char32_t character = 0x4E00; character < 0x4E00 + 400; ++character) {
+      pieces.push_back(QString::fromUcs4(&character, 1).toStdString());
+    }
+  }
+  std::mt19937 random(seed);
+  std::vector<std::string> names;
+  for (int i = 0; i < 1500; ++i) {
+    std::string name;
+    for (int count = 1 + static_cast<int>(random() % 4); count > 0; --count) {
+      name += pieces[random() % pieces.size()];
+    }
+    names.push_back(name + ".mp3");
+  }
+  names.push_back(names.front());  // the same name twice, as two patterns of a mask give it
+  return names;
+}
+
+TEST(NameOrder, IsTheCollationsWithCaseIgnoredInEveryLocale) {
+  for (const char* locale : {"C", "en_US", "fr_FR", "cs_CZ", "da_DK", "de_DE", "ko_KR", "th_TH"}) {
+    QLocale::setDefault(QLocale(QString::fromLatin1(locale)));
+    for (const Pieces kind : {Pieces::Simple, Pieces::Special, Pieces::Many}) {
+      const std::vector<std::string> names = Names(kind, 7);
+      EXPECT_EQ(Ordered(names), PlainOrder(names)) << locale << " " << static_cast<int>(kind);
+    }
+  }
+  QLocale::setDefault(QLocale::system());
+}
+
+}  // namespace
+}  // namespace varnex
