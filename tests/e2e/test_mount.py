@@ -56,7 +56,7 @@ class MountTest(unittest.TestCase):
             self.assertEqual(program.list_items(), ["song.mp3"])  # still shown, nothing asked
 
             program.click(program.button("About..."))
-            program.click(program.find("label", "Homepage of Tomvik"))
+            program.click(program.find("link", "Homepage of Tomvik"))
             def noted():
                 if os.path.exists(started_in):
                     with open(started_in) as f:
