@@ -28,6 +28,14 @@ namespace {
 
 const std::string kSettingsKey = "Software\\Varnex";
 
+// True while the graph is still making a file ready to play: it will start once that is done.
+bool IsMadeReady(TFilterGraph& graph) {
+  ComPtr<IMediaControl> control;
+  FILTER_STATE state;
+  return Succeeded(graph.QueryInterface(IID_IMediaControl, control.Out())) &&
+         control->GetState(0, &state) == VFW_S_STATE_INTERMEDIATE && state == State_Paused;
+}
+
 QFont DesignFont(int pixelSize, bool bold = false) {
   QFont font(QStringLiteral("MS Sans Serif"));
   font.setStyleHint(QFont::SansSerif);
@@ -220,7 +228,7 @@ void TMp3Form::rgClick() {
   const bool mp3 = rg->ItemIndex() == 0;
   const QString caption = mp3 ? QStringLiteral("mp3 => iad") : QStringLiteral("iad => mp3");
   try {
-    FileListBox1->SetMask(mp3 ? "*.mp3" : "*.iad");
+    FileListBox1->SetMask("*." + std::string(mp3 ? kMp3 : kIad));
   } catch (const std::exception&) {
     // The folder went away under the list: the choice, the caption and the list still agree,
     // with no names left from a folder that is gone, and the failure goes on to the report.
@@ -298,9 +306,10 @@ void TMp3Form::SpeedButton1Click() {
   FileListBox1DblClick();
 }
 
-// Stops a playing file. Unguarded: a stop the graph refuses reaches the general error report.
+// Stops a playing file, and one still being made ready, which would otherwise start after the
+// person asked for quiet. Unguarded: a stop the graph refuses reaches the general error report.
 void TMp3Form::FileListBox1Click() {
-  if (dm_ != nullptr && dm_->fg.GetPlayState() == psRunning) {
+  if (dm_ != nullptr && (dm_->fg.GetPlayState() == psRunning || IsMadeReady(dm_->fg))) {
     dm_->fg.Stop();
   }
 }

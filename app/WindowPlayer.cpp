@@ -48,7 +48,6 @@ WindowPlayer::WindowPlayer(TMp3Form& form, Tdm& dm) : form_(form), dm_(dm) {
           &PlayerNotifier::SelectionChanged);
   connect(list->model(), &QAbstractItemModel::rowsRemoved, notifier,
           &PlayerNotifier::SelectionChanged);
-  connect(form_.SpeedButton2, &QToolButton::clicked, this, [this] { CancelPendingPlay(); });
 }
 
 WindowPlayer::~WindowPlayer() {
@@ -72,7 +71,6 @@ void WindowPlayer::Play() {
 
 void WindowPlayer::Stop() {
   ReportingFailures([this] { form_.SpeedButton2Click(); });
-  CancelPendingPlay();
 }
 
 bool WindowPlayer::IsPlaying() {
@@ -184,16 +182,6 @@ void WindowPlayer::SettleNewGraph() {
 
 bool WindowPlayer::Selected() const {
   return !form_.FileListBox1->SelectedFilePath().empty();
-}
-
-// A stop asked for while a file is still being made ready to play keeps it from starting.
-void WindowPlayer::CancelPendingPlay() {
-  ComPtr<IMediaControl> control;
-  FILTER_STATE state;
-  if (Succeeded(dm_.fg.QueryInterface(IID_IMediaControl, control.Out())) &&
-      control->GetState(0, &state) == VFW_S_STATE_INTERMEDIATE && state == State_Paused) {
-    control->Stop();
-  }
 }
 
 }  // namespace varnex

@@ -36,7 +36,6 @@ class WindowPlayer final : public QObject, public Player {
   void GraphEvent(std::int32_t code, LONG_PTR param1);
   void SettleNewGraph();
   bool Selected() const;
-  void CancelPendingPlay();
 
   TMp3Form& form_;
   Tdm& dm_;

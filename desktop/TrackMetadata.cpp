@@ -3,6 +3,8 @@
 #include <QDBusObjectPath>
 #include <QStringList>
 
+#include "platform/fs/PathParts.h"
+
 namespace varnex {
 
 namespace {
@@ -14,8 +16,7 @@ QString FromBytes(const std::string& text) {
 }  // namespace
 
 QString TitleFromFileName(const std::string& path) {
-  const std::size_t slash = path.rfind('/');
-  std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+  std::string name(NameOf(path));
   const std::size_t dot = name.rfind('.');
   if (dot != std::string::npos && dot > 0) {
     name.erase(dot);

@@ -1,5 +1,6 @@
 #include "PathRules.h"
 
+#include "PathParts.h"
 #include "Wildcard.h"
 
 namespace varnex {
@@ -38,7 +39,7 @@ SplitPathResult SplitPath(FileSystem& fs, const std::string& text) {
   if (folder.size() >= 2 && folder.front() == '[' && folder.back() == ']') {
     folder = folder.substr(1, folder.size() - 2);
   }
-  std::string lastPart = folder.substr(folder.rfind('/') + 1);
+  std::string lastPart(NameOf(folder));
   if (folder.size() == lastPart.size() + 1) {
     folder = kRootFolder;
   } else if (folder.size() > lastPart.size()) {

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "NoReplaceRename.h"
+#include "PathParts.h"
 #include "PathRules.h"
 #include "PosixListedFolder.h"
 #include "Wildcard.h"
@@ -173,11 +174,8 @@ std::string PosixFileSystem::Resolved(const std::string& path) const {
 std::unique_ptr<FileSearch> PosixFileSystem::Find(const std::string& relativePattern,
                                                   std::uint32_t attributeWord) {
   const std::string pattern = Resolved(relativePattern);
-  const std::size_t slash = pattern.rfind('/');
-  const std::string folder =
-      slash == std::string::npos ? "." : pattern.substr(0, slash == 0 ? 1 : slash);
-  const std::string_view namePattern =
-      std::string_view(pattern).substr(slash == std::string::npos ? 0 : slash + 1);
+  const std::string folder(FolderOf(pattern));
+  const std::string_view namePattern = NameOf(pattern);
   if (namePattern.empty() || IsDotOrDotDot(namePattern)) {
     return std::make_unique<EmptySearch>();
   }
@@ -208,8 +206,7 @@ std::optional<std::uint32_t> PosixFileSystem::Attributes(const std::string& rela
   } else {
     return std::nullopt;
   }
-  const std::size_t slash = path.rfind('/');
-  if (IsHiddenName(std::string_view(path).substr(slash == std::string::npos ? 0 : slash + 1))) {
+  if (IsHiddenName(NameOf(path))) {
     attributes |= faHidden;
   }
   if (IsReadOnly(AT_FDCWD, path.c_str())) {
@@ -323,9 +320,7 @@ bool IsMountPoint(const char* path, const struct stat& entry, const struct stat&
 // rename would give.
 std::error_code PosixFileSystem::RenameRefusal(const std::string& relativePath) {
   const std::string path = Resolved(relativePath);
-  const std::size_t slash = path.rfind('/');
-  const std::string folder =
-      slash == std::string::npos ? "." : path.substr(0, slash == 0 ? 1 : slash);
+  const std::string folder(FolderOf(path));
   struct stat entry, parent;
   if (lstat(path.c_str(), &entry) != 0 || stat(folder.c_str(), &parent) != 0) {
     return Errno(errno);

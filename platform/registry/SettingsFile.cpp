@@ -9,6 +9,7 @@
 #include <climits>
 
 #include "platform/fs/NoReplaceRename.h"
+#include "platform/fs/PathParts.h"
 
 namespace varnex {
 
@@ -104,8 +105,7 @@ bool SettingsFile::Replace(std::string_view text) const {
     return false;
   }
   // So that the new name survives a crash too; the file is in place already, whatever this says.
-  const std::size_t slash = target.rfind('/');
-  const std::string folder = slash == std::string::npos ? "." : target.substr(0, slash + 1);
+  const std::string folder(FolderOf(target));
   if (const int folderFd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
       folderFd >= 0) {
     fsync(folderFd);

@@ -312,6 +312,9 @@ TEST_F(WindowPlayerTest, AStopWhileAFileIsMadeReadyKeepsItFromStarting) {
   script.state = State_Paused;
   player->Stop();
   EXPECT_EQ(TakeLog(), Log{"graph1 Stop"});
+  script.state = State_Paused;
+  form->FileListBox1Click();  // a click in the list stops it as well
+  EXPECT_EQ(TakeLog(), Log{"graph1 Stop"});
 }
 
 }  // namespace
