@@ -4,7 +4,8 @@
 #include <QFontDatabase>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QStyleOptionFocusRect>
+#include <QPen>
+#include <QStyle>
 
 #include "widgets/Accessible.h"
 #include "widgets/Colours.h"
@@ -161,11 +162,11 @@ void TUrlLabel::paintEvent(QPaintEvent*) {
   style()->drawItemText(&painter, contentsRect(),
                         QStyle::visualAlignment(layoutDirection(), alignment()), colours,
                         isEnabled(), text(), QPalette::WindowText);
+  // A dotted frame in the link's own colour on the label's edge: it stays as legible as the
+  // caption in every scheme, where a style's tinted focus fill would dim the caption under it.
   if (hasFocus()) {
-    QStyleOptionFocusRect frame;
-    frame.initFrom(this);
-    frame.backgroundColor = palette().color(backgroundRole());
-    style()->drawPrimitive(QStyle::PE_FrameFocusRect, &frame, &painter, this);
+    painter.setPen(QPen(DrawnColor(), 1, Qt::DotLine));
+    painter.drawRect(rect().adjusted(0, 0, -1, -1));
   }
 }
 

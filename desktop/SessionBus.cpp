@@ -4,7 +4,10 @@
 #include <QFileInfo>
 #include <QUrl>
 #include <QtEndian>
+#include <cstdint>
+#include <cstring>
 #include <string>
+#include <string_view>
 
 namespace varnex {
 
@@ -65,11 +68,28 @@ std::size_t Line(const std::string& received, const std::string& start) {
   return received.starts_with(start) ? 0 : received.find("\n" + start);
 }
 
-// A bus answers the authentication with a line "OK <its id>", and Hello with a message after it.
+// A bus answers the authentication with a line "OK <its id>", and Hello with a whole message
+// after it: a fixed part of 16 bytes, the header's fields padded to 8 bytes, then the body. The
+// start of a message alone is no answer: the bus may say no more.
 bool Answered(const std::string& received) {
   const std::size_t ok = Line(received, "OK ");
   const std::size_t okEnd = ok == std::string::npos ? ok : received.find("\r\n", ok);
-  return okEnd != std::string::npos && received.size() > okEnd + 2;
+  if (okEnd == std::string::npos) {
+    return false;
+  }
+  const std::string_view message = std::string_view(received).substr(okEnd + 2);
+  constexpr std::size_t kFixedPart = 16;
+  if (message.size() < kFixedPart) {
+    return false;
+  }
+  const auto number = [&](std::size_t offset) -> std::uint64_t {
+    quint32 value;
+    std::memcpy(&value, message.data() + offset, sizeof value);
+    return message[0] == 'l' ? qFromLittleEndian(value) : qFromBigEndian(value);
+  };
+  const std::uint64_t bodyLength = number(4);
+  const std::uint64_t fieldsLength = number(12);
+  return message.size() >= kFixedPart + (fieldsLength + 7) / 8 * 8 + bodyLength;
 }
 
 bool Refused(const std::string& received) {

@@ -8,16 +8,33 @@ namespace varnex {
 
 namespace {
 
-// The entry the pass renamed, not another one made since under its name or its inode number:
-// by inode number and birth time, or where inode numbers do not outlast a mount, by size and
-// modification time.
+// How the entries of a pass are told from others made since under their names.
+struct Recognition {
+  // Where inode numbers do not outlast a mount: by size and modification time, which do.
+  bool bySizeAndTime = false;
+  // By inode number: always where numbers last, and on the others while the folder still has the
+  // number it had in the pass, so the volume was not mounted anew since.
+  bool byInode = true;
+};
+
+Recognition RecognitionFor(ListedFolder& listed, const PassRecord& pass) {
+  if (!pass.place) {
+    return {};
+  }
+  return {true, SameEntry(pass.folderIdentity, listed.Identity())};
+}
+
+// The entry the pass renamed, not another one made since under its name or its inode number.
 bool IsRecorded(const std::optional<EntryState>& entry, const RecordedRename& rename,
-                bool byPlace) {
+                Recognition recognition) {
   if (!entry || !SameBirth(rename.birth, entry->identity.birth)) {
     return false;
   }
-  return byPlace ? rename.size == entry->size && rename.modified == entry->modified
-                 : rename.inode == entry->identity.inode;
+  if (recognition.bySizeAndTime &&
+      (rename.size != entry->size || rename.modified != entry->modified)) {
+    return false;
+  }
+  return !recognition.byInode || rename.inode == entry->identity.inode;
 }
 
 // Both names are the recorded entry. Only a rename the pass was making by link and unlink, cut
@@ -31,15 +48,15 @@ bool IsHalfDone(const PassRecord& pass, std::size_t index, const EntryState& ent
 
 // The new name is the recorded entry: it goes back under its old name, through the rename that
 // never replaces; the old name is looked at only when that is refused as taken, or in a dry run.
-void UndoOne(ListedFolder& listed, const PassRecord& pass, std::size_t index, bool dryRun,
-             UndoStep& step) {
+void UndoOne(ListedFolder& listed, const PassRecord& pass, std::size_t index,
+             Recognition recognition, bool dryRun, UndoStep& step) {
   const RecordedRename& rename = pass.renames[index];
-  const bool byPlace = pass.place.has_value();
   const auto atNew = listed.State(rename.newName);
-  if (!IsRecorded(atNew, rename, byPlace)) {
-    step.kept = IsRecorded(listed.State(rename.oldName), rename, byPlace) ? KeptBecause::kNotRenamed
-                : atNew                                                   ? KeptBecause::kOtherEntry
-                                                                          : KeptBecause::kGone;
+  if (!IsRecorded(atNew, rename, recognition)) {
+    step.kept = IsRecorded(listed.State(rename.oldName), rename, recognition)
+                    ? KeptBecause::kNotRenamed
+                : atNew ? KeptBecause::kOtherEntry
+                        : KeptBecause::kGone;
     return;
   }
   if (!dryRun) {
@@ -72,11 +89,12 @@ UndoReport UndoPass(ListedFolder& listed, const std::string& folder, const PassR
   UndoReport report;
   report.steps.reserve(pass.renames.size());
   const std::string base = ConversionBase(folder);
+  const Recognition recognition = RecognitionFor(listed, pass);
   for (std::size_t i = pass.renames.size(); i-- > 0;) {
     UndoStep& step = report.steps.emplace_back();
     step.newPath = base + pass.renames[i].newName;
     step.oldPath = base + pass.renames[i].oldName;
-    UndoOne(listed, pass, i, dryRun, step);
+    UndoOne(listed, pass, i, recognition, dryRun, step);
     ++(step.kept == KeptBecause::kNone ? report.restored : report.kept);
   }
   return report;

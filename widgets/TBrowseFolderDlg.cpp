@@ -45,12 +45,15 @@ class FolderTreeDialog final : public QDialog {
     layout->addWidget(new QLabel(dialogText, this));
     tree_ = new QTreeWidget(this);
     tree_->setHeaderHidden(true);
+    tree_->setAccessibleName(QStringLiteral("Folders"));
     layout->addWidget(tree_);
     path_ = new QLineEdit(this);
+    path_->setAccessibleName(QStringLiteral("Folder"));
     layout->addWidget(path_);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     ok_ = buttons->button(QDialogButtonBox::Ok);
     ok_->setText(QStringLiteral("OK"));
+    buttons->setAccessibleName(QStringLiteral("Answer"));
     layout->addWidget(buttons);
 
     root_ = AddFolder(nullptr, kRootFolder, kRootFolder);

@@ -405,8 +405,10 @@ TEST_F(Mp3FormTest, FolderNotInUtf8SurvivesTheBrowseDialog) {
       auto* typed = shown->findChild<QLineEdit*>();
       EXPECT_EQ(typed->selectedText(), typed->text());  // typing replaces the folder shown
       EXPECT_EQ(tree->topLevelItemCount(), 1);          // one tree, from the root
-      QTest::keyClick(tree, Qt::Key_Right);             // opens the folder the dialog started on
-      QTest::keyClick(tree, Qt::Key_Down);              // and takes its one sub-folder
+      EXPECT_EQ(tree->accessibleName(), QStringLiteral("Folders"));  // named for screen readers
+      EXPECT_EQ(typed->accessibleName(), QStringLiteral("Folder"));
+      QTest::keyClick(tree, Qt::Key_Right);  // opens the folder the dialog started on
+      QTest::keyClick(tree, Qt::Key_Down);   // and takes its one sub-folder
       EXPECT_EQ(typed->text(), QString::fromUtf8(picked.c_str()));  // shown below the tree
       shown->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
     } else if (auto* other = qobject_cast<QDialog*>(shown)) {

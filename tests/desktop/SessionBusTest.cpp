@@ -20,10 +20,16 @@ namespace {
 using Reply = SessionBus::Reply;
 
 // A socket where a bus should be, that takes every connection and then answers as told: not at
-// all, only the authentication, a refusal, or as a bus does (authentication, then a message).
+// all, only the authentication, a refusal, the authentication and the start of a message and no
+// more, or as a bus does (authentication, then a whole message).
+// The authentication, then a method return without fields or body: 16 bytes, little-endian.
+const std::string kAuthenticatedReturn =
+    std::string("DATA\r\nOK 0123456789abcdef0123456789abcdef\r\nl\2\1\1") +
+    std::string("\0\0\0\0\1\0\0\0\0\0\0\0", 12);
+
 class PosingBus {
  public:
-  enum Answer { kNothing, kHangUp, kOnlyAuthentication, kRefusal, kLikeABus };
+  enum Answer { kNothing, kHangUp, kOnlyAuthentication, kRefusal, kPartOfAnAnswer, kLikeABus };
 
   PosingBus(const std::string& name, bool abstract, Answer answer) : answer_(answer) {
     listener_ = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
@@ -57,9 +63,12 @@ class PosingBus {
            (got = read(connection, buffer, sizeof buffer)) > 0) {
       received.append(buffer, static_cast<std::size_t>(got));
     }
-    const std::string answers[] = {"", "", "DATA\r\nOK 0123456789abcdef0123456789abcdef\r\n",
+    const std::string answers[] = {"",
+                                   "",
+                                   "DATA\r\nOK 0123456789abcdef0123456789abcdef\r\n",
                                    "REJECTED EXTERNAL\r\n",
-                                   "DATA\r\nOK 0123456789abcdef0123456789abcdef\r\nl\2\1\1"};
+                                   "DATA\r\nOK 0123456789abcdef0123456789abcdef\r\nl\2\1\1",
+                                   kAuthenticatedReturn};
     const std::string& answer = answers[answer_];
     if (!answer.empty() && write(connection, answer.data(), answer.size()) < 0) {
       ADD_FAILURE() << "cannot answer";
@@ -87,6 +96,7 @@ TEST(SessionBus, OnlyABusThatAnswersHelloAnswers) {
       {PosingBus::kHangUp, Reply::kSilent},
       {PosingBus::kOnlyAuthentication, Reply::kSilent},
       {PosingBus::kRefusal, Reply::kSilent},
+      {PosingBus::kPartOfAnAnswer, Reply::kSilent},
       {PosingBus::kLikeABus, Reply::kAnswers},
   };
   int number = 0;

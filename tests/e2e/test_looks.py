@@ -8,6 +8,7 @@ import os
 import re
 import subprocess
 import tempfile
+import time
 import unittest
 
 import pyatspi
@@ -79,9 +80,16 @@ class LooksTest(unittest.TestCase):
         """Ink and ground of the links and the title, on the about panel."""
         program.press("Return")  # the focus starts on "About..."
         wait_for(lambda: program.client_geometry()[2:] == (305, 443), "the about panel")
-        return {name: ink_and_ground(extents(program.find(role, name))) for role, name in (
+        measured = {name: ink_and_ground(extents(program.find(role, name))) for role, name in (
             ("link", "Homepage of Tomvik"), ("link", "e-mail of Tomvik"),
             ("label", "Varnex version 1.1en "))}
+        program.press("Tab")  # from the text to the first link, framed now
+        link = program.find("link", "Homepage of Tomvik")
+        wait_for(lambda: link.getState().contains(pyatspi.STATE_FOCUSED), "the link's focus")
+        time.sleep(0.2)  # and its frame painted
+        x, y, width, height = extents(link)
+        measured["focused link"] = ink_and_ground((x + 1, y + 1, width - 2, height - 2))
+        return measured
 
     def test_dark_scheme_keeps_every_text_and_glyph_legible(self):
         with self.start(scheme=DARKER) as program:
@@ -104,7 +112,7 @@ class LooksTest(unittest.TestCase):
                 print(f"default: {name}: {ink} on {ground}: {contrast(ink, ground):.2f}:1")
             self.assertEqual({name: ink for name, (ink, _) in measured.items()}, {
                 "Play": navy, "Stop": navy, "Help": navy, "Homepage of Tomvik": blue,
-                "e-mail of Tomvik": blue, "Varnex version 1.1en ": maroon})
+                "e-mail of Tomvik": blue, "focused link": blue, "Varnex version 1.1en ": maroon})
 
     def test_about_text_is_whole_in_its_box_at_every_scale(self):
         for scale in (1, 1.25, 1.5, 2):
