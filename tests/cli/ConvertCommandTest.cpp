@@ -64,6 +64,15 @@ Result RunConvertAs(AnotherUser& other, const std::string& arguments) {
   return Outcome(other.Shell(WithOutputs(program + " " + arguments, outputs)), outputs);
 }
 
+// The command run in this process, so that it can run as another user from any checkout, or
+// through a file system made up by the test.
+Result RunHere(const std::vector<std::string>& arguments, FileSystem* through = nullptr) {
+  PosixFileSystem fs;
+  std::ostringstream out, err;
+  const int status = RunConvertCommand(through ? *through : fs, arguments, false, out, err);
+  return {status, out.str(), err.str()};
+}
+
 std::vector<std::string> LinesContaining(const std::string& text, const std::string& part) {
   std::vector<std::string> lines;
   std::istringstream stream(text);
@@ -75,43 +84,81 @@ std::vector<std::string> LinesContaining(const std::string& text, const std::str
   return lines;
 }
 
-TEST(ConvertCommand, DryRunChangesNothingAndPlansWhatTheRunDoes) {
+// Whether `text` holds `part`; shows the text when it does not.
+testing::AssertionResult Has(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos ? testing::AssertionSuccess()
+                                              : testing::AssertionFailure() << text;
+}
+
+// "PATH: REASON" of every entry the dry run skips, and of every entry the real pass skips, in
+// order; and the paths alone.
+std::vector<std::string> PlannedSkips(const Result& plan) {
+  std::vector<std::string> skips;
+  for (const std::string& line : LinesContaining(plan.out, "skip ")) {
+    skips.push_back(line.substr(5));
+  }
+  return skips;
+}
+std::vector<std::string> ActualSkips(const Result& run) {
+  std::vector<std::string> skips;
+  for (std::string line : LinesContaining(run.err, ": not renamed: ")) {
+    line = line.substr(std::string("varnex-convert: ").size());
+    skips.push_back(line.replace(line.find(": not renamed: "), 15, ": "));
+  }
+  return skips;
+}
+std::vector<std::string> PathsOf(std::vector<std::string> skips) {
+  for (std::string& skip : skips) {
+    skip.erase(skip.find(": "));
+  }
+  return skips;
+}
+
+// The dry run and the real pass on one folder: they must skip the same entries for the same
+// reasons, and rename the same ones. Gives the reasons the real pass skipped with.
+std::multiset<std::string> PlanThenRun(const std::string& folder) {
+  const Result plan = RunHere({"--dry-run", folder});
+  const Result run = RunHere({"--verbose", folder});
+  const std::vector<std::string> planned = PlannedSkips(plan), skips = ActualSkips(run);
+  EXPECT_EQ(std::multiset<std::string>(planned.begin(), planned.end()),
+            std::multiset<std::string>(skips.begin(), skips.end()))
+      << plan.out << run.err;
+  EXPECT_EQ(LinesContaining(plan.out, " -> "), LinesContaining(run.out, " -> "));
+  return {skips.begin(), skips.end()};
+}
+
+// A folder of the test's own, and its path as the shell takes it.
+class ConvertCommand : public testing::Test {
+ protected:
   TempFolder folder;
+  const std::string target = ShellQuoted(folder.Path());
+};
+
+TEST_F(ConvertCommand, DryRunChangesNothingAndPlansWhatTheRunDoes) {
   for (const char* name : {"a.mp3", "b.MP3", "b.mp3", "c.mp3", "c.iad", "d.Mp3", "notes.txt"}) {
     folder.File(name, name);
   }
   folder.Folder("sub.mp3");
   const std::set<std::string> before = NamesIn(folder.Path());
-  const std::string target = ShellQuoted(folder.Path());
 
   const Result plan = RunConvert("--dry-run " + target);
   EXPECT_EQ(plan.status, 1);
   EXPECT_EQ(NamesIn(folder.Path()), before);
-  EXPECT_NE(plan.out.find(" c.iad exists"), std::string::npos) << plan.out;
-  EXPECT_NE(plan.out.find("b.iad is taken by b."), std::string::npos) << plan.out;
-  EXPECT_NE(plan.out.find("dry run, nothing changed: 4 renamed, 2 skipped"), std::string::npos)
-      << plan.out;
+  EXPECT_TRUE(Has(plan.out, " c.iad exists"));
+  EXPECT_TRUE(Has(plan.out, "b.iad is taken by b."));
+  EXPECT_TRUE(Has(plan.out, "dry run, nothing changed: 4 renamed, 2 skipped"));
 
   const Result run = RunConvert("--verbose " + target);
   EXPECT_EQ(run.status, 1);
   EXPECT_EQ(LinesContaining(run.out, " -> "), LinesContaining(plan.out, " -> "));
-  std::vector<std::string> skippedInPlan, skippedInRun;
-  for (const std::string& line : LinesContaining(plan.out, "skip ")) {
-    skippedInPlan.push_back(line.substr(5, line.find(": ") - 5));
-  }
-  for (const std::string& line : LinesContaining(run.err, ": not renamed: ")) {
-    skippedInRun.push_back(line.substr(16, line.find(": not renamed") - 16));
-  }
-  EXPECT_EQ(skippedInRun, skippedInPlan);
-  EXPECT_NE(run.out.find("4 renamed, 2 skipped"), std::string::npos);
+  EXPECT_EQ(PathsOf(ActualSkips(run)), PathsOf(PlannedSkips(plan)));
+  EXPECT_TRUE(Has(run.out, "4 renamed, 2 skipped"));
   EXPECT_EQ(ReadFile(folder / "c.iad"), "c.iad");  // the collision kept both
   EXPECT_EQ(ReadFile(folder / "c.mp3"), "c.mp3");
 }
 
-TEST(ConvertCommand, ExitStatusSaysHowItWent) {
-  TempFolder folder;
+TEST_F(ConvertCommand, ExitStatusSaysHowItWent) {
   folder.File("a.mp3");
-  const std::string target = ShellQuoted(folder.Path());
   EXPECT_EQ(RunConvert(target).status, 0);
   EXPECT_EQ(NamesIn(folder.Path()), std::set<std::string>{"a.iad"});
   const Result back = RunConvert("--to mp3 " + target);
@@ -123,21 +170,20 @@ TEST(ConvertCommand, ExitStatusSaysHowItWent) {
   for (const char* unusable : {"", "--to wav .", "--frobnicate .", "--to"}) {
     const Result result = RunConvert(unusable);
     EXPECT_EQ(result.status, 2) << unusable;
-    EXPECT_NE(result.err.find("Usage: varnex-convert"), std::string::npos) << unusable;
+    EXPECT_TRUE(Has(result.err, "Usage: varnex-convert")) << unusable;
   }
   EXPECT_EQ(RunConvert("--help").status, 0);
   EXPECT_EQ(RunConvert("--version").out, std::string("varnex-convert ") + kVersion + "\n");
 }
 
-TEST(ConvertCommand, MissingFolderOrAFileIsRefused) {
-  TempFolder folder;
+TEST_F(ConvertCommand, MissingFolderOrAFileIsRefused) {
   const Result missing = RunConvert(ShellQuoted(folder / "missing"));
   EXPECT_EQ(missing.status, 2);
-  EXPECT_NE(missing.err.find("missing: cannot read"), std::string::npos) << missing.err;
+  EXPECT_TRUE(Has(missing.err, "missing: cannot read"));
   EXPECT_EQ(RunConvert(ShellQuoted(folder.File("file.mp3"))).status, 2);
 }
 
-TEST(ConvertCommand, FolderThatCannotBeReadIsNamed) {
+TEST_F(ConvertCommand, FolderThatCannotBeReadIsNamed) {
   AnotherUser other;
   if (!other.Available()) {
     GTEST_SKIP() << other.WhyNot();
@@ -147,65 +193,55 @@ TEST(ConvertCommand, FolderThatCannotBeReadIsNamed) {
   chmod(closed.c_str(), 0700);
   const Result refused = RunConvertAs(other, ShellQuoted(closed));
   EXPECT_EQ(refused.status, 2);
-  EXPECT_NE(refused.err.find("closed: cannot read: Permission denied"), std::string::npos)
-      << refused.err;
+  EXPECT_TRUE(Has(refused.err, "closed: cannot read: Permission denied"));
   EXPECT_EQ(ReadFile(closed + "/a.mp3"), "data");  // untouched
 }
 
-TEST(ConvertCommand, OddNamesArePrintedEscapedAndRenamedByteForByte) {
-  TempFolder folder;
+TEST_F(ConvertCommand, OddNamesArePrintedEscapedAndRenamedByteForByte) {
   folder.File("caf\xE9\\x.mp3", "odd");
-  const Result run = RunConvert("--verbose " + ShellQuoted(folder.Path()));
+  const Result run = RunConvert("--verbose " + target);
   EXPECT_EQ(run.status, 0);
-  EXPECT_NE(run.out.find("caf\\xE9\\\\x.mp3 -> caf\\xE9\\\\x.iad"), std::string::npos) << run.out;
+  EXPECT_TRUE(Has(run.out, "caf\\xE9\\\\x.mp3 -> caf\\xE9\\\\x.iad"));
   EXPECT_EQ(ReadFile(folder / "caf\xE9\\x.iad"), "odd");
 }
 
-TEST(ConvertCommand, TwoNamesOfOneFileAreToldApartFromATakenName) {
-  TempFolder folder;
+TEST_F(ConvertCommand, TwoNamesOfOneFileAreToldApartFromATakenName) {
   folder.File("a.mp3", "one file");
   ASSERT_EQ(link((folder / "a.mp3").c_str(), (folder / "a.iad").c_str()), 0);
   folder.File("b.mp3", "B");
   folder.File("b.iad", "other");
-  const std::string target = ShellQuoted(folder.Path());
 
   const Result plan = RunConvert("--dry-run " + target);
-  EXPECT_NE(plan.out.find("skip " + folder / "a.mp3: same file as a.iad\n"), std::string::npos)
-      << plan.out;
-  EXPECT_NE(plan.out.find("skip " + folder / "b.mp3: b.iad exists\n"), std::string::npos)
-      << plan.out;
+  EXPECT_TRUE(Has(plan.out, "skip " + folder / "a.mp3: same file as a.iad\n"));
+  EXPECT_TRUE(Has(plan.out, "skip " + folder / "b.mp3: b.iad exists\n"));
   const Result run = RunConvert(target);
   EXPECT_EQ(run.status, 1);
-  EXPECT_NE(run.err.find(folder / "a.mp3: not renamed: same file as a.iad\n"), std::string::npos)
-      << run.err;
-  EXPECT_NE(run.err.find(folder / "b.mp3: not renamed: b.iad exists\n"), std::string::npos)
-      << run.err;
+  EXPECT_TRUE(Has(run.err, folder / "a.mp3: not renamed: same file as a.iad\n"));
+  EXPECT_TRUE(Has(run.err, folder / "b.mp3: not renamed: b.iad exists\n"));
   EXPECT_EQ(NamesIn(folder.Path()), (std::set<std::string>{"a.mp3", "a.iad", "b.mp3", "b.iad"}));
   EXPECT_EQ(ReadFile(folder / "a.iad"), "one file");
 }
 
 // A report that cannot be written never stops the pass: every entry is renamed all the same,
 // and the exit status says that the person was not told.
-TEST(ConvertCommand, ClosedPipeOrFullDiskStopsTheReportNotThePass) {
-  TempFolder folder;
+TEST_F(ConvertCommand, ClosedPipeOrFullDiskStopsTheReportNotThePass) {
   const std::string music = folder.Folder("music");
   for (int i = 0; i < 1500; ++i) {
     folder.File("music/a track with a long enough name, number " + std::to_string(i) + ".mp3");
   }
-  const std::string target = ShellQuoted(music);
-  const std::string command = std::string(VARNEX_CONVERT_BINARY) + " --verbose " + target + " 2>" +
+  const std::string quoted = ShellQuoted(music);
+  const std::string command = std::string(VARNEX_CONVERT_BINARY) + " --verbose " + quoted + " 2>" +
                               folder / "err" + " | head -1 >/dev/null; echo " +
                               "\"${PIPESTATUS[0]}\" >" + folder / "status";
   std::system(("bash -c " + ShellQuoted(command)).c_str());
   EXPECT_EQ(ReadFile(folder / "status"), "3\n");
-  EXPECT_NE(ReadFile(folder / "err").find("varnex-convert: the report could not be written\n"),
-            std::string::npos);
+  EXPECT_TRUE(Has(ReadFile(folder / "err"), "varnex-convert: the report could not be written\n"));
   std::set<std::string> names = NamesIn(music);
   EXPECT_EQ(names.size(), 1500u);
   EXPECT_TRUE(std::all_of(names.begin(), names.end(),
                           [](const std::string& name) { return name.ends_with(".iad"); }));
 
-  for (const std::string& arguments : {"--to mp3 " + target, "--dry-run " + target}) {
+  for (const std::string& arguments : {"--to mp3 " + quoted, "--dry-run " + quoted}) {
     const int status = std::system(
         (std::string(VARNEX_CONVERT_BINARY) + " " + arguments + " >/dev/full 2>/dev/null").c_str());
     EXPECT_EQ(WEXITSTATUS(status), 3) << arguments;
@@ -215,8 +251,7 @@ TEST(ConvertCommand, ClosedPipeOrFullDiskStopsTheReportNotThePass) {
                           [](const std::string& name) { return name.ends_with(".mp3"); }));
 }
 
-TEST(ConvertCommand, AfterTwoDashesEveryArgumentIsAFolder) {
-  TempFolder folder;
+TEST_F(ConvertCommand, AfterTwoDashesEveryArgumentIsAFolder) {
   for (const char* name : {"--help", "--version", "-n"}) {
     folder.Folder(name);
   }
@@ -232,17 +267,15 @@ TEST(ConvertCommand, AfterTwoDashesEveryArgumentIsAFolder) {
             "3 renamed, 0 skipped\n");
 }
 
-TEST(ConvertCommand, ControlCharactersInNamesArePrintedAsTheirBytes) {
-  TempFolder folder;
+TEST_F(ConvertCommand, ControlCharactersInNamesArePrintedAsTheirBytes) {
   // ESC, DEL, C1 CSI (U+009B), right-to-left override (U+202E), first strong isolate (U+2068)
   folder.File("a\x1B[31m\x7F\xC2\x9B\xE2\x80\xAE\xE2\x81\xA8z.mp3");
   folder.File("\xC3\xA9t\xC3\xA9.mp3");  // printable: shown as it is
-  const Result run = RunConvert("--verbose " + ShellQuoted(folder.Path()));
-  EXPECT_NE(run.out.find("a\\x1B[31m\\x7F\\xC2\\x9B\\xE2\\x80\\xAE\\xE2\\x81\\xA8z.mp3 -> "
-                         "a\\x1B[31m\\x7F\\xC2\\x9B\\xE2\\x80\\xAE\\xE2\\x81\\xA8z.iad\n"),
-            std::string::npos)
-      << run.out;
-  EXPECT_NE(run.out.find("\xC3\xA9t\xC3\xA9.mp3 -> \xC3\xA9t\xC3\xA9.iad\n"), std::string::npos);
+  const Result run = RunConvert("--verbose " + target);
+  EXPECT_TRUE(Has(run.out,
+                  "a\\x1B[31m\\x7F\\xC2\\x9B\\xE2\\x80\\xAE\\xE2\\x81\\xA8z.mp3 -> "
+                  "a\\x1B[31m\\x7F\\xC2\\x9B\\xE2\\x80\\xAE\\xE2\\x81\\xA8z.iad\n"));
+  EXPECT_TRUE(Has(run.out, "\xC3\xA9t\xC3\xA9.mp3 -> \xC3\xA9t\xC3\xA9.iad\n"));
   EXPECT_EQ(EscapedName("\xE2\x80\xA7\xE2\x80\xAA\xE2\x80\xAF\xE2\x81\xA5\xE2\x81\xA6\xE2\x81\xA9"
                         "\xE2\x81\xAA\xC2\xA0\xC2\x80"),
             "\xE2\x80\xA7\\xE2\\x80\\xAA\xE2\x80\xAF\xE2\x81\xA5\\xE2\\x81\\xA6\\xE2\\x81\\xA9"
@@ -255,43 +288,7 @@ TEST(ConvertCommand, ControlCharactersInNamesArePrintedAsTheirBytes) {
             "\xE2\x80\x8D\xD8\x9B\xD8\x9Dz");
 }
 
-// The command run in this process, so that it can run as another user from any checkout.
-Result RunHere(const std::vector<std::string>& arguments) {
-  PosixFileSystem fs;
-  std::ostringstream out, err;
-  const int status = RunConvertCommand(fs, arguments, false, out, err);
-  return {status, out.str(), err.str()};
-}
-
-// "PATH: REASON" of every entry the dry run skips, and of every entry the real pass skips.
-std::multiset<std::string> PlannedSkips(const Result& plan) {
-  std::multiset<std::string> skips;
-  for (const std::string& line : LinesContaining(plan.out, "skip ")) {
-    skips.insert(line.substr(5));
-  }
-  return skips;
-}
-std::multiset<std::string> ActualSkips(const Result& run) {
-  std::multiset<std::string> skips;
-  for (std::string line : LinesContaining(run.err, ": not renamed: ")) {
-    line = line.substr(std::string("varnex-convert: ").size());
-    skips.insert(line.replace(line.find(": not renamed: "), 15, ": "));
-  }
-  return skips;
-}
-
-// The dry run and the real pass on one folder: they must skip the same entries for the same
-// reasons, and rename the same ones. Gives the reasons the real pass skipped with.
-std::multiset<std::string> PlanThenRun(const std::string& folder) {
-  const Result plan = RunHere({"--dry-run", folder});
-  const Result run = RunHere({"--verbose", folder});
-  EXPECT_EQ(PlannedSkips(plan), ActualSkips(run)) << plan.out << run.err;
-  EXPECT_EQ(LinesContaining(plan.out, " -> "), LinesContaining(run.out, " -> "));
-  return ActualSkips(run);
-}
-
-TEST(ConvertCommand, DryRunForeseesAnImmutableOrAppendOnlyFile) {
-  TempFolder folder;
+TEST_F(ConvertCommand, DryRunForeseesAnImmutableOrAppendOnlyFile) {
   const std::string frozen = folder.File("frozen.mp3");
   const std::string growing = folder.File("growing.mp3");
   folder.File("free.mp3");
@@ -311,8 +308,7 @@ TEST(ConvertCommand, DryRunForeseesAnImmutableOrAppendOnlyFile) {
             (std::set<std::string>{"frozen.mp3", "growing.mp3", "free.iad"}));
 }
 
-TEST(ConvertCommand, DryRunForeseesAReadOnlyMount) {
-  TempFolder folder;
+TEST_F(ConvertCommand, DryRunForeseesAReadOnlyMount) {
   const std::string disk = folder.Folder("disk");
   if (mount("tmpfs", disk.c_str(), "tmpfs", 0, "size=64k") != 0) {
     GTEST_SKIP() << "this machine does not let the test mount a tmpfs: " << std::strerror(errno);
@@ -333,8 +329,7 @@ TEST(ConvertCommand, DryRunForeseesAReadOnlyMount) {
 }
 
 // A folder with something mounted on it cannot be renamed; the dry run says so as the pass does.
-TEST(ConvertCommand, DryRunForeseesAMountPoint) {
-  TempFolder folder;
+TEST_F(ConvertCommand, DryRunForeseesAMountPoint) {
   const std::string mounted = folder.Folder("x.mp3");
   folder.File("y.mp3");
   if (mount("tmpfs", mounted.c_str(), "tmpfs", 0, "size=64k") != 0) {
@@ -349,8 +344,7 @@ TEST(ConvertCommand, DryRunForeseesAMountPoint) {
 
 // An empty file or folder at the new name (the placeholder of a killed pass, most likely) is
 // told apart from a taken name that holds data, in the dry run and in the pass alike.
-TEST(ConvertCommand, EmptyEntryAtTheNewNameIsSaidToBeEmpty) {
-  TempFolder folder;
+TEST_F(ConvertCommand, EmptyEntryAtTheNewNameIsSaidToBeEmpty) {
   for (const char* name : {"908.mp3", "909.mp3", "910.mp3", "911.mp3", "912.mp3"}) {
     folder.File(name);
   }
@@ -369,16 +363,17 @@ TEST(ConvertCommand, EmptyEntryAtTheNewNameIsSaidToBeEmpty) {
 }
 
 // In a sticky folder (like /tmp) a user may rename only what is his own.
-TEST(ConvertCommand, DryRunForeseesAnotherOwnersFileInAStickyFolder) {
+TEST_F(ConvertCommand, DryRunForeseesAnotherOwnersFileInAStickyFolder) {
   AnotherUser other;  // to whom "mine" belongs; root owns "theirs"
   if (!other.Available()) {
     GTEST_SKIP() << other.WhyNot();
   }
-  const TempFolder& folder = other.Scratch();
-  const std::string shared = folder.Folder("shared");
+  const TempFolder& scratch = other.Scratch();
+  const std::string shared = scratch.Folder("shared");
   chmod(shared.c_str(), 01777);
-  const std::string theirs = folder.File("shared/theirs.mp3");
-  ASSERT_EQ(chown(folder.File("shared/mine.mp3").c_str(), AnotherUser::kUid, AnotherUser::kGid), 0);
+  const std::string theirs = scratch.File("shared/theirs.mp3");
+  ASSERT_EQ(chown(scratch.File("shared/mine.mp3").c_str(), AnotherUser::kUid, AnotherUser::kGid),
+            0);
   EXPECT_TRUE(other.Runs([&] {
     const std::multiset<std::string> skips = PlanThenRun(shared);
     return !testing::Test::HasFailure() &&
@@ -422,58 +417,57 @@ class FailingListing final : public test::ForwardingFileSystem {
   int renames = 0;
 };
 
-TEST(ConvertCommand, ListingThatFailsPartWayIsAFailure) {
+TEST_F(ConvertCommand, ListingThatFailsPartWayIsAFailure) {
   for (const char* mode : {"--dry-run", "--verbose"}) {
     PosixFileSystem real;
     FailingListing fs(real);
-    std::ostringstream out, err;
-    EXPECT_EQ(RunConvertCommand(fs, {mode, "/music"}, false, out, err), 2);
-    EXPECT_EQ(err.str(), "varnex-convert: /music: cannot read: Input/output error\n");
+    const Result result = RunHere({mode, "/music"}, &fs);
+    EXPECT_EQ(result.status, 2);
+    EXPECT_EQ(result.err, "varnex-convert: /music: cannot read: Input/output error\n");
     EXPECT_EQ(fs.renames, 0);
   }
 }
 
 // The arguments are read once, left to right: an option where a value should be is a mistake, and
 // the first of --help, --version or a mistake decides.
-TEST(ConvertCommand, ArgumentsAreReadOneWay) {
+TEST_F(ConvertCommand, ArgumentsAreReadOneWay) {
   struct Case {
     std::vector<std::string> arguments;
     int status;
     std::string said;  // the first line on standard output, or else on standard error
   };
-  const std::string folder = "/nonexistent/music";
+  const std::string music = "/nonexistent/music";
   const Case cases[] = {
-      {{"--to", "--help", folder},
+      {{"--to", "--help", music},
        2,
        "varnex-convert: --to needs an extension, iad or mp3, not the option '--help'"},
-      {{"--to", "--undo", folder},
+      {{"--to", "--undo", music},
        2,
        "varnex-convert: --to needs an extension, iad or mp3, not the option '--undo'"},
-      {{folder, "--to"}, 2, "varnex-convert: --to needs an extension: iad or mp3"},
-      {{"--to=wav", folder}, 2, "varnex-convert: --to takes iad or mp3, not 'wav'"},
+      {{music, "--to"}, 2, "varnex-convert: --to needs an extension: iad or mp3"},
+      {{"--to=wav", music}, 2, "varnex-convert: --to takes iad or mp3, not 'wav'"},
       {{"--frobnicate", "--help"}, 2, "varnex-convert: unknown option '--frobnicate'"},
       {{"--help", "--frobnicate"}, 0, std::string(Synopsis().substr(0, Synopsis().find('\n')))},
       {{"--version", "--to"}, 0, std::string("varnex-convert ") + kVersion},
-      {{"--undo", "--list", folder}, 2, "varnex-convert: --undo and --list do not go together"},
-      {{"--list", "--to", "mp3", folder},
+      {{"--undo", "--list", music}, 2, "varnex-convert: --undo and --list do not go together"},
+      {{"--list", "--to", "mp3", music},
        2,
        "varnex-convert: --to does not go with --undo or --list: a pass is undone the way it went"},
-      {{"--list", "-n", folder}, 2, "varnex-convert: --list takes no --dry-run or --verbose"},
-      {{"--undo", folder, folder}, 2, "varnex-convert: --undo and --list take one folder"},
+      {{"--list", "-n", music}, 2, "varnex-convert: --list takes no --dry-run or --verbose"},
+      {{"--undo", music, music}, 2, "varnex-convert: --undo and --list take one folder"},
       {{"--undo"}, 2, "varnex-convert: no folder given"},
       {{"-v", "--"}, 2, "varnex-convert: no folder given"},
       {{"--to", "mp3", "--", "--to"}, 2, "varnex-convert: --to: cannot read: no such folder"},
-      {{"--undo", folder}, 2, "varnex-convert: " + folder + ": nothing to undo"},
+      {{"--undo", music}, 2, "varnex-convert: " + music + ": nothing to undo"},
   };
   for (const Case& c : cases) {
-    PosixFileSystem fs;
-    std::ostringstream out, err;
-    EXPECT_EQ(RunConvertCommand(fs, c.arguments, false, out, err), c.status) << c.said;
-    const std::string said = c.status == 0 ? out.str() : err.str();
+    const Result result = RunHere(c.arguments);
+    EXPECT_EQ(result.status, c.status) << c.said;
+    const std::string said = c.status == 0 ? result.out : result.err;
     EXPECT_EQ(said.substr(0, said.find('\n')), c.said);
     if (c.status == 2 && c.said.find("cannot read") == std::string::npos &&
         c.said.find("nothing to undo") == std::string::npos) {
-      EXPECT_TRUE(err.str().ends_with(Synopsis())) << err.str();
+      EXPECT_TRUE(result.err.ends_with(Synopsis())) << result.err;
     }
   }
 }
@@ -527,32 +521,19 @@ class IgnoringCase final : public test::ForwardingFileSystem {
   }
 };
 
-TEST(ConvertCommand, DryRunMeetsCaseTwinsAsAFolderThatIgnoresCaseWill) {
-  TempFolder folder;
+TEST_F(ConvertCommand, DryRunMeetsCaseTwinsAsAFolderThatIgnoresCaseWill) {
   folder.File("A.mp3");
   folder.File("a.MP3");
   folder.File("b.mp3");
   PosixFileSystem real;
   IgnoringCase fs(real);
-  const auto run = [&fs](std::vector<std::string> arguments) {
-    std::ostringstream out, err;
-    const int status = RunConvertCommand(fs, arguments, false, out, err);
-    return Result{status, out.str(), err.str()};
-  };
-  const Result plan = run({"--dry-run", folder.Path()});
-  const Result pass = run({"--verbose", folder.Path()});
-  std::vector<std::string> skippedInPlan, skippedInPass;
-  for (const std::string& line : LinesContaining(plan.out, "skip ")) {
-    skippedInPlan.push_back(line.substr(5, line.find(": ") - 5));
-  }
-  for (const std::string& line : LinesContaining(pass.err, ": not renamed: ")) {
-    skippedInPass.push_back(line.substr(16, line.find(": not renamed") - 16));
-  }
+  const Result plan = RunHere({"--dry-run", folder.Path()}, &fs);
+  const Result pass = RunHere({"--verbose", folder.Path()}, &fs);
   EXPECT_EQ(plan.status, 1);
   EXPECT_EQ(pass.status, 1);
-  ASSERT_EQ(skippedInPlan.size(), 1u) << plan.out;
-  EXPECT_EQ(skippedInPass, skippedInPlan);
-  EXPECT_NE(plan.out.find(" is taken by "), std::string::npos) << plan.out;
+  ASSERT_EQ(PlannedSkips(plan).size(), 1u) << plan.out;
+  EXPECT_EQ(PathsOf(ActualSkips(pass)), PathsOf(PlannedSkips(plan)));
+  EXPECT_TRUE(Has(plan.out, " is taken by "));
   EXPECT_EQ(LinesContaining(plan.out, " -> "), LinesContaining(pass.out, " -> "));
   EXPECT_EQ(NamesIn(folder.Path()).count("b.iad"), 1u);
 }

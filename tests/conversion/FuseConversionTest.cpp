@@ -29,6 +29,8 @@
 namespace varnex {
 namespace {
 
+using test::ListFolder;
+using test::Listing;
 using test::MountedImage;
 using test::NamesIn;
 using test::ReadFile;
@@ -60,27 +62,24 @@ class FuseConversionTest : public testing::TestWithParam<const char*> {
 };
 
 TEST_P(FuseConversionTest, ConvertsWithoutReplacingAnything) {
-  const std::string music = disk->Path() + "/music";
-  std::filesystem::create_directory(music);
-  Write(music + "/a.mp3", "A");
-  Write(music + "/b.MP3", "B");
-  Write(music + "/c.mp3", "C");
+  const std::string music = work.Folder("mnt/music");
+  for (const auto& [name, content] : Listing{{"a.mp3", "A"}, {"b.MP3", "B"}, {"c.mp3", "C"}}) {
+    Write(music + "/" + name, content);
+  }
   Write(music + "/c.iad", "taken");
   std::filesystem::create_directory(music + "/d.mp3");
 
   PosixFileSystem fs;
   ConvertFolder(fs, music, kMp3ToIad);
-  EXPECT_EQ(ReadFile(music + "/a.iad"), "A");
-  EXPECT_EQ(ReadFile(music + "/b.iad"), "B");
-  EXPECT_EQ(ReadFile(music + "/c.mp3"), "C");
-  EXPECT_EQ(ReadFile(music + "/c.iad"), "taken");
-  EXPECT_TRUE(std::filesystem::is_directory(music + "/d.iad"));
-  EXPECT_FALSE(std::filesystem::exists(music + "/a.mp3"));
-
-  ConvertFolder(fs, music, kIadToMp3);
-  EXPECT_EQ(ReadFile(music + "/a.mp3"), "A");
-  EXPECT_EQ(ReadFile(music + "/b.mp3"), "B");
-  EXPECT_EQ(ReadFile(music + "/c.iad"), "taken");  // c.mp3 is there, so c.iad stays
+  EXPECT_EQ(
+      ListFolder(music),
+      (Listing{
+          {"a.iad", "A"}, {"b.iad", "B"}, {"c.mp3", "C"}, {"c.iad", "taken"}, {"d.iad", "<dir>"}}));
+  ConvertFolder(fs, music, kIadToMp3);  // c.mp3 is there, so c.iad stays
+  EXPECT_EQ(
+      ListFolder(music),
+      (Listing{
+          {"a.mp3", "A"}, {"b.mp3", "B"}, {"c.mp3", "C"}, {"c.iad", "taken"}, {"d.mp3", "<dir>"}}));
 }
 
 // Which way each file system takes, for a file and for a folder, and that each refuses a name
@@ -188,17 +187,9 @@ INSTANTIATE_TEST_SUITE_P(FileSystems, UndoAfterAKillTest,
 // place in it, and its entries by name, size and modification time. One changed since, and one
 // whose old name was taken since, stay as they are. Before the volume is mounted again, the inode
 // numbers still tell an entry made anew with the same size and time from the renamed one.
-TEST(FuseRemount, APassOnExfatIsUndoneAfterTheVolumeIsMountedAgain) {
-  if (const std::string reason = SkipReason("exfat"); !reason.empty()) {
-    GTEST_SKIP() << reason;
-  }
-  TempFolder work;
-  std::unique_ptr<MountedImage> disk;
-  try {
-    disk = std::make_unique<MountedImage>(work, "exfat");
-  } catch (const std::runtime_error& refused) {
-    GTEST_SKIP() << "this machine does not let the test mount an image: " << refused.what();
-  }
+class RemountTest : public FuseConversionTest {};
+
+TEST_P(RemountTest, APassIsUndoneAfterTheVolumeIsMountedAgain) {
   const std::string music = disk->Path() + "/music";
   std::filesystem::create_directory(music);
   for (const char* name : {"a.mp3", "b.mp3", "c.mp3", "changed.mp3", "taken.mp3", "anew.mp3"}) {
@@ -245,6 +236,8 @@ TEST(FuseRemount, APassOnExfatIsUndoneAfterTheVolumeIsMountedAgain) {
   EXPECT_EQ(ReadFile(music + "/a.mp3"), "a.mp3");
   EXPECT_EQ(ReadFile(music + "/taken.mp3"), "made since");
 }
+
+INSTANTIATE_TEST_SUITE_P(FileSystems, RemountTest, testing::Values("exfat"));
 
 // A folder whose listing fails part way, for real: the NTFS-3G process serving it dies after the
 // first read of the folder. The search must say so, not end as if the folder had ended.

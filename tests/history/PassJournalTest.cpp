@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "history/PassJournal.h"
 
 namespace varnex {
@@ -47,18 +49,14 @@ TEST(PassJournal, AnythingButOneWholeJournalIsRefused) {
   EXPECT_FALSE(DecodeJournal(text + "x"));
   EXPECT_FALSE(DecodeJournal(text + text));
 
-  std::string other = text;
-  other.replace(other.find("renames 5"), 9, "renames 4");
-  EXPECT_FALSE(DecodeJournal(other));
-  other = text;
-  other.replace(other.find("renames 5"), 9, "renames 6");
-  EXPECT_FALSE(DecodeJournal(other));
-  other = text;
-  other.replace(other.find("varnex-journal 4"), 16, "varnex-journal 5");
-  EXPECT_FALSE(DecodeJournal(other));
-  other = text;
-  other.replace(other.find("renames 5"), 9, "renames 99999999999999999999");
-  EXPECT_FALSE(DecodeJournal(other));
+  for (const auto& [from, to] : {std::pair{"renames 5", "renames 4"},
+                                 {"renames 5", "renames 6"},
+                                 {"varnex-journal 4", "varnex-journal 5"},
+                                 {"renames 5", "renames 99999999999999999999"}}) {
+    std::string other = text;
+    other.replace(other.find(from), std::strlen(from), to);
+    EXPECT_FALSE(DecodeJournal(other)) << to;
+  }
 }
 
 // A running pass adds a line after the end for each rename it makes by link and unlink; one that

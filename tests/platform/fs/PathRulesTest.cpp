@@ -25,22 +25,26 @@ class SplitPathTest : public testing::Test {
   PosixFileSystem fs;
 };
 
-TEST_F(SplitPathTest, FolderWithAndWithoutTrailingSlashAreTheSame) {
+// A folder, with or without a trailing slash, splits into itself; a file or a pattern keeps its
+// last part; a folder named with wildcards is that folder, and a pattern where there is no such
+// folder.
+TEST_F(SplitPathTest, FoldersFilesAndPatternsSplitIntoFolderAndLastPart) {
   const std::string music = folder / "music";
-  for (const std::string& text : {music, music + "/"}) {
+  const std::string odd = folder.Folder("music/a*?");
+  const std::string cases[][3] = {
+      {music, music, ""},
+      {music + "/", music, ""},
+      {music + "/song.mp3", music, "song.mp3"},
+      {music + "/*.wav", music, "*.wav"},
+      {odd, odd, ""},
+      {music + "/a?*", music, "a?*"},
+  };
+  for (const auto& [text, inFolder, lastPart] : cases) {
+    SCOPED_TRACE(text);
     const SplitPathResult split = Split(text);
-    EXPECT_EQ(split.folder, music) << text;
-    EXPECT_EQ(split.lastPart, "") << text;
+    EXPECT_EQ(split.folder, inFolder);
+    EXPECT_EQ(split.lastPart, lastPart);
   }
-}
-
-TEST_F(SplitPathTest, FileAndPatternKeepTheirLastPart) {
-  const SplitPathResult file = Split(folder / "music/song.mp3");
-  EXPECT_EQ(file.folder, folder / "music");
-  EXPECT_EQ(file.lastPart, "song.mp3");
-  const SplitPathResult pattern = Split(folder / "music/*.wav");
-  EXPECT_EQ(pattern.folder, folder / "music");
-  EXPECT_EQ(pattern.lastPart, "*.wav");
 }
 
 TEST_F(SplitPathTest, RootAndRelativeNames) {
@@ -56,25 +60,15 @@ TEST_F(SplitPathTest, RootAndRelativeNames) {
   EXPECT_EQ(Split("a").folder, folder / "music/a");
 }
 
-TEST_F(SplitPathTest, FolderNamedWithWildcardsIsThatFolder) {
-  const std::string odd = folder.Folder("music/a*?");
-  EXPECT_EQ(Split(odd).folder, odd);
-  EXPECT_EQ(Split(odd).lastPart, "");
-  EXPECT_EQ(Split(folder / "music/a?*").lastPart, "a?*");  // no such folder: a pattern
-}
-
-TEST_F(SplitPathTest, MissingPartsFailAndTheCurrentDirectoryStays) {
+TEST_F(SplitPathTest, MissingPartsFailAndNoSplitMovesTheCurrentDirectory) {
+  Split(folder / "music/a");  // nor does a split that succeeds move it
+  EXPECT_EQ(fs.CurrentDirectory(), folder.Path());
   for (const std::string& text :
        {folder / "missing", folder / "missing/x.mp3", folder / "music/missing.mp3",
         std::string("\"") + folder.Path() + "\""}) {
     EXPECT_THROW(Split(text), EInOutError) << text;
     EXPECT_EQ(fs.CurrentDirectory(), folder.Path()) << text;
   }
-}
-
-TEST_F(SplitPathTest, SucceedingSplitLeavesTheCurrentDirectoryToo) {
-  Split(folder / "music/a");
-  EXPECT_EQ(fs.CurrentDirectory(), folder.Path());
 }
 
 TEST(JoinPath, PutsExactlyOneSlashBetween) {

@@ -29,7 +29,9 @@ class GstGraphTest : public testing::Test {
   }
   static void TearDownTestSuite() { delete tones_; }
 
+  // Output goes nowhere unless a test says where.
   void SetUp() override {
+    setenv("VARNEX_AUDIO_SINK", "fakesink", 1);
     RegisterGStreamerGraph(runtime);
     graph.SetActive(true);
   }
@@ -44,17 +46,15 @@ class GstGraphTest : public testing::Test {
     graph.OnGraphComplete = [&completed](TFilterGraph*, HRESULT, IBaseFilter*) {
       completed = true;
     };
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while (!completed && std::chrono::steady_clock::now() < deadline) {
-      QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-    }
+    ServeEventsUntil([&completed] { return completed; }, std::chrono::seconds(20));
     graph.OnGraphComplete = nullptr;
     return completed;
   }
 
   // Serves the thread's events until `done` or a bound, the graph's posted events among them.
-  static bool ServeEventsUntil(const std::function<bool()>& done) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  static bool ServeEventsUntil(const std::function<bool()>& done,
+                               std::chrono::seconds bound = std::chrono::seconds(10)) {
+    const auto deadline = std::chrono::steady_clock::now() + bound;
     while (!done() && std::chrono::steady_clock::now() < deadline) {
       QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
     }
@@ -162,7 +162,6 @@ TEST_F(GstGraphTest, RunStopStateAndANewFileAfterEmptying) {
 
 // Every pad of every element is a pin; after DisconnectAllPins none of them is linked any more.
 TEST_F(GstGraphTest, DisconnectAllPinsUnlinksEveryPad) {
-  setenv("VARNEX_AUDIO_SINK", "fakesink", 1);
   graph.RenderMediaFile(BytesToWide(Tone()));
   ComPtr<IFilterGraph> filters;
   ASSERT_EQ(graph.QueryInterface(IID_IFilterGraph, filters.Out()), S_OK);
@@ -184,7 +183,6 @@ TEST_F(GstGraphTest, DisconnectAllPinsUnlinksEveryPad) {
 }
 
 TEST_F(GstGraphTest, BadFilesFailWithTheirOwnCodeAndLeaveTheGraphUsable) {
-  setenv("VARNEX_AUDIO_SINK", "fakesink", 1);
   test::TempFolder bad;
   bad.File("empty.mp3", "");
   bad.File("noise.mp3", std::string(50000, '\x5A'));
@@ -211,7 +209,6 @@ TEST_F(GstGraphTest, BadFilesFailWithTheirOwnCodeAndLeaveTheGraphUsable) {
 }
 
 TEST_F(GstGraphTest, LogFileReceivesTheGraphsLog) {
-  setenv("VARNEX_AUDIO_SINK", "fakesink", 1);
   graph.SetLogFile(folder / "graph.log");
   graph.RenderMediaFile(BytesToWide(Tone()));
   EXPECT_THROW(graph.RenderMediaFile(BytesToWide(folder / "missing.mp3")), EDirectShowException);
@@ -224,7 +221,6 @@ TEST_F(GstGraphTest, LogFileReceivesTheGraphsLog) {
 // The real bus: the end of the file arrives as a posted notification, is dispatched on the thread
 // of the window, and the queue is empty afterwards.
 TEST_F(GstGraphTest, EndOfFileReachesOnGraphCompleteOnTheWindowsThread) {
-  setenv("VARNEX_AUDIO_SINK", "fakesink", 1);
   bool completed = false;
   bool onWindowThread = false;
   std::vector<std::int32_t> codes;
@@ -237,11 +233,7 @@ TEST_F(GstGraphTest, EndOfFileReachesOnGraphCompleteOnTheWindowsThread) {
   };
   graph.RenderMediaFile(BytesToWide(Tone()));
   graph.Play();
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-  while (!completed && std::chrono::steady_clock::now() < deadline) {
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-  }
-  EXPECT_TRUE(completed);
+  EXPECT_TRUE(ServeEventsUntil([&completed] { return completed; }, std::chrono::seconds(20)));
   EXPECT_TRUE(onWindowThread);
   EXPECT_NE(std::find(codes.begin(), codes.end(), EC_STATE_CHANGE), codes.end());
   ComPtr<IMediaEventEx> events;
