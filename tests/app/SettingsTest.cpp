@@ -61,54 +61,44 @@ TEST_F(SettingsTest, StoredFolderAndPositionComeBack) {
   EXPECT_EQ(form->pos(), QPoint(-20, 40));  // partly on the screen: applied as stored
 }
 
-TEST_F(SettingsTest, HalfAPositionAndWrongTypes) {
-  Stored() = {{"Top", Dword(50)}};
-  EXPECT_EQ(MakeWindow()->pos(), QPoint(234, 50));  // top alone
+// A position is applied only when its top is there (a top alone moves the window down), both are
+// numbers of four bytes, and some of the window lies on a screen, one pixel of it being enough:
+// touching a screen's edge from outside is not on it, and the ends of the range are no position.
+TEST_F(SettingsTest, StoredPositionIsAppliedOnlyWhereItIsWholeAndOnAScreen) {
+  const QRect screen = QGuiApplication::primaryScreen()->geometry();
+  const int right = screen.right(), bottom = screen.bottom();
+  constexpr std::int32_t kMax = std::numeric_limits<std::int32_t>::max();
+  constexpr std::int32_t kMin = std::numeric_limits<std::int32_t>::min();
+  const auto at = [](std::int32_t top, std::int32_t left) {
+    return MemoryRegistryStore::Values{{"Top", Dword(top)}, {"Left", Dword(left)}};
+  };
+  const std::pair<MemoryRegistryStore::Values, QPoint> cases[] = {
+      {{{"Top", Dword(50)}}, QPoint(234, 50)},
+      {at(-351, -471), QPoint(-471, -351)},
+      {at(bottom, right), QPoint(right, bottom)},
+      {{{"Left", Dword(50)}}, kDesignPosition},
+      {{{"Top", Text(REG_SZ, "50")}, {"Left", Dword(50)}}, kDesignPosition},
+      {{{"Top", {REG_DWORD, {1, 0, 0, 0, 0, 0, 0, 0}}}, {"Left", Dword(50)}}, kDesignPosition}};
+  for (std::size_t row = 0; row < std::size(cases); ++row) {
+    Stored() = cases[row].first;
+    EXPECT_EQ(MakeWindow()->pos(), cases[row].second) << "row " << row;
+  }
+  const std::pair<std::int32_t, std::int32_t> designKept[] = {
+      {100, right + 10}, {-1000, 0},   {0, -472}, {-352, 0}, {0, right + 1},
+      {bottom + 1, 0},   {kMax, kMax}, {kMax, 0}, {0, kMax}, {kMax - 100, 0},
+      {0, kMax - 300},   {kMin, kMin}, {kMin, 0}};
+  for (const auto& [top, left] : designKept) {
+    Stored() = at(top, left);
+    EXPECT_EQ(MakeWindow()->pos(), kDesignPosition) << "top " << top << ", left " << left;
+  }
+}
 
-  Stored() = {{"Left", Dword(50)}};
-  EXPECT_EQ(MakeWindow()->pos(), kDesignPosition);  // left without top: neither
-
-  Stored() = {{"Top", Text(REG_SZ, "50")}, {"Left", Dword(50)}};
-  EXPECT_EQ(MakeWindow()->pos(), kDesignPosition);
-
-  Stored() = {{"Top", {REG_DWORD, {1, 0, 0, 0, 0, 0, 0, 0}}}, {"Left", Dword(50)}};
-  EXPECT_EQ(MakeWindow()->pos(), kDesignPosition);  // longer than 4 bytes
-
+TEST_F(SettingsTest, FolderOfAnotherTypeIsIgnoredAndWrittenAnewAtClose) {
   Stored() = {{"Dossier", Dword(7)}};
   const auto form = MakeWindow();
   EXPECT_EQ(form->DirectoryEdit1->Text(), "DirectoryEdit1");  // ignored; design text stays
   form->close();
-  EXPECT_EQ(Stored().at("Dossier").type, REG_SZ);  // written anew at close
-}
-
-TEST_F(SettingsTest, PositionOffEveryScreenIsNotApplied) {
-  const QRect screen = QGuiApplication::primaryScreen()->geometry();
-  Stored() = {{"Top", Dword(100)}, {"Left", Dword(screen.right() + 10)}};
-  EXPECT_EQ(MakeWindow()->pos(), kDesignPosition);
-  Stored() = {{"Top", Dword(-1000)}, {"Left", Dword(0)}};
-  EXPECT_EQ(MakeWindow()->pos(), kDesignPosition);
-  Stored() = {{"Top", Dword(-351)}, {"Left", Dword(-471)}};  // one pixel still on the screen
-  EXPECT_EQ(MakeWindow()->pos(), QPoint(-471, -351));
-  // Touching a screen's edge from outside is not on it.
-  for (const QPoint& touching : {QPoint(-472, 0), QPoint(0, -352), QPoint(screen.right() + 1, 0),
-                                 QPoint(0, screen.bottom() + 1)}) {
-    Stored() = {{"Top", Dword(touching.y())}, {"Left", Dword(touching.x())}};
-    EXPECT_EQ(MakeWindow()->pos(), kDesignPosition) << touching.x() << "," << touching.y();
-  }
-  Stored() = {{"Top", Dword(screen.bottom())}, {"Left", Dword(screen.right())}};
-  EXPECT_EQ(MakeWindow()->pos(), QPoint(screen.right(), screen.bottom()));
-}
-
-TEST_F(SettingsTest, PositionNearTheEndsOfTheRangeKeepsTheDesignPosition) {
-  constexpr std::int32_t kMax = std::numeric_limits<std::int32_t>::max();
-  constexpr std::int32_t kMin = std::numeric_limits<std::int32_t>::min();
-  const std::pair<std::int32_t, std::int32_t> positions[] = {
-      {kMax, kMax},    {kMax, 0},    {0, kMax}, {kMax - 100, 0},
-      {0, kMax - 300}, {kMin, kMin}, {kMin, 0}};
-  for (const auto& [top, left] : positions) {
-    Stored() = {{"Top", Dword(top)}, {"Left", Dword(left)}};
-    EXPECT_EQ(MakeWindow()->pos(), kDesignPosition) << "top " << top << ", left " << left;
-  }
+  EXPECT_EQ(Stored().at("Dossier").type, REG_SZ);
 }
 
 // What a desktop session sends at logout, and a closed terminal: the window closes as by Quit.
