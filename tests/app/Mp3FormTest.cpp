@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <QDialogButtonBox>
 #include <QDropEvent>
@@ -10,7 +9,6 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QMimeData>
-#include <QRadioButton>
 #include <QScreen>
 #include <QSignalSpy>
 #include <QTest>
@@ -20,24 +18,13 @@
 #include <filesystem>
 #include <functional>
 
-#include "app/StartDirectory.h"
-#include "app/TMp3Form.h"
-#include "platform/fs/PosixFileSystem.h"
 #include "platform/shell/DroppedNames.h"
-#include "tests/support/FakeFolderDialog.h"
-#include "tests/support/MemoryRegistryStore.h"
-#include "tests/support/ModalCloser.h"
-#include "tests/support/RecordingLinkOpener.h"
-#include "tests/support/TempFolder.h"
 #include "tests/support/WindowTest.h"
-#include "widgets/ErrorReport.h"
 #include "widgets/TBrowseFolderDlg.h"
 
 namespace varnex {
 namespace {
 
-using test::ModalCloser;
-using test::TempFolder;
 using Names = std::vector<std::string>;
 
 class Mp3FormTest : public test::WindowTest {
@@ -52,63 +39,56 @@ class Mp3FormTest : public test::WindowTest {
     folder.Folder(".hidden");
     fs.SetCurrentDirectory(folder / "start");
   }
-
-  std::unique_ptr<TMp3Form> Start(std::vector<std::string> arguments) {
-    auto form = MakeWindow(std::move(arguments));
-    form->show();
-    return form;
-  }
 };
 
 TEST_F(Mp3FormTest, StartsWithTheCaptionAndTheMp3Choice) {
   const auto form = Start({});
   EXPECT_EQ(form->windowTitle(), QStringLiteral("Varnex by Tomvik"));
-  EXPECT_EQ(form->rg->ItemIndex(), 0);
-  EXPECT_EQ(form->FileListBox1->Mask(), "*.mp3");
-  EXPECT_EQ(form->convertirBtn->text(), QStringLiteral("mp3 => iad"));
+  ExpectChoice(*form, 0);
   EXPECT_EQ(form->size(), QSize(472, 352));
   EXPECT_TRUE(boxes.Seen().isEmpty());
 }
 
-TEST_F(Mp3FormTest, FolderArgumentIsShownAndListed) {
-  const auto form = Start({folder.Path()});
-  EXPECT_EQ(form->DirectoryEdit1->Text(), folder.Path());
-  EXPECT_EQ(form->FileListBox1->Entries(), (Names{"A.MP3", "b.mp3"}));
-  EXPECT_TRUE(boxes.Seen().isEmpty());
-}
-
-TEST_F(Mp3FormTest, RelativeArgumentIsTakenFromTheStartDirectory) {
-  const auto form = Start({"../other"});
-  EXPECT_EQ(form->DirectoryEdit1->Text(), folder / "start/../other");
-  EXPECT_EQ(form->FileListBox1->FolderPath(), folder / "other");
-}
-
-TEST_F(Mp3FormTest, SecondArgumentBringsTheWarningAndTheFirstStays) {
-  const auto form = Start({folder / "other", folder.Path()});
-  EXPECT_EQ(boxes.Seen(), QStringList{QStringLiteral("Warning: Only one folder, please")});
-  EXPECT_EQ(form->FileListBox1->FolderPath(), folder / "other");
-}
-
-TEST_F(Mp3FormTest, ArgumentThatNamesNoFolderLeavesTheListAlone) {
-  const auto form = Start({folder / "missing"});
-  EXPECT_EQ(form->DirectoryEdit1->Text(), folder / "missing");
-  EXPECT_EQ(form->FileListBox1->FolderPath(), folder / "start");
-  EXPECT_TRUE(boxes.Seen().isEmpty());
-}
-
-// A song given at start-up is selected in its folder, so the play button plays it at once; the
-// field names the folder.
-TEST_F(Mp3FormTest, FileArgumentIsSelectedInItsFolder) {
-  auto form = Start({folder / "b.mp3"});
-  EXPECT_EQ(form->FileListBox1->Entries(), (Names{"A.MP3", "b.mp3"}));
-  EXPECT_EQ(form->FileListBox1->Mask(), "*.mp3");
-  EXPECT_EQ(form->FileListBox1->SelectedFilePath(), folder / "b.mp3");
-  EXPECT_EQ(form->DirectoryEdit1->Text(), folder.Path());
-
-  form = Start({folder / "c.iad"});  // the mask changes only when it does not match
-  EXPECT_EQ(form->FileListBox1->Mask(), "c.iad");
-  EXPECT_EQ(form->FileListBox1->SelectedFilePath(), folder / "c.iad");
-  EXPECT_TRUE(boxes.Seen().isEmpty());
+// What the arguments choose: the folder shown and listed, the mask, the file selected, and the
+// warning a second argument brings. A relative folder is taken from the start directory, one that
+// names no folder leaves the list alone, and quotes with nothing between them are no argument. A
+// song is selected in its folder, so the play button plays it at once; the field names the folder,
+// and the mask changes only when it does not match.
+TEST_F(Mp3FormTest, ArgumentsChooseTheFolderShownAndTheFileSelected) {
+  const std::string other = folder / "other", warning = "Warning: Only one folder, please";
+  const struct {
+    Names arguments;
+    std::string text, folderPath, mask;
+    Names entries;
+    std::string selected, warning;
+  } cases[] = {
+      {{folder.Path()}, folder.Path(), folder.Path(), "*.mp3", {"A.MP3", "b.mp3"}, "", ""},
+      {{"../other"}, folder / "start/../other", other, "*.mp3", {"x.mp3"}, "", ""},
+      {{other, folder.Path()}, other, other, "*.mp3", {"x.mp3"}, "", warning},
+      {{folder / "missing"}, folder / "missing", folder / "start", "*.mp3", {}, "", ""},
+      {{"", other}, other, other, "*.mp3", {"x.mp3"}, "", ""},
+      {{other, ""}, other, other, "*.mp3", {"x.mp3"}, "", ""},
+      {{folder / "b.mp3"},
+       folder.Path(),
+       folder.Path(),
+       "*.mp3",
+       {"A.MP3", "b.mp3"},
+       folder / "b.mp3",
+       ""},
+      {{folder / "c.iad"}, folder.Path(), folder.Path(), "c.iad", {"c.iad"}, folder / "c.iad", ""}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.arguments.front());
+    fs.SetCurrentDirectory(folder / "start");  // where each window before it has left it
+    const qsizetype before = boxes.Seen().size();
+    const auto form = Start(c.arguments);
+    EXPECT_EQ(form->DirectoryEdit1->Text(), c.text);
+    EXPECT_EQ(form->FileListBox1->FolderPath(), c.folderPath);
+    EXPECT_EQ(form->FileListBox1->Mask(), c.mask);
+    EXPECT_EQ(form->FileListBox1->Entries(), c.entries);
+    EXPECT_EQ(form->FileListBox1->SelectedFilePath(), c.selected);
+    EXPECT_EQ(boxes.Seen().mid(before),
+              c.warning.empty() ? QStringList() : QStringList{QString::fromStdString(c.warning)});
+  }
 }
 
 // A song, however it comes into the field, stands for its folder: converting renames the folder's
@@ -135,15 +115,6 @@ TEST_F(Mp3FormTest, SongInTheFieldConvertsAndStoresItsFolder) {
     form->close();
     EXPECT_EQ(settings.CreateKey("Software\\Varnex")->ReadString("Dossier"), folder.Path());
     form->convertirBtn->click();  // back, for the next way
-  }
-}
-
-// Quotes with nothing between them are no argument: they neither count nor name a folder.
-TEST_F(Mp3FormTest, EmptyArgumentsAreNoArguments) {
-  for (const Names& arguments : {Names{"", folder / "other"}, Names{folder / "other", ""}}) {
-    const auto form = Start(arguments);
-    EXPECT_EQ(form->DirectoryEdit1->Text(), folder / "other");
-    EXPECT_TRUE(boxes.Seen().isEmpty());
   }
 }
 
@@ -188,13 +159,11 @@ TEST_F(Mp3FormTest, AboutPanelKeepsTheWindowOnTheScreen) {
 
 TEST_F(Mp3FormTest, ChoiceSetsMaskAndCaption) {
   const auto form = Start({folder.Path()});
-  QTest::mouseClick(form->rg->findChildren<QRadioButton*>().at(1), Qt::LeftButton);
-  EXPECT_EQ(form->FileListBox1->Mask(), "*.iad");
-  EXPECT_EQ(form->convertirBtn->text(), QStringLiteral("iad => mp3"));
+  ClickChoice(*form, 1);
+  ExpectChoice(*form, 1);
   EXPECT_EQ(form->FileListBox1->Entries(), Names{"c.iad"});
-  QTest::mouseClick(form->rg->findChildren<QRadioButton*>().at(0), Qt::LeftButton);
-  EXPECT_EQ(form->FileListBox1->Mask(), "*.mp3");
-  EXPECT_EQ(form->convertirBtn->text(), QStringLiteral("mp3 => iad"));
+  ClickChoice(*form, 0);
+  ExpectChoice(*form, 0);
 }
 
 TEST_F(Mp3FormTest, EnterPressesConvertUnlessAnotherButtonHasTheFocus) {
@@ -328,8 +297,7 @@ TEST_F(Mp3FormTest, EnterConvertsTheFolderAndFlipsTheChoice) {
   QTest::keyClick(form->FileListBox1, Qt::Key_Return);
   EXPECT_EQ(test::ReadFile(folder / "A.iad"), "data");
   EXPECT_TRUE(std::filesystem::exists(folder / "b.iad"));
-  EXPECT_EQ(form->rg->ItemIndex(), 1);
-  EXPECT_EQ(form->convertirBtn->text(), QStringLiteral("iad => mp3"));
+  ExpectChoice(*form, 1);
   EXPECT_EQ(form->FileListBox1->Entries(), (Names{"A.iad", "b.iad", "c.iad"}));
   EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
 
@@ -516,32 +484,29 @@ TEST_F(Mp3FormTest, HelpGlyphIsASharpQuestionMarkAtSixteenPixels) {
                            .toImage()
                            .convertToFormat(QImage::Format_ARGB32);
   ASSERT_EQ(glyph.size(), QSize(16, 16));
+  const auto opaque = [&glyph](int x, int y) {
+    return x >= 0 && x < 16 && y >= 0 && y < 16 && qAlpha(glyph.pixel(x, y)) == 255;
+  };
   std::vector<int> mark(16 * 16, -1);  // component number of each opaque pixel
   int marks = 0;
   std::vector<int> topRow;
+  const std::function<void(int, int)> fill = [&](int x, int y) {
+    if (opaque(x, y) && mark[y * 16 + x] < 0) {
+      mark[y * 16 + x] = marks;
+      for (const auto& [dx, dy] : {std::pair{1, 0}, {-1, 0}, {0, 1}, {0, -1}}) {
+        fill(x + dx, y + dy);
+      }
+    }
+  };
   for (int y = 0; y < 16; ++y) {
     for (int x = 0; x < 16; ++x) {
       const int alpha = qAlpha(glyph.pixel(x, y));
       EXPECT_TRUE(alpha == 0 || alpha == 255) << x << "," << y << ": " << alpha;
-      if (alpha != 255 || mark[y * 16 + x] >= 0) {
-        continue;
+      if (opaque(x, y) && mark[y * 16 + x] < 0) {
+        topRow.push_back(y);
+        fill(x, y);
+        ++marks;
       }
-      topRow.push_back(y);
-      std::vector<QPoint> todo{{x, y}};
-      mark[y * 16 + x] = marks;
-      while (!todo.empty()) {
-        const QPoint p = todo.back();
-        todo.pop_back();
-        for (const QPoint step : {QPoint(1, 0), QPoint(-1, 0), QPoint(0, 1), QPoint(0, -1)}) {
-          const QPoint q = p + step;
-          if (q.x() >= 0 && q.x() < 16 && q.y() >= 0 && q.y() < 16 &&
-              qAlpha(glyph.pixel(q)) == 255 && mark[q.y() * 16 + q.x()] < 0) {
-            mark[q.y() * 16 + q.x()] = marks;
-            todo.push_back(q);
-          }
-        }
-      }
-      ++marks;
     }
   }
   ASSERT_EQ(marks, 2);
@@ -552,7 +517,7 @@ TEST_F(Mp3FormTest, UncaughtFailureReachesTheErrorReport) {
   const std::string doomed = folder.Folder("doomed");
   const auto form = Start({doomed});
   std::filesystem::remove(doomed);
-  QTest::mouseClick(form->rg->findChildren<QRadioButton*>().at(1), Qt::LeftButton);
+  ClickChoice(*form, 1);
   ASSERT_EQ(boxes.Seen().size(), 1);
   EXPECT_TRUE(boxes.Seen().front().endsWith(QStringLiteral(": File not found.")))
       << boxes.Seen().front().toStdString();
@@ -575,23 +540,20 @@ TEST_F(Mp3FormTest, ChoiceCaptionAndListAgreeWhenTheFolderIsGone) {
   ASSERT_EQ(form->FileListBox1->Entries(), Names{"old.mp3"});
   std::filesystem::remove_all(doomed);
 
-  QTest::mouseClick(form->rg->findChildren<QRadioButton*>().at(1), Qt::LeftButton);
+  ClickChoice(*form, 1);
   EXPECT_EQ(boxes.Seen().size(), 1);
-  EXPECT_EQ(form->rg->ItemIndex(), 1);
-  EXPECT_EQ(form->FileListBox1->Mask(), "*.iad");
-  EXPECT_EQ(form->convertirBtn->text(), QStringLiteral("iad => mp3"));
+  ExpectChoice(*form, 1);
   EXPECT_TRUE(form->FileListBox1->Entries().empty());
   EXPECT_EQ(form->FileListBox1->SelectedFilePath(), "");
 
   QTest::mouseClick(form->convertirBtn, Qt::LeftButton);  // converts nothing, flips back
   EXPECT_EQ(boxes.Seen().size(), 2);
-  EXPECT_EQ(form->rg->ItemIndex(), 0);
-  EXPECT_EQ(form->convertirBtn->text(), QStringLiteral("mp3 => iad"));
+  ExpectChoice(*form, 0);
   EXPECT_TRUE(form->FileListBox1->Entries().empty());
 
   folder.Folder("doomed");  // back again: the next choice lists it
   folder.File("doomed/new.iad");
-  QTest::mouseClick(form->rg->findChildren<QRadioButton*>().at(1), Qt::LeftButton);
+  ClickChoice(*form, 1);
   EXPECT_EQ(form->FileListBox1->Entries(), Names{"new.iad"});
   EXPECT_EQ(boxes.Seen().size(), 2);
 }

@@ -7,15 +7,8 @@
 #include <QTimer>
 #include <cmath>
 
-#include "app/TMp3Form.h"
 #include "app/WindowPlayer.h"
-#include "platform/fs/PosixFileSystem.h"
-#include "tests/support/FakeFolderDialog.h"
-#include "tests/support/MemoryRegistryStore.h"
-#include "tests/support/ModalCloser.h"
-#include "tests/support/RecordingLinkOpener.h"
 #include "tests/support/ScriptedGraph.h"
-#include "tests/support/TempFolder.h"
 #include "tests/support/WindowTest.h"
 
 namespace varnex {

@@ -12,13 +12,6 @@
 #include <limits>
 
 #include "app/SessionEnd.h"
-#include "app/TMp3Form.h"
-#include "platform/fs/PosixFileSystem.h"
-#include "tests/support/FakeFolderDialog.h"
-#include "tests/support/MemoryRegistryStore.h"
-#include "tests/support/ModalCloser.h"
-#include "tests/support/RecordingLinkOpener.h"
-#include "tests/support/TempFolder.h"
 #include "tests/support/WindowTest.h"
 
 namespace varnex {
@@ -44,14 +37,11 @@ RegistryValue Dword(std::int32_t number) {
 
 class SettingsTest : public test::WindowTest {
  protected:
-  std::unique_ptr<TMp3Form> Start(std::vector<std::string> arguments = {}) {
-    return MakeWindow(std::move(arguments));
-  }
   MemoryRegistryStore::Values& Stored() { return settings.keys[kKey]; }
 };
 
 TEST_F(SettingsTest, FirstStartCreatesTheKeyAndCloseWritesAllThree) {
-  const auto form = Start();
+  const auto form = MakeWindow();
   EXPECT_TRUE(settings.keys.count(kKey));
   EXPECT_EQ(form->DirectoryEdit1->Text(), "");
   EXPECT_EQ(form->pos(), kDesignPosition);
@@ -64,61 +54,51 @@ TEST_F(SettingsTest, FirstStartCreatesTheKeyAndCloseWritesAllThree) {
 TEST_F(SettingsTest, StoredFolderAndPositionComeBack) {
   Stored() = {{"Dossier", Text(REG_SZ, folder.Path())}, {"Top", Dword(40)}, {"Left", Dword(-20)}};
   folder.File("song.mp3");
-  const auto form = Start();
+  const auto form = MakeWindow();
   form->show();
   EXPECT_EQ(form->DirectoryEdit1->Text(), folder.Path());
   EXPECT_EQ(form->FileListBox1->Entries(), std::vector<std::string>{"song.mp3"});
   EXPECT_EQ(form->pos(), QPoint(-20, 40));  // partly on the screen: applied as stored
 }
 
-TEST_F(SettingsTest, HalfAPositionAndWrongTypes) {
-  Stored() = {{"Top", Dword(50)}};
-  EXPECT_EQ(Start()->pos(), QPoint(234, 50));  // top alone
-
-  Stored() = {{"Left", Dword(50)}};
-  EXPECT_EQ(Start()->pos(), kDesignPosition);  // left without top: neither
-
-  Stored() = {{"Top", Text(REG_SZ, "50")}, {"Left", Dword(50)}};
-  EXPECT_EQ(Start()->pos(), kDesignPosition);
-
-  Stored() = {{"Top", {REG_DWORD, {1, 0, 0, 0, 0, 0, 0, 0}}}, {"Left", Dword(50)}};
-  EXPECT_EQ(Start()->pos(), kDesignPosition);  // longer than 4 bytes
-
-  Stored() = {{"Dossier", Dword(7)}};
-  const auto form = Start();
-  EXPECT_EQ(form->DirectoryEdit1->Text(), "DirectoryEdit1");  // ignored; design text stays
-  form->close();
-  EXPECT_EQ(Stored().at("Dossier").type, REG_SZ);  // written anew at close
-}
-
-TEST_F(SettingsTest, PositionOffEveryScreenIsNotApplied) {
+// A position is applied only when its top is there (a top alone moves the window down), both are
+// numbers of four bytes, and some of the window lies on a screen, one pixel of it being enough:
+// touching a screen's edge from outside is not on it, and the ends of the range are no position.
+TEST_F(SettingsTest, StoredPositionIsAppliedOnlyWhereItIsWholeAndOnAScreen) {
   const QRect screen = QGuiApplication::primaryScreen()->geometry();
-  Stored() = {{"Top", Dword(100)}, {"Left", Dword(screen.right() + 10)}};
-  EXPECT_EQ(Start()->pos(), kDesignPosition);
-  Stored() = {{"Top", Dword(-1000)}, {"Left", Dword(0)}};
-  EXPECT_EQ(Start()->pos(), kDesignPosition);
-  Stored() = {{"Top", Dword(-351)}, {"Left", Dword(-471)}};  // one pixel still on the screen
-  EXPECT_EQ(Start()->pos(), QPoint(-471, -351));
-  // Touching a screen's edge from outside is not on it.
-  for (const QPoint& touching : {QPoint(-472, 0), QPoint(0, -352), QPoint(screen.right() + 1, 0),
-                                 QPoint(0, screen.bottom() + 1)}) {
-    Stored() = {{"Top", Dword(touching.y())}, {"Left", Dword(touching.x())}};
-    EXPECT_EQ(Start()->pos(), kDesignPosition) << touching.x() << "," << touching.y();
-  }
-  Stored() = {{"Top", Dword(screen.bottom())}, {"Left", Dword(screen.right())}};
-  EXPECT_EQ(Start()->pos(), QPoint(screen.right(), screen.bottom()));
-}
-
-TEST_F(SettingsTest, PositionNearTheEndsOfTheRangeKeepsTheDesignPosition) {
+  const int right = screen.right(), bottom = screen.bottom();
   constexpr std::int32_t kMax = std::numeric_limits<std::int32_t>::max();
   constexpr std::int32_t kMin = std::numeric_limits<std::int32_t>::min();
-  const std::pair<std::int32_t, std::int32_t> positions[] = {
-      {kMax, kMax},    {kMax, 0},    {0, kMax}, {kMax - 100, 0},
-      {0, kMax - 300}, {kMin, kMin}, {kMin, 0}};
-  for (const auto& [top, left] : positions) {
-    Stored() = {{"Top", Dword(top)}, {"Left", Dword(left)}};
-    EXPECT_EQ(Start()->pos(), kDesignPosition) << "top " << top << ", left " << left;
+  const auto at = [](std::int32_t top, std::int32_t left) {
+    return MemoryRegistryStore::Values{{"Top", Dword(top)}, {"Left", Dword(left)}};
+  };
+  const std::pair<MemoryRegistryStore::Values, QPoint> cases[] = {
+      {{{"Top", Dword(50)}}, QPoint(234, 50)},
+      {at(-351, -471), QPoint(-471, -351)},
+      {at(bottom, right), QPoint(right, bottom)},
+      {{{"Left", Dword(50)}}, kDesignPosition},
+      {{{"Top", Text(REG_SZ, "50")}, {"Left", Dword(50)}}, kDesignPosition},
+      {{{"Top", {REG_DWORD, {1, 0, 0, 0, 0, 0, 0, 0}}}, {"Left", Dword(50)}}, kDesignPosition}};
+  for (std::size_t row = 0; row < std::size(cases); ++row) {
+    Stored() = cases[row].first;
+    EXPECT_EQ(MakeWindow()->pos(), cases[row].second) << "row " << row;
   }
+  const std::pair<std::int32_t, std::int32_t> designKept[] = {
+      {100, right + 10}, {-1000, 0},   {0, -472}, {-352, 0}, {0, right + 1},
+      {bottom + 1, 0},   {kMax, kMax}, {kMax, 0}, {0, kMax}, {kMax - 100, 0},
+      {0, kMax - 300},   {kMin, kMin}, {kMin, 0}};
+  for (const auto& [top, left] : designKept) {
+    Stored() = at(top, left);
+    EXPECT_EQ(MakeWindow()->pos(), kDesignPosition) << "top " << top << ", left " << left;
+  }
+}
+
+TEST_F(SettingsTest, FolderOfAnotherTypeIsIgnoredAndWrittenAnewAtClose) {
+  Stored() = {{"Dossier", Dword(7)}};
+  const auto form = MakeWindow();
+  EXPECT_EQ(form->DirectoryEdit1->Text(), "DirectoryEdit1");  // ignored; design text stays
+  form->close();
+  EXPECT_EQ(Stored().at("Dossier").type, REG_SZ);
 }
 
 // What a desktop session sends at logout, and a closed terminal: the window closes as by Quit.
@@ -127,7 +107,7 @@ TEST_F(SettingsTest, TerminationSignalStoresTheSettingsAndClosesTheWindow) {
     settings.keys.clear();
     const std::string shown = folder.Folder("shown" + std::to_string(signal));
     TerminationSignal termination;
-    const auto form = Start({shown});
+    const auto form = MakeWindow({shown});
     form->show();
     form->move(60, 70);
     SessionEnd sessionEnd(termination);
@@ -166,7 +146,7 @@ TEST_F(SettingsTest, TerminationSignalDuringTheStartEndsTheWarningToo) {
       }
     });
     rescue.start(3000);
-    const auto form = Start({shown, folder.Path()});
+    const auto form = MakeWindow({shown, folder.Path()});
     EXPECT_FALSE(rescued) << whileShown;
     EXPECT_TRUE(sessionEnd.Ended());
     settings.keys.clear();
@@ -182,18 +162,18 @@ TEST_F(SettingsTest, StoredFolderIsAppliedWithTheSettingsClosed) {
   int openWhileApplying = -1;
   QMetaObject::invokeMethod(
       qApp, [&] { openWhileApplying = settings.openNow; }, Qt::QueuedConnection);
-  Start();
+  MakeWindow();
   EXPECT_EQ(openWhileApplying, 0);
 }
 
 TEST_F(SettingsTest, ExpandableTextIsNotExpanded) {
   Stored() = {{"Dossier", Text(REG_EXPAND_SZ, "%HOME%/music")}};
-  EXPECT_EQ(Start()->DirectoryEdit1->Text(), "%HOME%/music");
+  EXPECT_EQ(MakeWindow()->DirectoryEdit1->Text(), "%HOME%/music");
 }
 
 TEST_F(SettingsTest, KeyThatCannotBeOpenedLeavesTheDesign) {
   settings.openable = false;
-  const auto form = Start();
+  const auto form = MakeWindow();
   EXPECT_EQ(form->DirectoryEdit1->Text(), "DirectoryEdit1");
   EXPECT_EQ(form->FileListBox1->FolderPath(), fs.CurrentDirectory());  // the design text unused
   EXPECT_EQ(form->pos(), kDesignPosition);
@@ -202,13 +182,13 @@ TEST_F(SettingsTest, KeyThatCannotBeOpenedLeavesTheDesign) {
 
 TEST_F(SettingsTest, RefusedWritesEndOnlyTheirBlock) {
   settings.refusedWrites = {"Dossier"};
-  Start()->close();
+  MakeWindow()->close();
   EXPECT_FALSE(Stored().count("Dossier"));
   EXPECT_TRUE(Stored().count("Top") && Stored().count("Left"));
 
   settings.keys.clear();
   settings.refusedWrites = {"Top"};
-  Start()->close();
+  MakeWindow()->close();
   EXPECT_TRUE(Stored().count("Dossier"));
   EXPECT_FALSE(Stored().count("Top") || Stored().count("Left"));
 }
@@ -216,7 +196,7 @@ TEST_F(SettingsTest, RefusedWritesEndOnlyTheirBlock) {
 TEST_F(SettingsTest, ArgumentReplacesTheStoredFolderAndIsStoredAtClose) {
   const std::string other = folder.Folder("other");
   Stored() = {{"Dossier", Text(REG_SZ, folder.Path())}};
-  const auto form = Start({other});
+  const auto form = MakeWindow({other});
   EXPECT_EQ(form->DirectoryEdit1->Text(), other);
   const int opensBefore = settings.opened;
   form->close();

@@ -2,20 +2,10 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QRadioButton>
-#include <QTest>
 #include <filesystem>
-#include <map>
 
-#include "app/TMp3Form.h"
 #include "history/History.h"
-#include "platform/fs/PosixFileSystem.h"
 #include "platform/fs/PosixJournalStorage.h"
-#include "tests/support/FakeFolderDialog.h"
-#include "tests/support/MemoryRegistryStore.h"
-#include "tests/support/ModalCloser.h"
-#include "tests/support/RecordingLinkOpener.h"
-#include "tests/support/TempFolder.h"
 #include "tests/support/WindowTest.h"
 
 namespace varnex {
@@ -23,8 +13,6 @@ namespace {
 
 using test::ListFolder;
 using test::Listing;
-using test::ReadFile;
-using test::TempFolder;
 using Names = std::vector<std::string>;
 
 class UndoInWindowTest : public test::WindowTest {
@@ -46,13 +34,6 @@ class UndoInWindowTest : public test::WindowTest {
     QTest::keyClick(focus, Qt::Key_Z, Qt::ControlModifier);
   }
 
-  void ExpectChoice(int index) {
-    EXPECT_EQ(form->rg->ItemIndex(), index);
-    EXPECT_EQ(form->FileListBox1->Mask(), index == 0 ? "*.mp3" : "*.iad");
-    EXPECT_EQ(form->convertirBtn->text(),
-              index == 0 ? QStringLiteral("mp3 => iad") : QStringLiteral("iad => mp3"));
-  }
-
   const Listing start{
       {"Song.MP3", "s"}, {"a.mp3", "a"}, {"b.iad", "b"}, {"c.mp3", "c"}, {"c.iad", "ci"}};
   std::string music = folder.Folder("music");
@@ -63,40 +44,40 @@ class UndoInWindowTest : public test::WindowTest {
 
 TEST_F(UndoInWindowTest, CtrlZUndoesTheConversionAndShowsWhatItConvertedFrom) {
   QTest::keyClick(form->DirectoryEdit1, Qt::Key_Return);
-  ExpectChoice(1);
+  ExpectChoice(*form, 1);
   ASSERT_EQ(ListFolder(music).count("Song.iad"), 1u);
 
   PressCtrlZ(form->DirectoryEdit1);  // the field has the focus at start-up
   EXPECT_EQ(ListFolder(music), start);
-  ExpectChoice(0);
+  ExpectChoice(*form, 0);
   EXPECT_EQ(form->FileListBox1->Entries(), (Names{"a.mp3", "c.mp3", "Song.MP3"}));
   EXPECT_TRUE(boxes.Seen().isEmpty());
 
   PressCtrlZ(form->FileListBox1);  // nothing left to undo: nothing happens
   EXPECT_EQ(ListFolder(music), start);
-  ExpectChoice(0);
+  ExpectChoice(*form, 0);
   EXPECT_TRUE(boxes.Seen().isEmpty());
 }
 
 TEST_F(UndoInWindowTest, TwoConversionsAndTwoCtrlZGiveTheStartExactly) {
   form->convertirBtn->click();
   form->convertirBtn->click();
-  ExpectChoice(0);
+  ExpectChoice(*form, 0);
   PressCtrlZ(form->FileListBox1);
-  ExpectChoice(1);  // the second pass converted from iad
+  ExpectChoice(*form, 1);  // the second pass converted from iad
   EXPECT_EQ(form->FileListBox1->Entries(), (Names{"a.iad", "b.iad", "c.iad", "Song.iad"}));
   PressCtrlZ(form->TrackBar1);
-  ExpectChoice(0);
+  ExpectChoice(*form, 0);
   EXPECT_EQ(ListFolder(music), start);
 }
 
 TEST_F(UndoInWindowTest, TheListIsReadAgainWhenTheChoiceIsAlreadyTheOldOne) {
   form->convertirBtn->click();
-  QTest::mouseClick(form->rg->findChildren<QRadioButton*>().at(0), Qt::LeftButton);
-  ExpectChoice(0);
+  ClickChoice(*form, 0);
+  ExpectChoice(*form, 0);
   EXPECT_EQ(form->FileListBox1->Entries(), Names{"c.mp3"});
   PressCtrlZ(form->FileListBox1);
-  ExpectChoice(0);
+  ExpectChoice(*form, 0);
   EXPECT_EQ(form->FileListBox1->Entries(), (Names{"a.mp3", "c.mp3", "Song.MP3"}));
 }
 
@@ -107,12 +88,12 @@ TEST_F(UndoInWindowTest, CtrlZTakesTheFolderShownNotTheOneConverted) {
   form->DirectoryEdit1->SetText(other);
   PressCtrlZ(form->FileListBox1);  // nothing was converted in the folder shown
   EXPECT_EQ(ListFolder(music).count("Song.iad"), 1u);
-  ExpectChoice(1);
+  ExpectChoice(*form, 1);
   std::filesystem::rename(music, folder / "renamed");
   form->DirectoryEdit1->SetText(folder / "renamed");
   PressCtrlZ(form->FileListBox1);
   EXPECT_EQ(ListFolder(folder / "renamed"), start);
-  ExpectChoice(0);
+  ExpectChoice(*form, 0);
 }
 
 TEST_F(UndoInWindowTest, AnEmptyFieldHasNothingToUndo) {
@@ -123,7 +104,7 @@ TEST_F(UndoInWindowTest, AnEmptyFieldHasNothingToUndo) {
   form->DirectoryEdit1->SetText("");
   PressCtrlZ(form->FileListBox1);
   EXPECT_TRUE(std::filesystem::exists(folder / "start.iad"));
-  ExpectChoice(0);
+  ExpectChoice(*form, 0);
 }
 
 }  // namespace

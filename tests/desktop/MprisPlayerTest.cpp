@@ -3,11 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QDBusArgument>
-#include <QDBusMessage>
-#include <QDBusMetaType>
-#include <QDBusObjectPath>
-#include <QDBusVariant>
 #include <QTest>
 #include <QTimer>
 #include <cmath>
@@ -16,14 +11,12 @@
 #include <filesystem>
 #include <fstream>
 
-#include "app/TMp3Form.h"
 #include "app/WindowPlayer.h"
 #include "desktop/MprisService.h"
 #include "platform/media/GstFilterGraph.h"
 #include "platform/media/GstMediaTags.h"
+#include "tests/desktop/MprisBusTest.h"
 #include "tests/support/Audio.h"
-#include "tests/support/PrivateBus.h"
-#include "tests/support/TempFolder.h"
 #include "tests/support/WindowTest.h"
 
 namespace varnex {
@@ -31,9 +24,11 @@ namespace {
 
 using test::TempFolder;
 
-const QString kPlayer = QStringLiteral("org.mpris.MediaPlayer2.Player");
-const QString kPath = QStringLiteral("/org/mpris/MediaPlayer2");
-const QString kName = QStringLiteral("org.mpris.MediaPlayer2.varnex");
+using namespace Qt::StringLiterals;
+using test::AsMap;
+using test::TrackId;
+
+const QString& kPlayer = test::kMprisPlayer;
 
 // An ID3v2.4 tag with UTF-8 title, artist and album frames.
 std::string Id3Tag(const std::string& title, const std::string& artist, const std::string& album) {
@@ -75,33 +70,24 @@ std::string SyncedCapture(const std::string& wav) {
          wav;
 }
 
-QVariantMap AsMap(const QVariant& value) {
-  return value.canConvert<QDBusArgument>() ? qdbus_cast<QVariantMap>(value.value<QDBusArgument>())
-                                           : value.toMap();
-}
-
-class MprisPlayerTest : public test::WindowTest {
+class MprisPlayerTest : public test::MprisBusTest<test::WindowTest> {
  protected:
   static void SetUpTestSuite() {
-    try {
-      bus_ = new test::PrivateBus;
-    } catch (const std::exception& error) {
-      busError_ = error.what();
-    }
+    MprisBusTest::SetUpTestSuite();
     tones_ = new TempFolder;
     test::MakeMp3(*tones_ / "long.mp3", 8.0);
     test::MakeMp3(*tones_ / "short.mp3", 0.5);
     test::MakeMp3(*tones_ / "two.mp3", 2.0);
   }
   static void TearDownTestSuite() {
-    delete bus_;
-    bus_ = nullptr;
+    MprisBusTest::TearDownTestSuite();
     delete tones_;
   }
 
   void SetUp() override {
-    if (bus_ == nullptr) {
-      GTEST_SKIP() << "no private session bus: " << busError_;
+    MprisBusTest::SetUp();
+    if (IsSkipped()) {
+      return;
     }
     QApplication::setQuitOnLastWindowClosed(false);
     // Every graph the window makes is counted on its way from GStreamer.
@@ -122,8 +108,8 @@ class MprisPlayerTest : public test::WindowTest {
     player.reset();
     dm.reset();
     form.reset();
-    QDBusConnection::disconnectFromBus(QStringLiteral("service"));
-    QDBusConnection::disconnectFromBus(QStringLiteral("client"));
+    QDBusConnection::disconnectFromBus(u"service"_s);
+    MprisBusTest::TearDown();
     unsetenv("VARNEX_AUDIO_SINK");
   }
 
@@ -134,48 +120,25 @@ class MprisPlayerTest : public test::WindowTest {
     dm = std::make_unique<Tdm>(runtime, nullptr);
     form->AttachMediaModule(dm.get());
     player = std::make_unique<WindowPlayer>(*form, *dm);
-    mpris = MprisService::Publish(bus_->Connect(QStringLiteral("service")), *player, tags,
-                                  DecodableAudioTypes());
+    mpris =
+        MprisService::Publish(bus_->Connect(u"service"_s), *player, tags, DecodableAudioTypes());
     ASSERT_NE(mpris, nullptr);
-    client = std::make_unique<QDBusConnection>(bus_->Connect(QStringLiteral("client")));
-    recorder = std::make_unique<test::PropertiesRecorder>(*client, kPath);
+    ConnectClient();
   }
 
-  QDBusMessage Call(const QString& method, const QVariantList& arguments = {},
-                    const QString& interfaceName = kPlayer) {
-    QDBusMessage call = QDBusMessage::createMethodCall(kName, kPath, interfaceName, method);
-    call.setArguments(arguments);
-    const QDBusMessage reply = client->call(call, QDBus::BlockWithGui, 15000);
-    EXPECT_EQ(reply.type(), QDBusMessage::ReplyMessage)
-        << method.toStdString() << ": " << reply.errorMessage().toStdString();
-    return reply;
-  }
-
-  QVariant Get(const QString& property) {
-    const QDBusMessage reply = Call(QStringLiteral("Get"), {kPlayer, property},
-                                    QStringLiteral("org.freedesktop.DBus.Properties"));
-    return reply.arguments().value(0).value<QDBusVariant>().variant();
-  }
-
-  void Player(const char* method) { Call(QString::fromLatin1(method)); }
-  QString Status() { return Get(QStringLiteral("PlaybackStatus")).toString(); }
-  QVariantMap Metadata() { return AsMap(Get(QStringLiteral("Metadata"))); }
-  qlonglong Position() { return Get(QStringLiteral("Position")).toLongLong(); }
-
-  bool Announced(const char* entry, qsizetype from = 0) {
-    return recorder->WaitFor(QString::fromLatin1(entry), from);
-  }
+  void Player(const char* method) { Call(kPlayer, QString::fromLatin1(method)); }
+  QString Status() { return Get("PlaybackStatus").toString(); }
+  qlonglong Position() { return Get("Position").toLongLong(); }
+  qsizetype Now() const { return recorder->announced.size(); }
 
   // Plays `name` from the test's folder through the bus and waits until it is announced.
   void PlayOverTheBus(const std::string& name) {
     form->FileListBox1->SelectByName(name);
-    const qsizetype from = recorder->announced.size();
+    const qsizetype from = Now();
     Player("PlayPause");
     ASSERT_TRUE(Announced("PlaybackStatus=Playing", from)) << name;
   }
 
-  static test::PrivateBus* bus_;
-  static std::string busError_;
   static TempFolder* tones_;
   ComRuntime gstreamer;
   ComRuntime runtime;
@@ -185,12 +148,8 @@ class MprisPlayerTest : public test::WindowTest {
   std::unique_ptr<Tdm> dm;
   std::unique_ptr<WindowPlayer> player;
   std::unique_ptr<MprisService> mpris;
-  std::unique_ptr<QDBusConnection> client;
-  std::unique_ptr<test::PropertiesRecorder> recorder;
 };
 
-test::PrivateBus* MprisPlayerTest::bus_ = nullptr;
-std::string MprisPlayerTest::busError_;
 TempFolder* MprisPlayerTest::tones_ = nullptr;
 
 TEST_F(MprisPlayerTest, PlayPauseSoundsTheSelectedFileAndStopsIt) {
@@ -200,14 +159,14 @@ TEST_F(MprisPlayerTest, PlayPauseSoundsTheSelectedFileAndStopsIt) {
   // Only what the list holds and plays: MP3, whose decoder these tests play through.
   EXPECT_EQ(DecodableAudioTypes(), std::vector<std::string>{"audio/mpeg"});
   PlayOverTheBus("long.mp3");
-  EXPECT_EQ(Status(), QStringLiteral("Playing"));
+  EXPECT_EQ(Status(), u"Playing"_s);
   EXPECT_EQ(dm->fg.GetPlayState(), psRunning);  // the window's own graph plays it
   ASSERT_TRUE(QTest::qWaitFor([&] { return Levels(wav).size() >= 12; }, 15000));
 
-  const qsizetype from = recorder->announced.size();
+  const qsizetype from = Now();
   Player("PlayPause");
   EXPECT_TRUE(Announced("PlaybackStatus=Stopped", from));
-  EXPECT_EQ(Status(), QStringLiteral("Stopped"));
+  EXPECT_EQ(Status(), u"Stopped"_s);
   const std::size_t heard = Levels(wav).size();
   QTest::qWait(500);
   EXPECT_EQ(Levels(wav).size(), heard) << "sound went on after the stop";
@@ -218,39 +177,38 @@ TEST_F(MprisPlayerTest, PlayPauseSoundsTheSelectedFileAndStopsIt) {
 TEST_F(MprisPlayerTest, StatusFollowsTheWindowsButtonsStopPauseAndTheEndOfAFile) {
   Start();
   form->FileListBox1->SelectByName("long.mp3");
-  qsizetype from = recorder->announced.size();
+  qsizetype from = Now();
   form->SpeedButton1->click();
-  EXPECT_EQ(mpris->PlaybackStatus(), QStringLiteral("Playing"));  // asked before any graph event
+  EXPECT_EQ(mpris->PlaybackStatus(), u"Playing"_s);  // asked before any graph event
   EXPECT_TRUE(Announced("PlaybackStatus=Playing", from));
-  const QVariant playing = Metadata().value(QStringLiteral("mpris:trackid"));
+  const QString playing = TrackId(Metadata());
   Player("Play");  // already playing: goes on, not from the start
-  EXPECT_EQ(Status(), QStringLiteral("Playing"));
-  EXPECT_EQ(Metadata().value(QStringLiteral("mpris:trackid")), playing);
+  EXPECT_EQ(Status(), u"Playing"_s);
+  EXPECT_EQ(TrackId(Metadata()), playing);
 
-  from = recorder->announced.size();
+  from = Now();
   form->SpeedButton2->click();
   EXPECT_TRUE(Announced("PlaybackStatus=Stopped", from));
   for (const char* stop : {"Stop", "Pause"}) {
     PlayOverTheBus("long.mp3");
-    from = recorder->announced.size();
+    from = Now();
     Player(stop);
     EXPECT_TRUE(Announced("PlaybackStatus=Stopped", from)) << stop;
     EXPECT_EQ(dm->fg.GetPlayState(), psStopped) << stop;
   }
 
   PlayOverTheBus("short.mp3");
-  const QVariant first = Metadata().value(QStringLiteral("mpris:trackid"));
-  from = recorder->announced.size();
+  const QString first = TrackId(Metadata());
+  from = Now();
   EXPECT_TRUE(Announced("PlaybackStatus=Stopped", from));
   EXPECT_EQ(dm->fg.GetPlayState(), psRunning);  // played to its end, the graph still runs
-  EXPECT_EQ(Status(), QStringLiteral("Stopped"));
+  EXPECT_EQ(Status(), u"Stopped"_s);
 
   // Play starts the file again, not only stopping the finished graph as the button would.
-  from = recorder->announced.size();
+  from = Now();
   Player("Play");
   ASSERT_TRUE(Announced("PlaybackStatus=Playing", from));
-  const QVariant second = Metadata().value(QStringLiteral("mpris:trackid"));
-  EXPECT_NE(first.value<QDBusObjectPath>().path(), second.value<QDBusObjectPath>().path());
+  EXPECT_NE(TrackId(Metadata()), first);
 }
 
 TEST_F(MprisPlayerTest, CanPlayStaysWhileAFileThatTheListNoLongerShowsPlays) {
@@ -258,38 +216,37 @@ TEST_F(MprisPlayerTest, CanPlayStaysWhileAFileThatTheListNoLongerShowsPlays) {
   form->FileListBox1->SelectByName("long.mp3");
   EXPECT_TRUE(Announced("CanPlay=true"));
   PlayOverTheBus("long.mp3");
-  const qsizetype from = recorder->announced.size();
+  const qsizetype from = Now();
   form->rg->SetItemIndex(1);
   form->rgClick();  // the list read anew has no selection
   ASSERT_TRUE(form->FileListBox1->SelectedFilePath().empty());
-  EXPECT_TRUE(Get(QStringLiteral("CanPlay")).toBool());
-  EXPECT_EQ(Status(), QStringLiteral("Playing"));
+  EXPECT_TRUE(Get("CanPlay").toBool());
+  EXPECT_EQ(Status(), u"Playing"_s);
   Player("Stop");
   EXPECT_TRUE(Announced("PlaybackStatus=Stopped", from));
   EXPECT_EQ(dm->fg.GetPlayState(), psStopped);
   EXPECT_TRUE(Announced("CanPlay=false", from));
-  EXPECT_FALSE(recorder->announced.mid(from).contains(QStringLiteral("CanPlay=true")));
-  EXPECT_FALSE(Get(QStringLiteral("CanPlay")).toBool());
+  EXPECT_FALSE(recorder->announced.mid(from).contains(u"CanPlay=true"_s));
+  EXPECT_FALSE(Get("CanPlay").toBool());
 }
 
 TEST_F(MprisPlayerTest, AFailedPlayLeavesNoTrackBehind) {
   std::ofstream(folder / "noise.mp3", std::ios::binary) << std::string(50000, '\x5A');
   Start();
   PlayOverTheBus("long.mp3");
-  ASSERT_TRUE(Metadata().contains(QStringLiteral("mpris:trackid")));
-  const qsizetype from = recorder->announced.size();
+  ASSERT_TRUE(Metadata().contains(u"mpris:trackid"_s));
+  const qsizetype from = Now();
   form->FileListBox1->SelectByName("noise.mp3");
   form->SpeedButton1->click();  // stops the good file
   form->SpeedButton1->click();  // and cannot play this one
   EXPECT_TRUE(Announced("PlaybackStatus=Stopped", from));
-  EXPECT_TRUE(QTest::qWaitFor(
-      [&] { return AsMap(recorder->last.value(QStringLiteral("Metadata"))).isEmpty(); }, 5000))
+  EXPECT_TRUE(QTest::qWaitFor([&] { return AnnouncedMetadata().isEmpty(); }, 5000))
       << "the failed play was not announced";
   EXPECT_TRUE(Metadata().isEmpty());
-  EXPECT_EQ(Status(), QStringLiteral("Stopped"));
+  EXPECT_EQ(Status(), u"Stopped"_s);
 
   PlayOverTheBus("short.mp3");  // a good file after it is described again
-  EXPECT_EQ(Metadata().value(QStringLiteral("xesam:title")).toString(), QStringLiteral("short"));
+  EXPECT_EQ(Metadata().value(u"xesam:title"_s).toString(), u"short"_s);
 }
 
 // The tags come from GStreamer's discoverer, after the file has started.
@@ -301,28 +258,24 @@ TEST_F(MprisPlayerTest, MetadataOfATaggedFileAndOfANameThatIsNotUtf8) {
   std::filesystem::copy_file(*tones_ / "short.mp3", folder / odd);
   Start();
   PlayOverTheBus("tagged.mp3");
-  ASSERT_TRUE(
-      QTest::qWaitFor([&] { return Metadata().contains(QStringLiteral("mpris:length")); }, 10000));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Metadata().contains(u"mpris:length"_s); }, 10000));
   const QVariantMap metadata = Metadata();
-  EXPECT_EQ(metadata.value(QStringLiteral("xesam:title")).toString(),
-            QString::fromUtf8("\xC3\x89lan vital"));
-  EXPECT_EQ(metadata.value(QStringLiteral("xesam:artist")).toStringList(),
-            QStringList{QStringLiteral("The Testers")});
-  EXPECT_EQ(metadata.value(QStringLiteral("xesam:album")).toString(), QStringLiteral("Sine Waves"));
-  EXPECT_NEAR(metadata.value(QStringLiteral("mpris:length")).toDouble(), 2e6, 1.5e5);
-  EXPECT_EQ(metadata.value(QStringLiteral("xesam:url")).toString(),
+  EXPECT_EQ(metadata.value(u"xesam:title"_s).toString(), QString::fromUtf8("\xC3\x89lan vital"));
+  EXPECT_EQ(metadata.value(u"xesam:artist"_s).toStringList(), QStringList{u"The Testers"_s});
+  EXPECT_EQ(metadata.value(u"xesam:album"_s).toString(), u"Sine Waves"_s);
+  EXPECT_NEAR(metadata.value(u"mpris:length"_s).toDouble(), 2e6, 1.5e5);
+  EXPECT_EQ(metadata.value(u"xesam:url"_s).toString(),
             QString::fromStdString("file://" + folder / "tagged.mp3"));
   // The tags were announced, not only there to be read.
-  EXPECT_TRUE(QTest::qWaitFor(
-      [&] { return AsMap(recorder->last.value(QStringLiteral("Metadata"))) == metadata; }));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return AnnouncedMetadata() == metadata; }));
 
   Player("Stop");
   PlayOverTheBus(odd);
-  const QString url = Metadata().value(QStringLiteral("xesam:url")).toString();
-  EXPECT_TRUE(url.endsWith(QStringLiteral("/caf%E9%20%231%25.mp3"))) << url.toStdString();
+  const QString url = Metadata().value(u"xesam:url"_s).toString();
+  EXPECT_TRUE(url.endsWith(u"/caf%E9%20%231%25.mp3"_s)) << url.toStdString();
   EXPECT_EQ(QByteArray::fromPercentEncoding(url.toLatin1()).toStdString(),
             "file://" + folder / odd);
-  EXPECT_EQ(Metadata().value(QStringLiteral("xesam:title")).toString(),
+  EXPECT_EQ(Metadata().value(u"xesam:title"_s).toString(),
             QString::fromUtf8("caf\xEF\xBF\xBD #1%"));
 }
 
@@ -330,12 +283,10 @@ TEST_F(MprisPlayerTest, VolumeOverTheBusMovesTheSliderAndTheLevel) {
   const std::string wav = folder / "captured.wav";
   setenv("VARNEX_AUDIO_SINK", SyncedCapture(wav).c_str(), 1);
   Start();
-  EXPECT_EQ(Get(QStringLiteral("Volume")).toDouble(), 1.0);
+  EXPECT_EQ(Get("Volume").toDouble(), 1.0);
   PlayOverTheBus("long.mp3");
   ASSERT_TRUE(QTest::qWaitFor([&] { return Levels(wav).size() >= 10; }, 15000));
-  Call(QStringLiteral("Set"),
-       {kPlayer, QStringLiteral("Volume"), QVariant::fromValue(QDBusVariant(0.5))},
-       QStringLiteral("org.freedesktop.DBus.Properties"));
+  SetVolume(0.5);
   EXPECT_EQ(form->TrackBar1->value(), 5000);
   EXPECT_TRUE(Announced("Volume=0.5"));
   const std::size_t changedAt = Levels(wav).size();
@@ -359,9 +310,9 @@ TEST_F(MprisPlayerTest, PositionAdvancesWhileAFilePlaysAndIsZeroWhenStopped) {
   const qlonglong later = Position();
   EXPECT_GT(later, earlier + 200000);
   EXPECT_LT(later, 8000000);  // within the file's eight seconds
-  EXPECT_FALSE(Get(QStringLiteral("CanSeek")).toBool());
+  EXPECT_FALSE(Get("CanSeek").toBool());
   Player("Stop");
-  EXPECT_TRUE(QTest::qWaitFor([&] { return Status() == QStringLiteral("Stopped"); }));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return Status() == u"Stopped"_s; }));
   EXPECT_EQ(Position(), 0);
 }
 
@@ -373,10 +324,9 @@ TEST_F(MprisPlayerTest, AFloodOfCallsCostsAFewGraphsAndACloseAmongThemIsHonoured
   form->FileListBox1->SelectByName("long.mp3");
   constexpr int kCalls = 3000;
   for (int call = 0; call < kCalls; ++call) {
-    const QString method = call % 4 == 3 ? QStringLiteral("Stop") : QStringLiteral("PlayPause");
-    client->send(QDBusMessage::createMethodCall(kName, kPath, kPlayer, method));
+    Send(call % 4 == 3 ? u"Stop"_s : u"PlayPause"_s);
   }
-  Call(QStringLiteral("Play"));
+  Player("Play");
   ASSERT_TRUE(QTest::qWaitFor([&] { return player->IsPlaying(); }, 15000));
   QTest::qWait(200);
   EXPECT_TRUE(player->IsPlaying()) << "not in the last state asked for";
@@ -387,8 +337,7 @@ TEST_F(MprisPlayerTest, AFloodOfCallsCostsAFewGraphsAndACloseAmongThemIsHonoured
   const int graphsBefore = graphsMade;
   int graphsAtClose = -1;
   for (int call = 0; call < kCalls; ++call) {
-    client->send(
-        QDBusMessage::createMethodCall(kName, kPath, kPlayer, QStringLiteral("PlayPause")));
+    Send(u"PlayPause"_s);
     if (call == kCalls / 10) {
       QTimer::singleShot(0, form.get(), [&] {
         graphsAtClose = graphsMade;
@@ -437,7 +386,7 @@ TEST_F(MprisPlayerTest, ForAFileThatNeverGetsReadyTheWindowPaintsAndItsStopEndsT
   const std::string log = test::ReadFile(folder / "graph.log");
   EXPECT_NE(log.find("failed: 80004004"), std::string::npos) << log;  // ended, not timed out
   EXPECT_EQ(log.find("Run"), std::string::npos) << log;
-  EXPECT_EQ(Status(), QStringLiteral("Stopped"));
+  EXPECT_EQ(Status(), u"Stopped"_s);
 }
 
 }  // namespace

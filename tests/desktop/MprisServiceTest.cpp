@@ -2,12 +2,7 @@
 // test sets, and a tag reader whose answers it gives.
 #include <gtest/gtest.h>
 
-#include <QDBusArgument>
 #include <QDBusConnectionInterface>
-#include <QDBusMessage>
-#include <QDBusMetaType>
-#include <QDBusObjectPath>
-#include <QDBusVariant>
 #include <QTest>
 #include <chrono>
 #include <filesystem>
@@ -15,15 +10,19 @@
 
 #include "desktop/MprisService.h"
 #include "desktop/TrackMetadata.h"
-#include "tests/support/PrivateBus.h"
+#include "tests/desktop/MprisBusTest.h"
 
 namespace varnex {
 namespace {
 
-const QString kRoot = QStringLiteral("org.mpris.MediaPlayer2");
-const QString kPlayer = QStringLiteral("org.mpris.MediaPlayer2.Player");
-const QString kPath = QStringLiteral("/org/mpris/MediaPlayer2");
-const QString kName = QStringLiteral("org.mpris.MediaPlayer2.varnex");
+using namespace Qt::StringLiterals;
+using test::AsMap;
+using test::TrackId;
+
+const QString& kRoot = test::kMprisRoot;
+const QString& kPlayer = test::kMprisPlayer;
+const QString& kPath = test::kMprisPath;
+const QString& kName = test::kMprisName;
 
 // Reaches the state asked for at once, as a player with nothing to load would.
 class FakePlayer final : public Player {
@@ -79,59 +78,24 @@ class FakeTagReader final : public MediaTagReader {
   }
 };
 
-QVariantMap AsMap(const QVariant& value) {
-  return value.canConvert<QDBusArgument>() ? qdbus_cast<QVariantMap>(value.value<QDBusArgument>())
-                                           : value.toMap();
-}
-
-class MprisServiceTest : public testing::Test {
+class MprisServiceTest : public test::MprisBusTest<testing::Test> {
  protected:
-  static void SetUpTestSuite() {
-    try {
-      bus_ = new test::PrivateBus;
-    } catch (const std::exception& error) {
-      busError_ = error.what();
-    }
-  }
-  static void TearDownTestSuite() {
-    delete bus_;
-    bus_ = nullptr;
-  }
-
   void SetUp() override {
-    if (bus_ == nullptr) {
-      GTEST_SKIP() << "no private session bus: " << busError_;
+    MprisBusTest::SetUp();
+    if (IsSkipped()) {
+      return;
     }
     static int connections = 0;
-    ++connections;
-    serviceName_ = QStringLiteral("service%1").arg(connections);
+    serviceName_ = u"service%1"_s.arg(++connections);
     service = MprisService::Publish(bus_->Connect(serviceName_), player, tags, {"audio/mpeg"});
     ASSERT_NE(service, nullptr);
-    client = std::make_unique<QDBusConnection>(bus_->Connect(QStringLiteral("client")));
-    recorder = std::make_unique<test::PropertiesRecorder>(*client, kPath);
+    ConnectClient();
   }
 
   void TearDown() override {
-    recorder.reset();
     service.reset();
     QDBusConnection::disconnectFromBus(serviceName_);
-    QDBusConnection::disconnectFromBus(QStringLiteral("client"));
-  }
-
-  QDBusMessage Call(const QString& interfaceName, const QString& method,
-                    const QVariantList& arguments = {}) {
-    QDBusMessage call = QDBusMessage::createMethodCall(kName, kPath, interfaceName, method);
-    call.setArguments(arguments);
-    const QDBusMessage reply = client->call(call, QDBus::BlockWithGui, 15000);
-    EXPECT_EQ(reply.type(), QDBusMessage::ReplyMessage)
-        << method.toStdString() << ": " << reply.errorMessage().toStdString();
-    return reply;
-  }
-
-  QVariant Get(const QString& interfaceName, const QString& property) {
-    const QDBusMessage reply = Call(QStringLiteral("org.freedesktop.DBus.Properties"),
-                                    QStringLiteral("Get"), {interfaceName, property});
-    return reply.arguments().value(0).value<QDBusVariant>().variant();
+    MprisBusTest::TearDown();
   }
 
   // Calls a player method, then lets the service carry out what it was asked.
@@ -142,27 +106,19 @@ class MprisServiceTest : public testing::Test {
 
   std::vector<std::string> TakeRequests() { return std::exchange(player.requests, {}); }
 
-  static test::PrivateBus* bus_;
-  static std::string busError_;
   FakePlayer player;
   FakeTagReader tags;
   std::unique_ptr<MprisService> service;
-  std::unique_ptr<QDBusConnection> client;
-  std::unique_ptr<test::PropertiesRecorder> recorder;
   QString serviceName_;
 };
-
-test::PrivateBus* MprisServiceTest::bus_ = nullptr;
-std::string MprisServiceTest::busError_;
 
 using Requests = std::vector<std::string>;
 
 TEST_F(MprisServiceTest, BothInterfacesAreIntrospectedAndDescribeThePlayer) {
-  const QString xml =
-      Call(QStringLiteral("org.freedesktop.DBus.Introspectable"), QStringLiteral("Introspect"))
-          .arguments()
-          .value(0)
-          .toString();
+  const QString xml = Call(u"org.freedesktop.DBus.Introspectable"_s, u"Introspect"_s)
+                          .arguments()
+                          .value(0)
+                          .toString();
   for (const char* part :
        {"<interface name=\"org.mpris.MediaPlayer2\">",
         "<interface name=\"org.mpris.MediaPlayer2.Player\">", "<method name=\"Raise\"",
@@ -174,28 +130,31 @@ TEST_F(MprisServiceTest, BothInterfacesAreIntrospectedAndDescribeThePlayer) {
     EXPECT_TRUE(xml.contains(QString::fromLatin1(part))) << part;
   }
 
-  EXPECT_EQ(Get(kRoot, QStringLiteral("Identity")).toString(), QStringLiteral("Varnex"));
-  const QString entry = Get(kRoot, QStringLiteral("DesktopEntry")).toString();
+  const QString entry = Get(kRoot, u"DesktopEntry"_s).toString();
   EXPECT_TRUE(std::filesystem::exists(std::string(VARNEX_SOURCE_DIR) + "/data/" +
                                       entry.toStdString() + ".desktop"))
       << entry.toStdString();
-  EXPECT_EQ(Get(kRoot, QStringLiteral("SupportedUriSchemes")).toStringList(),
-            QStringList{QStringLiteral("file")});
-  EXPECT_EQ(Get(kRoot, QStringLiteral("SupportedMimeTypes")).toStringList(),
-            QStringList{QStringLiteral("audio/mpeg")});
-  for (const char* yes : {"CanQuit", "CanRaise"}) {
-    EXPECT_TRUE(Get(kRoot, QString::fromLatin1(yes)).toBool()) << yes;
+  const std::tuple<QString, const char*, QVariant> properties[] = {
+      {kRoot, "Identity", u"Varnex"_s},
+      {kRoot, "SupportedUriSchemes", QStringList{u"file"_s}},
+      {kRoot, "SupportedMimeTypes", QStringList{u"audio/mpeg"_s}},
+      {kRoot, "CanQuit", true},
+      {kRoot, "CanRaise", true},
+      {kRoot, "CanSetFullscreen", false},
+      {kRoot, "HasTrackList", false},
+      {kRoot, "Fullscreen", false},
+      {kPlayer, "CanControl", true},
+      {kPlayer, "CanPause", false},
+      {kPlayer, "CanSeek", false},
+      {kPlayer, "CanGoNext", false},
+      {kPlayer, "CanGoPrevious", false},
+      {kPlayer, "CanPlay", false},
+      {kPlayer, "Rate", 1.0},
+      {kPlayer, "PlaybackStatus", u"Stopped"_s}};
+  for (const auto& [interfaceName, property, expected] : properties) {
+    EXPECT_EQ(Get(interfaceName, QString::fromLatin1(property)), expected) << property;
   }
-  for (const char* no : {"CanSetFullscreen", "HasTrackList", "Fullscreen"}) {
-    EXPECT_FALSE(Get(kRoot, QString::fromLatin1(no)).toBool()) << no;
-  }
-  EXPECT_TRUE(Get(kPlayer, QStringLiteral("CanControl")).toBool());
-  for (const char* no : {"CanPause", "CanSeek", "CanGoNext", "CanGoPrevious", "CanPlay"}) {
-    EXPECT_FALSE(Get(kPlayer, QString::fromLatin1(no)).toBool()) << no;
-  }
-  EXPECT_EQ(Get(kPlayer, QStringLiteral("Rate")).toDouble(), 1.0);
-  EXPECT_EQ(Get(kPlayer, QStringLiteral("PlaybackStatus")).toString(), QStringLiteral("Stopped"));
-  EXPECT_TRUE(AsMap(Get(kPlayer, QStringLiteral("Metadata"))).isEmpty());  // nothing played yet
+  EXPECT_TRUE(Metadata().isEmpty());  // nothing played yet
 }
 
 TEST_F(MprisServiceTest, RequestsGoToThePlayerAndThoseItHasNoUseForChangeNothing) {
@@ -211,33 +170,32 @@ TEST_F(MprisServiceTest, RequestsGoToThePlayerAndThoseItHasNoUseForChangeNothing
     EXPECT_EQ(TakeRequests(), expected) << method;
   }
   Player("Seek", {QVariant::fromValue(qlonglong{1000000})});
-  Player("SetPosition", {QVariant::fromValue(QDBusObjectPath(QStringLiteral("/a"))),
-                         QVariant::fromValue(qlonglong{0})});
-  Player("OpenUri", {QStringLiteral("file:///nothing.mp3")});
+  Player("SetPosition",
+         {QVariant::fromValue(QDBusObjectPath(u"/a"_s)), QVariant::fromValue(qlonglong{0})});
+  Player("OpenUri", {u"file:///nothing.mp3"_s});
   EXPECT_TRUE(TakeRequests().empty());
 
-  EXPECT_EQ(Get(kPlayer, QStringLiteral("Position")).toLongLong(), 1234567);
-  Call(QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Set"),
-       {kPlayer, QStringLiteral("Volume"), QVariant::fromValue(QDBusVariant(0.5))});
-  Call(kRoot, QStringLiteral("Raise"));
-  Call(kRoot, QStringLiteral("Quit"));
+  EXPECT_EQ(Get("Position").toLongLong(), 1234567);
+  SetVolume(0.5);
+  Call(kRoot, u"Raise"_s);
+  Call(kRoot, u"Quit"_s);
   EXPECT_EQ(TakeRequests(), (Requests{"SetVolume 0.500000", "Raise", "Quit"}));
 }
 
 TEST_F(MprisServiceTest, WhatThePlayerTellsIsAnnounced) {
   player.Set(player.canPlay, true);
-  EXPECT_TRUE(recorder->WaitFor(QStringLiteral("CanPlay=true")));
+  EXPECT_TRUE(Announced("CanPlay=true"));
   player.Set(player.volume, 0.25);
-  EXPECT_TRUE(recorder->WaitFor(QStringLiteral("Volume=0.25")));
-  EXPECT_EQ(Get(kPlayer, QStringLiteral("Volume")).toDouble(), 0.25);
+  EXPECT_TRUE(Announced("Volume=0.25"));
+  EXPECT_EQ(Get("Volume").toDouble(), 0.25);
   player.file = "/m/tone.mp3";
   player.Set(player.playing, true);
-  EXPECT_TRUE(recorder->WaitFor(QStringLiteral("PlaybackStatus=Playing")));
+  EXPECT_TRUE(Announced("PlaybackStatus=Playing"));
   player.Set(player.canPlay, false);
   player.Set(player.playing, false);
-  EXPECT_TRUE(recorder->WaitFor(QStringLiteral("PlaybackStatus=Stopped")));
-  EXPECT_TRUE(recorder->WaitFor(QStringLiteral("CanPlay=false")));
-  EXPECT_FALSE(Get(kPlayer, QStringLiteral("CanPlay")).toBool());
+  EXPECT_TRUE(Announced("PlaybackStatus=Stopped"));
+  EXPECT_TRUE(Announced("CanPlay=false"));
+  EXPECT_FALSE(Get("CanPlay").toBool());
 }
 
 // Every start of playing is a track of its own, described at once by its name and again with
@@ -245,49 +203,41 @@ TEST_F(MprisServiceTest, WhatThePlayerTellsIsAnnounced) {
 TEST_F(MprisServiceTest, EveryStartIsATrackDescribedAtOnceAndAgainWithItsTags) {
   player.file = "/m/two.mp3";
   player.Set(player.playing, true);
-  const QVariantMap first = AsMap(Get(kPlayer, QStringLiteral("Metadata")));
-  EXPECT_EQ(first.value(QStringLiteral("xesam:title")).toString(), QStringLiteral("two"));
-  EXPECT_EQ(first.value(QStringLiteral("xesam:url")).toString(),
-            QStringLiteral("file:///m/two.mp3"));
-  const QString track =
-      first.value(QStringLiteral("mpris:trackid")).value<QDBusObjectPath>().path();
-  EXPECT_TRUE(track.startsWith(QStringLiteral("/org/example/Varnex/"))) << track.toStdString();
+  const QVariantMap first = Metadata();
+  EXPECT_EQ(first.value(u"xesam:title"_s).toString(), u"two"_s);
+  EXPECT_EQ(first.value(u"xesam:url"_s).toString(), u"file:///m/two.mp3"_s);
+  const QString track = TrackId(first);
+  EXPECT_TRUE(track.startsWith(u"/org/example/Varnex/"_s)) << track.toStdString();
   ASSERT_EQ(tags.reads.size(), 1u);
   EXPECT_EQ(tags.reads[0].first, "/m/two.mp3");
 
   tags.reads[0].second({"\xC3\x89lan vital", "The Testers", "Sine Waves", 2000000});
-  EXPECT_TRUE(QTest::qWaitFor([&] {
-    return AsMap(recorder->last.value(QStringLiteral("Metadata")))
-               .value(QStringLiteral("xesam:album")) == QStringLiteral("Sine Waves");
-  }));
-  const QVariantMap tagged = AsMap(Get(kPlayer, QStringLiteral("Metadata")));
-  EXPECT_EQ(AsMap(recorder->last.value(QStringLiteral("Metadata"))), tagged);
-  EXPECT_EQ(tagged.value(QStringLiteral("xesam:title")).toString(),
-            QString::fromUtf8("\xC3\x89lan vital"));
-  EXPECT_EQ(tagged.value(QStringLiteral("xesam:artist")).toStringList(),
-            QStringList{QStringLiteral("The Testers")});
-  EXPECT_EQ(tagged.value(QStringLiteral("mpris:length")).toLongLong(), 2000000);
-  EXPECT_EQ(tagged.value(QStringLiteral("mpris:trackid")),
-            first.value(QStringLiteral("mpris:trackid")));
+  EXPECT_TRUE(QTest::qWaitFor(
+      [&] { return AnnouncedMetadata().value(u"xesam:album"_s) == u"Sine Waves"_s; }));
+  const QVariantMap tagged = Metadata();
+  EXPECT_EQ(AnnouncedMetadata(), tagged);
+  EXPECT_EQ(tagged.value(u"xesam:title"_s).toString(), QString::fromUtf8("\xC3\x89lan vital"));
+  EXPECT_EQ(tagged.value(u"xesam:artist"_s).toStringList(), QStringList{u"The Testers"_s});
+  EXPECT_EQ(tagged.value(u"mpris:length"_s).toLongLong(), 2000000);
+  EXPECT_EQ(tagged.value(u"mpris:trackid"_s), first.value(u"mpris:trackid"_s));
 
   player.Set(player.playing, false);
   player.Set(player.playing, true);
-  const QVariantMap again = AsMap(Get(kPlayer, QStringLiteral("Metadata")));
-  EXPECT_NE(again.value(QStringLiteral("mpris:trackid")).value<QDBusObjectPath>().path(), track);
+  const QVariantMap again = Metadata();
+  EXPECT_NE(TrackId(again), track);
   tags.reads[0].second({"Stale", "", "", std::nullopt});
-  EXPECT_EQ(AsMap(Get(kPlayer, QStringLiteral("Metadata"))), again);
+  EXPECT_EQ(Metadata(), again);
 }
 
 TEST_F(MprisServiceTest, AFailedPlayLeavesNoTrackBehind) {
   player.file = "/m/tone.mp3";
   player.Set(player.playing, true);
-  ASSERT_FALSE(AsMap(Get(kPlayer, QStringLiteral("Metadata"))).isEmpty());
+  ASSERT_FALSE(Metadata().isEmpty());
   player.Set(player.playing, false);
-  EXPECT_FALSE(AsMap(Get(kPlayer, QStringLiteral("Metadata"))).isEmpty());  // stopped, not gone
+  EXPECT_FALSE(Metadata().isEmpty());  // stopped, not gone
   player.Set(player.file, std::string());
-  EXPECT_TRUE(QTest::qWaitFor(
-      [&] { return AsMap(recorder->last.value(QStringLiteral("Metadata"))).isEmpty(); }));
-  EXPECT_TRUE(AsMap(Get(kPlayer, QStringLiteral("Metadata"))).isEmpty());
+  EXPECT_TRUE(QTest::qWaitFor([&] { return AnnouncedMetadata().isEmpty(); }));
+  EXPECT_TRUE(Metadata().isEmpty());
 }
 
 // A flood of calls sent without waiting for their answers is taken in as it comes; the player
@@ -298,12 +248,11 @@ TEST_F(MprisServiceTest, AFloodOfRequestsEndsInTheLastStateAskedForAtAFractionOf
   constexpr int kCalls = 2000;
   for (int call = 0; call < kCalls; ++call) {
     const char* method = call % 3 == 0 ? "Stop" : "PlayPause";
-    client->send(
-        QDBusMessage::createMethodCall(kName, kPath, kPlayer, QString::fromLatin1(method)));
+    Send(QString::fromLatin1(method));
   }
-  Call(kPlayer, QStringLiteral("Play"));
-  Call(kPlayer, QStringLiteral("PlayPause"));
-  Call(kPlayer, QStringLiteral("PlayPause"));
+  for (const char* method : {"Play", "PlayPause", "PlayPause"}) {
+    Call(kPlayer, QString::fromLatin1(method));
+  }
   EXPECT_TRUE(QTest::qWaitFor([&] { return player.playing && !player.requests.empty(); }));
   QTest::qWait(50);
   EXPECT_TRUE(player.playing);
@@ -312,17 +261,16 @@ TEST_F(MprisServiceTest, AFloodOfRequestsEndsInTheLastStateAskedForAtAFractionOf
 }
 
 TEST_F(MprisServiceTest, ASecondPlayerTakesANameOfItsOwnAndWithBothTakenNothingStays) {
-  const QString instance =
-      kName + QStringLiteral(".instance%1").arg(QCoreApplication::applicationPid());
+  const QString instance = kName + u".instance%1"_s.arg(QCoreApplication::applicationPid());
   FakePlayer otherPlayer;
-  QDBusConnection other = bus_->Connect(QStringLiteral("other"));
+  QDBusConnection other = bus_->Connect(u"other"_s);
   {
     const auto second = MprisService::Publish(other, otherPlayer, tags, {});
     ASSERT_NE(second, nullptr);
     EXPECT_EQ(service->ServiceName(), kName);
     EXPECT_EQ(second->ServiceName(), instance);
   }
-  const QDBusConnection holder = bus_->Connect(QStringLiteral("holder"));
+  const QDBusConnection holder = bus_->Connect(u"holder"_s);
   ASSERT_TRUE(holder.interface()->registerService(instance).isValid());
   EXPECT_EQ(MprisService::Publish(other, otherPlayer, tags, {}), nullptr);
   QObject standIn;
@@ -332,8 +280,8 @@ TEST_F(MprisServiceTest, ASecondPlayerTakesANameOfItsOwnAndWithBothTakenNothingS
   Q_EMIT otherPlayer.Notifier().StateChanged();
   EXPECT_EQ(otherPlayer.stateReads, reads) << "a player not published is still listened to";
 
-  const QDBusConnection none = QDBusConnection::connectToBus(
-      QStringLiteral("unix:path=/nonexistent/bus"), QStringLiteral("none"));
+  const QDBusConnection none =
+      QDBusConnection::connectToBus(u"unix:path=/nonexistent/bus"_s, u"none"_s);
   EXPECT_EQ(MprisService::Publish(none, otherPlayer, tags, {}), nullptr);
   for (const char* name : {"other", "holder", "none"}) {
     QDBusConnection::disconnectFromBus(QString::fromLatin1(name));
@@ -341,17 +289,20 @@ TEST_F(MprisServiceTest, ASecondPlayerTakesANameOfItsOwnAndWithBothTakenNothingS
 }
 
 TEST(TrackMetadata, TitleIsTheNameWithoutFolderAndLastExtensionAndTheUriKeepsEveryByte) {
-  EXPECT_EQ(TitleFromFileName("/m/a.b.mp3"), QStringLiteral("a.b"));
-  EXPECT_EQ(TitleFromFileName("/m/song"), QStringLiteral("song"));
-  EXPECT_EQ(TitleFromFileName("/m/.mp3"), QStringLiteral(".mp3"));
-  EXPECT_EQ(TitleFromFileName("/m/caf\xE9 #1%.mp3"), QString::fromUtf8("caf\xEF\xBF\xBD #1%"));
+  const std::pair<const char*, QString> titles[] = {
+      {"/m/a.b.mp3", u"a.b"_s},
+      {"/m/song", u"song"_s},
+      {"/m/.mp3", u".mp3"_s},
+      {"/m/caf\xE9 #1%.mp3", QString::fromUtf8("caf\xEF\xBF\xBD #1%")}};
+  for (const auto& [path, title] : titles) {
+    EXPECT_EQ(TitleFromFileName(path), title) << path;
+  }
   EXPECT_EQ(FileUri("/a b/~x_y-z.1/\x7F\xFF"), "file:///a%20b/~x_y-z.1/%7F%FF");
   const QVariantMap untagged = TrackMetadata("/m/caf\xE9.mp3", {}, 7);
-  EXPECT_FALSE(untagged.contains(QStringLiteral("xesam:artist")));
-  EXPECT_FALSE(untagged.contains(QStringLiteral("xesam:album")));
-  EXPECT_FALSE(untagged.contains(QStringLiteral("mpris:length")));
-  EXPECT_EQ(untagged.value(QStringLiteral("mpris:trackid")).value<QDBusObjectPath>().path(),
-            QStringLiteral("/org/example/Varnex/Track/7"));
+  for (const char* absent : {"xesam:artist", "xesam:album", "mpris:length"}) {
+    EXPECT_FALSE(untagged.contains(QString::fromLatin1(absent))) << absent;
+  }
+  EXPECT_EQ(TrackId(untagged), u"/org/example/Varnex/Track/7"_s);
 }
 
 }  // namespace

@@ -170,24 +170,18 @@ TEST_F(FilterGraphTest, LogFileThatCannotBeMadeKeepsTheOldName) {
   EXPECT_EQ(graph.LogFile(), "");
 }
 
-TEST(RunningObjectTable, RegisterAndRevoke) {
-  ComRuntime runtime;
-  test::GraphScript script;
-  script.Register(runtime);
-  ComPtr<IUnknown> graph;
+TEST_F(FilterGraphTest, RunningObjectTableRegistersAndRevokes) {
+  ComPtr<IUnknown> made;
   runtime.CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown,
-                           graph.Out());
+                           made.Out());
   std::uint32_t cookie = 0;
-  EXPECT_EQ(RegisterGraphInRot(runtime, graph.Get(), cookie), S_OK);
+  EXPECT_EQ(RegisterGraphInRot(runtime, made.Get(), cookie), S_OK);
   EXPECT_NE(cookie, 0u);
   EXPECT_EQ(RevokeGraphFromRot(runtime, cookie), S_OK);
   EXPECT_EQ(RevokeGraphFromRot(runtime, cookie), E_INVALIDARG);
 }
 
-TEST(MediaModule, LoadingActivatesAndDestructionEmptiesThenDeactivates) {
-  ComRuntime runtime;
-  test::GraphScript script;
-  script.Register(runtime);
+TEST_F(FilterGraphTest, MediaModuleLoadingActivatesAndDestructionEmptiesThenDeactivates) {
   std::vector<std::string> reported;
   {
     Tdm dm(runtime, [&](const std::exception& error) { reported.push_back(error.what()); });

@@ -21,82 +21,62 @@ std::string Line(const std::string& name, Values... values) {
   return line.str();
 }
 
+// An event's argument as the log shows it: numbers as they are, a filter by its address, texts as
+// ASCII, time codes by their fields.
+template <typename T>
+T Shown(T value) {
+  return value;
+}
+LONG_PTR Shown(IBaseFilter* filter) {
+  return reinterpret_cast<LONG_PTR>(filter);
+}
+std::string Shown(const std::u16string& text) {
+  return std::string(text.begin(), text.end());
+}
+std::string Shown(tagDVD_HMSF_TIMECODE t) {
+  return Line(std::to_string(t.bHours), int(t.bMinutes), int(t.bSeconds), int(t.bFrames));
+}
+std::string Shown(const tagDVD_TIMECODE& c) {
+  return Line(std::to_string(c.Hours1), int(c.FrameRateCode));
+}
+
 class GraphEventDispatchTest : public testing::Test {
  protected:
   void SetUp() override {
     script.Register(runtime);
     graph.SetActive(true);
     script.log.clear();
-    AssignEveryEvent();
-  }
-
-  // Every event writes its name and arguments to the script's log.
-  void AssignEveryEvent() {
-    auto& log = script.log;
-    const auto notify = [&log](const char* name) {
-      return [&log, name](TFilterGraph*) { log.push_back(name); };
+    // Every event writes its name and arguments to the script's log.
+    const auto record = [&log = script.log](const char* name) {
+      return [&log, name](TFilterGraph*, auto... arguments) {
+        log.push_back(Line(name, Shown(arguments)...));
+      };
     };
-    graph.OnDSEvent = [&log](TFilterGraph*, std::int32_t code, LONG_PTR p1, LONG_PTR p2) {
-      log.push_back(Line("OnDSEvent", code, p1, p2));
-    };
-    graph.OnGraphUserAbort = notify("OnGraphUserAbort");
-    graph.OnGraphClockChanged = notify("OnGraphClockChanged");
-    graph.OnDVDDiscInserted = notify("OnDVDDiscInserted");
-    graph.OnDVDDomainVideoTitleSetMenu = notify("OnDVDDomainVideoTitleSetMenu");
-    graph.OnDVDDomainFirstPlay = notify("OnDVDDomainFirstPlay");
-    graph.OnDVDDomainStop = notify("OnDVDDomainStop");
+    graph.OnDSEvent = record("OnDSEvent");
+    graph.OnGraphUserAbort = record("OnGraphUserAbort");
+    graph.OnGraphClockChanged = record("OnGraphClockChanged");
+    graph.OnDVDDiscInserted = record("OnDVDDiscInserted");
+    graph.OnDVDDomainVideoTitleSetMenu = record("OnDVDDomainVideoTitleSetMenu");
+    graph.OnDVDDomainFirstPlay = record("OnDVDDomainFirstPlay");
+    graph.OnDVDDomainStop = record("OnDVDDomainStop");
     graph.OnDVDErrorIncompatibleDiscAndDecoderRegions =
-        notify("OnDVDErrorIncompatibleDiscAndDecoderRegions");
-    graph.OnDVDWarningRead = notify("OnDVDWarningRead");
-    graph.OnGraphErrorAbort = [&log](TFilterGraph*, HRESULT r) {
-      log.push_back(Line("OnGraphErrorAbort", r));
-    };
-    graph.OnDVDChapterStart = [&log](TFilterGraph*, std::int32_t c) {
-      log.push_back(Line("OnDVDChapterStart", c));
-    };
-    graph.OnGraphFullscreenLost = [&log](TFilterGraph*, IBaseFilter* r) {
-      log.push_back(Line("OnGraphFullscreenLost", reinterpret_cast<LONG_PTR>(r)));
-    };
-    graph.OnGraphComplete = [&log](TFilterGraph*, HRESULT r, IBaseFilter* f) {
-      log.push_back(Line("OnGraphComplete", r, reinterpret_cast<LONG_PTR>(f)));
-    };
-    graph.OnDVDButtonChange = [&log](TFilterGraph*, std::int32_t t, std::int32_t c) {
-      log.push_back(Line("OnDVDButtonChange", t, c));
-    };
-    graph.OnGraphVideoSizeChanged = [&log](TFilterGraph*, std::uint16_t w, std::uint16_t h) {
-      log.push_back(Line("OnGraphVideoSizeChanged", w, h));
-    };
-    graph.OnGraphOpeningFile = [&log](TFilterGraph*, bool o) {
-      log.push_back(Line("OnGraphOpeningFile", o));
-    };
-    graph.OnDVDKaraokeMode = [&log](TFilterGraph*, bool p) {
-      log.push_back(Line("OnDVDKaraokeMode", p));
-    };
-    graph.OnDVDPlaybackRateChange = [&log](TFilterGraph*, float r) {
-      log.push_back(Line("OnDVDPlaybackRateChange", r));
-    };
-    graph.OnDVDCurrentTime = [&log](TFilterGraph*, int h, int m, int s, int f, int r) {
-      log.push_back(Line("OnDVDCurrentTime", h, m, s, f, r));
-    };
-    graph.OnDVDStillOn = [&log](TFilterGraph*, bool b, std::int32_t s) {
-      log.push_back(Line("OnDVDStillOn", b, s));
-    };
-    graph.OnGraphEndOfSegment = [&log](TFilterGraph*, std::int64_t t, std::uint32_t n) {
-      log.push_back(Line("OnGraphEndOfSegment", t, n));
-    };
-    graph.OnGraphOleEvent = [&log](TFilterGraph*, const std::u16string& a,
-                                   const std::u16string& b) {
-      log.push_back(Line("OnGraphOleEvent", std::string(a.begin(), a.end()),
-                         std::string(b.begin(), b.end())));
-    };
-    graph.OnDVDCurrentHMSFTime = [&log](TFilterGraph*, tagDVD_HMSF_TIMECODE t, tagDVD_TIMECODE& c) {
-      log.push_back(Line("OnDVDCurrentHMSFTime", int(t.bHours), int(t.bMinutes), int(t.bSeconds),
-                         int(t.bFrames), int(c.Hours1), int(c.FrameRateCode)));
-    };
-    graph.OnDVDAudioStreamChange = [&log](TFilterGraph*, std::int32_t, std::int32_t,
-                                          const std::string&) {
-      log.push_back("OnDVDAudioStreamChange");
-    };
+        record("OnDVDErrorIncompatibleDiscAndDecoderRegions");
+    graph.OnDVDWarningRead = record("OnDVDWarningRead");
+    graph.OnGraphErrorAbort = record("OnGraphErrorAbort");
+    graph.OnDVDChapterStart = record("OnDVDChapterStart");
+    graph.OnGraphFullscreenLost = record("OnGraphFullscreenLost");
+    graph.OnGraphComplete = record("OnGraphComplete");
+    graph.OnDVDButtonChange = record("OnDVDButtonChange");
+    graph.OnGraphVideoSizeChanged = record("OnGraphVideoSizeChanged");
+    graph.OnGraphOpeningFile = record("OnGraphOpeningFile");
+    graph.OnDVDKaraokeMode = record("OnDVDKaraokeMode");
+    graph.OnDVDPlaybackRateChange = record("OnDVDPlaybackRateChange");
+    graph.OnDVDCurrentTime = record("OnDVDCurrentTime");
+    graph.OnDVDStillOn = record("OnDVDStillOn");
+    graph.OnGraphEndOfSegment = record("OnGraphEndOfSegment");
+    graph.OnGraphOleEvent = record("OnGraphOleEvent");
+    graph.OnDVDCurrentHMSFTime = record("OnDVDCurrentHMSFTime");
+    graph.OnDVDAudioStreamChange = record("OnDVDAudioStreamChange");
   }
 
   Log Dispatched(std::int32_t code, LONG_PTR param1, LONG_PTR param2) {

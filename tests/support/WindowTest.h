@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QRadioButton>
+#include <QTest>
 #include <memory>
 #include <optional>
 #include <string>
@@ -32,6 +34,26 @@ class WindowTest : public testing::Test {
     return std::make_unique<TMp3Form>(fs, settings, folderDialog, links,
                                       startDirectory.value_or(fs.CurrentDirectory()),
                                       std::move(arguments));
+  }
+
+  // The window as the program makes it, shown.
+  std::unique_ptr<TMp3Form> Start(std::vector<std::string> arguments = {}) {
+    auto form = MakeWindow(std::move(arguments));
+    form->show();
+    return form;
+  }
+
+  // Clicks entry `index` of the choice: 0 for mp3, 1 for iad.
+  static void ClickChoice(TMp3Form& form, int index) {
+    QTest::mouseClick(form.rg->findChildren<QRadioButton*>().at(index), Qt::LeftButton);
+  }
+
+  // The choice, the list's mask and the convert button's caption all show entry `index`.
+  static void ExpectChoice(const TMp3Form& form, int index) {
+    EXPECT_EQ(form.rg->ItemIndex(), index);
+    EXPECT_EQ(form.FileListBox1->Mask(), index == 0 ? "*.mp3" : "*.iad");
+    EXPECT_EQ(form.convertirBtn->text(),
+              index == 0 ? QStringLiteral("mp3 => iad") : QStringLiteral("iad => mp3"));
   }
 
   TempFolder folder;
