@@ -19,6 +19,7 @@
 #include "platform/Version.h"
 #include "platform/fs/PathParts.h"
 #include "platform/fs/PosixFileSystem.h"
+#include "tests/cli/ConvertProgram.h"
 #include "tests/support/AsAnotherUser.h"
 #include "tests/support/ForwardingFileSystem.h"
 #include "tests/support/TempFolder.h"
@@ -29,30 +30,13 @@ namespace {
 using test::AnotherUser;
 using test::NamesIn;
 using test::ReadFile;
+using test::Result;
 using test::ShellQuoted;
 using test::TempFolder;
 
-struct Result {
-  int status;
-  std::string out;
-  std::string err;
-};
-
-Result Outcome(int status, const std::string& outputs) {
-  return {status, ReadFile(outputs + "/out"), ReadFile(outputs + "/err")};
-}
-
-std::string WithOutputs(const std::string& command, const std::string& outputs) {
-  return command + " >" + ShellQuoted(outputs + "/out") + " 2>" + ShellQuoted(outputs + "/err");
-}
-
 Result RunConvert(const std::string& arguments) {
   TempFolder outputs;
-  // Journals go to the run's own folder, not to the user's state folder.
-  const std::string command = "XDG_STATE_HOME=" + ShellQuoted(outputs / "state") + " " +
-                              ShellQuoted(VARNEX_CONVERT_BINARY) + " " + arguments;
-  const int status = std::system(WithOutputs(command, outputs.Path()).c_str());
-  return Outcome(WIFEXITED(status) ? WEXITSTATUS(status) : -1, outputs.Path());
+  return test::RunConvertProgram(arguments, outputs / "state", outputs.Path());
 }
 
 // The same run by another user, through a copy of the program that the user can reach wherever
@@ -61,7 +45,7 @@ Result RunConvertAs(AnotherUser& other, const std::string& arguments) {
   const std::string outputs = other.Scratch().Folder("outputs");
   chmod(outputs.c_str(), 0777);
   const std::string program = ShellQuoted(other.Program(VARNEX_CONVERT_BINARY));
-  return Outcome(other.Shell(WithOutputs(program + " " + arguments, outputs)), outputs);
+  return test::Outcome(other.Shell(test::WithOutputs(program + " " + arguments, outputs)), outputs);
 }
 
 // The command run in this process, so that it can run as another user from any checkout, or

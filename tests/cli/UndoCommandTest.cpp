@@ -8,6 +8,7 @@
 #include <regex>
 #include <set>
 
+#include "tests/cli/ConvertProgram.h"
 #include "tests/support/TempFolder.h"
 
 namespace varnex {
@@ -15,24 +16,14 @@ namespace {
 
 using test::NamesIn;
 using test::ReadFile;
+using test::Result;
 using test::ShellQuoted;
 using test::TempFolder;
-
-struct Result {
-  int status;
-  std::string out;
-  std::string err;
-};
 
 class UndoCommandTest : public testing::Test {
  protected:
   Result Run(const std::string& arguments) {
-    const std::string command = "XDG_STATE_HOME=" + ShellQuoted(state) + " " +
-                                VARNEX_CONVERT_BINARY + " " + arguments + " >" + work / "out" +
-                                " 2>" + work / "err";
-    const int status = std::system(command.c_str());
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadFile(work / "out"),
-            ReadFile(work / "err")};
+    return test::RunConvertProgram(arguments, state, work.Path());
   }
 
   TempFolder work;
