@@ -1,11 +1,11 @@
 #include "TAproposFrame.h"
 
 #include <QFile>
-#include <QStyle>
 #include <utility>
 
 #include "platform/Version.h"
 #include "platform/image/JpegImage.h"
+#include "widgets/Glyphs.h"
 
 // The pictures are compiled into this static library, whose resource registration the linker
 // would drop unless something names it.
@@ -139,8 +139,7 @@ void TAproposFrame::CreateControls(LinkOpener& opener) {
   Memo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   Memo1->setAccessibleName(QStringLiteral("About Varnex"));
 
-  FermerBtn = new QPushButton(style()->standardIcon(QStyle::SP_DialogCancelButton),
-                              QStringLiteral("Close"), this);
+  FermerBtn = new QPushButton(CloseGlyph(), QStringLiteral("Close"), this);
   FermerBtn->setGeometry(136, 360, 75, 25);
   FermerBtn->setAutoDefault(true);
   connect(FermerBtn, &QPushButton::clicked, this, &TAproposFrame::FermerBtnClick);

@@ -1,6 +1,8 @@
 #include "Application.h"
 
 #include <QIcon>
+#include <QImageReader>
+#include <QPixmap>
 
 #include "widgets/ErrorReport.h"
 
@@ -15,6 +17,14 @@ namespace varnex {
 namespace {
 
 constexpr int kIconSizes[] = {16, 22, 24, 32, 48, 64, 128, 256};
+
+// Read by the toolkit's own PNG reader: left to find the format, the reader first offers the
+// picture to every image format plugin, and so loads them all at start.
+QImage ReadPng(const QString& path) {
+  QImageReader reader(path, "png");
+  reader.setAutoDetectImageFormat(false);
+  return reader.read();
+}
 
 }  // namespace
 
@@ -40,7 +50,7 @@ QIcon Application::ProgramIcon() {
   LoadIconResources();
   QIcon icon;
   for (const int size : kIconSizes) {
-    icon.addFile(QStringLiteral(":/icons/%1.png").arg(size), QSize(size, size));
+    icon.addPixmap(QPixmap::fromImage(ReadPng(QStringLiteral(":/icons/%1.png").arg(size))));
   }
   return icon;
 }

@@ -7,7 +7,6 @@
 #include <QMimeData>
 #include <QScreen>
 #include <QShortcut>
-#include <QStyle>
 #include <cstdint>
 
 #include "conversion/ConvertFolder.h"
@@ -150,14 +149,15 @@ void TMp3Form::CreateControls() {
   rg->setToolTip(QStringLiteral("Choose to select mp3 or iad files"));
   rg->setAccessibleName(QStringLiteral("Extension"));
 
-  convertirBtn = BitBtn(this, "Convert", style()->standardIcon(QStyle::SP_DialogOkButton),
-                        {184, 304, 97, 25}, "Change extension of files");
+  // Drawn by the program rather than the style's: the style's help icon is drawn for large sizes
+  // and blurs at 16 pixels, and its others would load the icon theme and its image formats at
+  // start.
+  convertirBtn =
+      BitBtn(this, "Convert", OkGlyph(), {184, 304, 97, 25}, "Change extension of files");
   convertirBtn->setDefault(true);
-  // The style's help icon is drawn for large sizes and blurs at 16 pixels; ours is made for them.
   AProposBtn = BitBtn(this, "About...", HelpGlyph(), {360, 288, 75, 25},
                       "Information about the author of this program");
-  QuitterBtn = BitBtn(this, "Quit", style()->standardIcon(QStyle::SP_DialogCloseButton),
-                      {360, 320, 75, 25}, "Quit this program");
+  QuitterBtn = BitBtn(this, "Quit", CloseGlyph(), {360, 320, 75, 25}, "Quit this program");
 
   AproposFrame1 = new TAproposFrame(linkOpener_, this);
 

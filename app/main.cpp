@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/Application.h"
@@ -24,6 +25,7 @@
 #include "platform/media/GstFilterGraph.h"
 #include "platform/media/GstMediaTags.h"
 #include "platform/registry/RegFileStore.h"
+#include "platform/shell/FontConfiguration.h"
 #include "platform/shell/TerminationSignal.h"
 #include "playback/Tdm.h"
 #include "widgets/ErrorReport.h"
@@ -36,6 +38,8 @@ int main(int argc, char** argv) {
     std::cout << *commandLine.answer;
     return std::cout.flush() ? 0 : 1;
   }
+  // Read ahead on the second core while the toolkit comes up, for the window's first text.
+  const std::jthread fonts(varnex::LoadFontConfiguration);
   // Qt sees only the program's path, so no folder argument is ever taken for one of its options.
   int qtArgc = 1;
   varnex::Application application(qtArgc, argv);

@@ -8,6 +8,7 @@
 #include <QPolygonF>
 #include <cmath>
 #include <functional>
+#include <span>
 
 #include "widgets/Colours.h"
 
@@ -16,6 +17,8 @@ namespace varnex {
 namespace {
 
 const QColor kNavy(0, 0, 128);
+const QColor kGreen(0, 128, 0);
+const QColor kMaroon(128, 0, 0);
 
 // Draws in design pixels at a scale; whole design pixels fall on whole screen pixels at any
 // scale, so that squares and bars stay sharp where a smooth scaling would blur their edges.
@@ -46,16 +49,26 @@ class GlyphCanvas {
   qreal scale_;
 };
 
-using Paint = std::function<void(GlyphCanvas&, QColor ink)>;
+using Paint = std::function<void(GlyphCanvas&, QIcon::Mode)>;
 
-// The ink of the button glyphs: dark blue where it stands out from the button face.
-QColor ButtonInk(QIcon::Mode mode) {
+// A glyph's design colour where it stands out from the button face, else `alternative`, or a
+// lighter or darker shade of it; a disabled glyph takes the scheme's disabled text.
+QColor ButtonInk(QColor design, QColor alternative, QIcon::Mode mode) {
   const QPalette palette = QGuiApplication::palette();
   if (mode == QIcon::Disabled) {
     return palette.color(QPalette::Disabled, QPalette::ButtonText);
   }
-  return Legible(kNavy, palette.color(QPalette::Button), kGlyphContrast,
-                 palette.color(QPalette::ButtonText));
+  return Legible(design, palette.color(QPalette::Button), kGlyphContrast, alternative);
+}
+
+// Dark blue, or the scheme's button text where dark blue would not stand out.
+QColor NavyInk(QIcon::Mode mode) {
+  return ButtonInk(kNavy, QGuiApplication::palette().color(QPalette::ButtonText), mode);
+}
+
+// A colour that carries a meaning keeps its hue on any scheme, only lighter or darker.
+QColor HueInk(QColor design, QIcon::Mode mode) {
+  return ButtonInk(design, design, mode);
 }
 
 class GlyphEngine final : public QIconEngine {
@@ -71,7 +84,7 @@ class GlyphEngine final : public QIconEngine {
     const qreal scale = std::min(qreal(size.width()) / designSize_.width(),
                                  qreal(size.height()) / designSize_.height());
     GlyphCanvas canvas(painter, scale);
-    paint_(canvas, ButtonInk(mode));
+    paint_(canvas, mode);
     return glyph;
   }
 
@@ -93,22 +106,37 @@ QIcon Glyph(QSize designSize, Paint paint) {
   return QIcon(new GlyphEngine(designSize, std::move(paint)));
 }
 
+// A button glyph drawn pixel by pixel from 16 rows of 16 ('#' inked), so that every stroke falls
+// on whole pixels and stays sharp at any scale, in the ink for the mode.
+QIcon PixelGlyph(std::span<const char* const, 16> rows, QColor (*ink)(QIcon::Mode)) {
+  return Glyph(kButtonGlyphSize, [rows, ink](GlyphCanvas& canvas, QIcon::Mode mode) {
+    const QColor colour = ink(mode);
+    for (int y = 0; y < kButtonGlyphSize.height(); ++y) {
+      for (int x = 0; x < kButtonGlyphSize.width(); ++x) {
+        if (rows[y][x] == '#') {
+          canvas.Fill(x, y, 1, 1, colour);
+        }
+      }
+    }
+  });
+}
+
 }  // namespace
 
 QIcon PlayGlyph() {
-  return Glyph(kButtonGlyphSize, [](GlyphCanvas& canvas, QColor ink) {
-    canvas.Polygon(QPolygonF({QPointF(4, 2), QPointF(12, 8), QPointF(4, 14)}), ink);
+  return Glyph(kButtonGlyphSize, [](GlyphCanvas& canvas, QIcon::Mode mode) {
+    canvas.Polygon(QPolygonF({QPointF(4, 2), QPointF(12, 8), QPointF(4, 14)}), NavyInk(mode));
   });
 }
 
 QIcon StopGlyph() {
-  return Glyph(kButtonGlyphSize, [](GlyphCanvas& canvas, QColor ink) {
+  return Glyph(kButtonGlyphSize, [](GlyphCanvas& canvas, QIcon::Mode mode) {
+    const QColor ink = NavyInk(mode);
     canvas.Fill(4, 3, 3, 10, ink);
     canvas.Fill(9, 3, 3, 10, ink);
   });
 }
 
-// Drawn pixel by pixel, so every stroke falls on whole pixels and stays sharp.
 QIcon HelpGlyph() {
   static const char* const kRows[] = {
       "................",  //
@@ -128,19 +156,55 @@ QIcon HelpGlyph() {
       "................",  //
       "................",  //
   };
-  return Glyph(kButtonGlyphSize, [](GlyphCanvas& canvas, QColor ink) {
-    for (int y = 0; y < kButtonGlyphSize.height(); ++y) {
-      for (int x = 0; x < kButtonGlyphSize.width(); ++x) {
-        if (kRows[y][x] == '#') {
-          canvas.Fill(x, y, 1, 1, ink);
-        }
-      }
-    }
-  });
+  return PixelGlyph(kRows, NavyInk);
+}
+
+QIcon OkGlyph() {
+  static const char* const kRows[] = {
+      "................",  //
+      "................",  //
+      "................",  //
+      ".............##.",  //
+      "............###.",  //
+      "...........###..",  //
+      "..........###...",  //
+      ".##......###....",  //
+      ".###....###.....",  //
+      "..###..###......",  //
+      "...######.......",  //
+      "....####........",  //
+      ".....##.........",  //
+      "................",  //
+      "................",  //
+      "................",  //
+  };
+  return PixelGlyph(kRows, [](QIcon::Mode mode) { return HueInk(kGreen, mode); });
+}
+
+QIcon CloseGlyph() {
+  static const char* const kRows[] = {
+      "................",  //
+      "................",  //
+      "................",  //
+      "...##......##...",  //
+      "...###....###...",  //
+      "....###..###....",  //
+      ".....######.....",  //
+      "......####......",  //
+      "......####......",  //
+      ".....######.....",  //
+      "....###..###....",  //
+      "...###....###...",  //
+      "...##......##...",  //
+      "................",  //
+      "................",  //
+      "................",  //
+  };
+  return PixelGlyph(kRows, [](QIcon::Mode mode) { return HueInk(kMaroon, mode); });
 }
 
 QIcon FolderGlyph() {
-  return Glyph(kFolderGlyphSize, [](GlyphCanvas& canvas, QColor) {
+  return Glyph(kFolderGlyphSize, [](GlyphCanvas& canvas, QIcon::Mode) {
     const QColor olive(128, 128, 0);
     canvas.Polygon(QPolygonF({QPointF(0, 2), QPointF(1, 1), QPointF(5, 1), QPointF(6, 2),
                               QPointF(13, 2), QPointF(13, 11), QPointF(0, 11)}),

@@ -17,6 +17,11 @@ QIcon StopGlyph();
 QIcon HelpGlyph();
 inline constexpr QSize kButtonGlyphSize{16, 16};
 
+// 16 x 16: a green check mark for the button that does the window's work, and a dark red cross
+// for those that close; each keeps its hue on a dark scheme, lighter.
+QIcon OkGlyph();
+QIcon CloseGlyph();
+
 // A 14 x 12 folder, for the folder field's button.
 QIcon FolderGlyph();
 inline constexpr QSize kFolderGlyphSize{14, 12};

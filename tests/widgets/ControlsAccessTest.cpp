@@ -112,6 +112,8 @@ TEST(Glyphs, KeepTheirShapeAtEveryScale) {
       {"play", PlayGlyph(), kButtonGlyphSize, {4, 2, 7, 12}, 48, {{0x000080, 48}}, false},
       {"stop", StopGlyph(), kButtonGlyphSize, {4, 3, 8, 10}, 60, {{0x000080, 60}}, true},
       {"help", HelpGlyph(), kButtonGlyphSize, {3, 2, 10, 12}, 47, {{0x000080, 47}}, true},
+      {"ok", OkGlyph(), kButtonGlyphSize, {1, 3, 14, 10}, 40, {{0x008000, 40}}, true},
+      {"close", CloseGlyph(), kButtonGlyphSize, {3, 3, 10, 10}, 52, {{0x800000, 52}}, true},
       {"folder",
        FolderGlyph(),
        kFolderGlyphSize,
@@ -151,8 +153,9 @@ TEST(Glyphs, TheFoldersDividerStaysUnderItsFlap) {
 
 TEST(Glyphs, SharpAtEveryScaleAndInkThatStandsOutFromTheButton) {
   for (const qreal scale : {1.0, 1.25, 1.5, 2.0}) {
-    EXPECT_EQ(ShapeOf(HelpGlyph(), kButtonGlyphSize, scale).blurred, 0) << scale;
-    EXPECT_EQ(ShapeOf(StopGlyph(), kButtonGlyphSize, scale).blurred, 0) << scale;
+    for (const QIcon& glyph : {HelpGlyph(), StopGlyph(), OkGlyph(), CloseGlyph()}) {
+      EXPECT_EQ(ShapeOf(glyph, kButtonGlyphSize, scale).blurred, 0) << scale;
+    }
   }
   const QPalette light = QApplication::palette();
   for (const QIcon& glyph : {PlayGlyph(), StopGlyph(), HelpGlyph()}) {
@@ -166,6 +169,15 @@ TEST(Glyphs, SharpAtEveryScaleAndInkThatStandsOutFromTheButton) {
   const QIcon play = PlayGlyph();
   EXPECT_EQ(InkOf(play), QColor(230, 230, 230));  // looked up as it is drawn
   EXPECT_EQ(InkOf(play, QIcon::Disabled), QColor(128, 128, 128));
+  // The check mark and the cross keep their meaning's hue, lighter.
+  for (const auto& [glyph, hue] :
+       {std::pair{OkGlyph(), QColor(0, 128, 0)}, std::pair{CloseGlyph(), QColor(128, 0, 0)}}) {
+    const Shape shape = ShapeOf(glyph, kButtonGlyphSize, 1.0);
+    ASSERT_EQ(shape.colours.size(), 1U);
+    const QColor ink = QColor::fromRgb(shape.colours.begin()->first);
+    EXPECT_EQ(ink.hslHue(), hue.hslHue());
+    EXPECT_GE(ContrastRatio(ink, kDarkFace), kGlyphContrast);
+  }
   QApplication::setPalette(light);
   EXPECT_EQ(InkOf(play), QColor(0, 0, 128));
 }
