@@ -103,7 +103,9 @@ TEST_F(ConvertFolderTest, NothingToDoChangesNothing) {
 TEST_F(ConvertFolderTest, EmptyFolderTextConvertsNothingAnywhere) {
   folder.File("a.mp3", "A");
   fs.SetCurrentDirectory(folder.Path());
-  EXPECT_TRUE(ToIad("").empty());
+  const ConversionPlan plan = ConvertFolder(fs, "", kMp3ToIad);
+  EXPECT_TRUE(plan.steps.empty());
+  EXPECT_EQ(plan.folderError, std::errc::no_such_file_or_directory);  // said, not silent
   EXPECT_EQ(ListFolder(folder.Path()), (Listing{{"a.mp3", "A"}}));
 }
 

@@ -58,6 +58,28 @@ TEST_F(FilterGraphTest, ModeChangesReplaceAnActiveGraphOnly) {
   EXPECT_TRUE(graph.Play());  // the control interface comes from the graph behind the builder
 }
 
+// Whether this process holds `path` open.
+bool HeldOpen(const std::string& path) {
+  for (const auto& fd : std::filesystem::directory_iterator("/proc/self/fd")) {
+    std::error_code error;
+    if (std::filesystem::read_symlink(fd.path(), error) == path) {
+      return true;
+    }
+  }
+  return false;
+}
+
+TEST_F(FilterGraphTest, TheLogFileIsOpenOnlyWhileTheGraphIs) {
+  test::TempFolder folder;
+  const std::string log = folder / "graph.log";
+  graph.SetLogFile(log);
+  graph.SetActive(true);
+  EXPECT_EQ(script.log.back(), "graph1 SetLogFile open");
+  EXPECT_TRUE(HeldOpen(log));
+  graph.SetActive(false);
+  EXPECT_FALSE(HeldOpen(log));
+}
+
 TEST_F(FilterGraphTest, ModesWithoutTheirBuilderStayActiveWithoutAGraph) {
   for (const TGraphMode mode : {gmCapture, gmDVD}) {
     TFilterGraph other(runtime);
