@@ -38,8 +38,8 @@ QPixmap Picture() {
   if (!jpeg.LoadFromMemory(std::vector<std::uint8_t>(bytes.begin(), bytes.end()), error)) {
     return {};
   }
-  const QImage image(jpeg.Pixels().data(), jpeg.Width(), jpeg.Height(), jpeg.Width() * 3,
-                     QImage::Format_RGB888);
+  const QImage image(jpeg.Pixels().data(), jpeg.Width(), jpeg.Height(),
+                     static_cast<qsizetype>(jpeg.Width()) * 3, QImage::Format_RGB888);
   return QPixmap::fromImage(image.copy());
 }
 

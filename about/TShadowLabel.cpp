@@ -151,7 +151,7 @@ void TCustomShadowLabel::SetShowAccelChar(bool show) {
 TextBox TCustomShadowLabel::DrawLabelText(QPainter* painter, TextBox box, int flags) const {
   QString text = caption_;
   // An empty caption, or a lone "&", still measures one line high.
-  if ((flags & kMeasureOnly) &&
+  if ((flags & kMeasureOnly) != 0 &&
       (text.isEmpty() || (showAccelChar_ && text == QStringLiteral("&")))) {
     text += QLatin1Char(' ');
   }
@@ -219,7 +219,7 @@ void TCustomShadowLabel::FitToText() {
   box.left -= 1;
   box.right += 1;
   int left = x();
-  if (alignment_ & Qt::AlignRight) {
+  if (alignment_.testFlag(Qt::AlignRight)) {
     left += width() - box.right;
   }
   setGeometry(left, y(), box.right, box.bottom);
@@ -238,7 +238,7 @@ void TCustomShadowLabel::paintEvent(QPaintEvent*) {
     measured.left = 0;
     measured.right = width();
     int shift = height() - measured.bottom;
-    if (layout_ & Qt::AlignVCenter) {
+    if (layout_.testFlag(Qt::AlignVCenter)) {
       shift /= 2;
     }
     box = measured.Moved({0, shift});

@@ -25,7 +25,7 @@ struct TextBox {
     return {std::min(left, other.left), std::min(top, other.top), std::max(right, other.right),
             std::max(bottom, other.bottom)};
   }
-  QRect ToQRect() const { return QRect(left, top, right - left, bottom - top); }
+  QRect ToQRect() const { return {left, top, right - left, bottom - top}; }
   friend bool operator==(const TextBox&, const TextBox&) = default;
 };
 

@@ -56,7 +56,7 @@ QPushButton* BitBtn(QWidget* parent, const char* caption, const QIcon& glyph, QR
 // A flat button that never takes the focus; its key presses it instead, and names it to screen
 // readers.
 QToolButton* SpeedButton(QWidget* parent, const QIcon& glyph, QRect geometry, const char* hint,
-                         const char* name, QKeySequence key) {
+                         const char* name, const QKeySequence& key) {
   auto* button = new QToolButton(parent);
   button->setIcon(glyph);
   button->setIconSize(kButtonGlyphSize);
@@ -328,6 +328,7 @@ void TMp3Form::TrackBar1Change() {
   }
 }
 
+// NOLINTNEXTLINE(performance-unnecessary-value-param): a copy, as queued input may change the field
 void TMp3Form::ApplyFolder(std::string folder) {
   QCoreApplication::processEvents();
   // A relative text is taken from the list's folder, as the list takes it.

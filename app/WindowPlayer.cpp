@@ -159,6 +159,7 @@ void WindowPlayer::GraphEvent(std::int32_t code, LONG_PTR param1) {
   } else if (code == EC_STATE_CHANGE && param1 != State_Running) {
     finished_ = false;
   }
+  // NOLINTNEXTLINE(readability-misleading-indentation): Q_EMIT expands to nothing
   Q_EMIT Notifier().StateChanged();
 }
 

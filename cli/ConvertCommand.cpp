@@ -253,7 +253,7 @@ int RunConvertCommand(FileSystem& fs, const std::vector<std::string>& arguments,
     err << "varnex-convert: " << *problem << "\n" << Synopsis();
     return kUnusable;
   }
-  const Command& command = std::get<Command>(parsed);
+  const auto& command = std::get<Command>(parsed);
   switch (command.action) {
     case Command::kHelp:
       out << kUsage;

@@ -34,7 +34,7 @@ std::string DirectionOf(const PassRecord& pass) {
 }
 
 std::string LocalTime(std::int64_t nanoseconds) {
-  const std::time_t seconds = static_cast<std::time_t>(nanoseconds / 1'000'000'000);
+  const auto seconds = static_cast<std::time_t>(nanoseconds / 1'000'000'000);
   char text[32] = "?";
   if (const std::tm* local = std::localtime(&seconds)) {
     std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", local);

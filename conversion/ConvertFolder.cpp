@@ -47,9 +47,9 @@ ConversionPlan PlanConversion(FileSystem& fs, const std::string& folder, Directi
 }
 
 ConversionPlan ConvertFolder(FileSystem& fs, const std::string& folder, Direction direction,
-                             const std::vector<PassObserver*>& given) {
-  std::vector<PassObserver*> observers;
-  std::copy_if(given.begin(), given.end(), std::back_inserter(observers),
+                             const std::vector<PassObserver*>& observers) {
+  std::vector<PassObserver*> present;  // the observers given, without the null ones
+  std::copy_if(observers.begin(), observers.end(), std::back_inserter(present),
                [](const PassObserver* observer) { return observer != nullptr; });
   ConversionPlan plan;
   plan.direction = direction;
@@ -58,26 +58,26 @@ ConversionPlan ConvertFolder(FileSystem& fs, const std::string& folder, Directio
   if (!listed || plan.folderError || plan.steps.empty()) {
     return plan;
   }
-  for (PassObserver* observer : observers) {
+  for (PassObserver* observer : present) {
     observer->Planned(*listed, plan);
   }
   std::size_t current = 0;
-  const BeforeLinking tellObservers = [&observers, &current](std::uint64_t links) {
-    for (PassObserver* observer : observers) {
+  const BeforeLinking tellObservers = [&present, &current](std::uint64_t links) {
+    for (PassObserver* observer : present) {
       observer->BeforeLinking(current, links);
     }
   };
   // Without anyone to tell, a rename by link and unlink need not count the entry's names first.
   const BeforeLinking nobody;
-  const BeforeLinking& beforeLinking = observers.empty() ? nobody : tellObservers;
+  const BeforeLinking& beforeLinking = present.empty() ? nobody : tellObservers;
   for (; current < plan.steps.size(); ++current) {
     ConversionStep& step = plan.steps[current];
     step.error = listed->Rename(step.oldName, step.newName, beforeLinking);
-    for (PassObserver* observer : observers) {
+    for (PassObserver* observer : present) {
       observer->Renamed(plan, current);
     }
   }
-  for (PassObserver* observer : observers) {
+  for (PassObserver* observer : present) {
     observer->Finished(plan);
   }
   return plan;

@@ -100,7 +100,7 @@ bool Refused(const std::string& received) {
 }  // namespace
 
 QString SessionBus::SessionAddress() {
-  const QString address = qEnvironmentVariable("DBUS_SESSION_BUS_ADDRESS");
+  QString address = qEnvironmentVariable("DBUS_SESSION_BUS_ADDRESS");
   if (!address.isEmpty()) {
     return address;
   }

@@ -26,10 +26,10 @@ constexpr ErrorKind kKnownErrors[] = {
 EInOutError EInOutError::FromErrno(int errnoValue) {
   for (const ErrorKind& kind : kKnownErrors) {
     if (kind.errnoValue == errnoValue) {
-      return EInOutError(kind.code, kind.text);
+      return {kind.code, kind.text};
     }
   }
-  return EInOutError(errnoValue, "I/O error " + std::to_string(errnoValue));
+  return {errnoValue, "I/O error " + std::to_string(errnoValue)};
 }
 
 }  // namespace varnex

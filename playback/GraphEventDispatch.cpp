@@ -106,8 +106,9 @@ void TFilterGraph::DispatchGraphEvent(std::int32_t code, LONG_PTR param1, LONG_P
       const TGraphNotifyEvent* domains[] = {&OnDVDDomainFirstPlay, &OnDVDDomainVideoManagerMenu,
                                             &OnDVDDomainVideoTitleSetMenu, &OnDVDDomainTitle,
                                             &OnDVDDomainStop};
-      if (p1 >= 1 && p1 <= 5)
+      if (p1 >= 1 && p1 <= 5) {
         Raise(*domains[p1 - 1], this);
+      }
       return;
     }
     case EC_DVD_ERROR: {
@@ -119,8 +120,9 @@ void TFilterGraph::DispatchGraphEvent(std::int32_t code, LONG_PTR param1, LONG_P
                                            &OnDVDErrorMacrovisionFail,
                                            &OnDVDErrorIncompatibleSystemAndDecoderRegions,
                                            &OnDVDErrorIncompatibleDiscAndDecoderRegions};
-      if (p1 >= 1 && p1 <= 8)
+      if (p1 >= 1 && p1 <= 8) {
         Raise(*errors[p1 - 1], this);
+      }
       return;
     }
     case EC_DVD_WARNING: {
@@ -130,8 +132,9 @@ void TFilterGraph::DispatchGraphEvent(std::int32_t code, LONG_PTR param1, LONG_P
                                              &OnDVDWarningOpen,
                                              &OnDVDWarningSeek,
                                              &OnDVDWarningRead};
-      if (p1 >= 1 && p1 <= 6)
+      if (p1 >= 1 && p1 <= 6) {
         Raise(*warnings[p1 - 1], this);
+      }
       return;
     }
 
@@ -249,6 +252,7 @@ void TFilterGraph::DispatchLanguageEvent(const TOnDVDStreamChange& event, bool a
     return;
   }
   char language[260];
+  // NOLINTNEXTLINE(readability-suspicious-call-argument): lcid is the locale asked about
   GetLocaleInfoA(lcid, LOCALE_SENGLANGUAGE, language, sizeof language);
   event(this, static_cast<std::int32_t>(stream), static_cast<std::int32_t>(lcid), language);
 }

@@ -8,7 +8,7 @@ namespace varnex {
 namespace {
 
 std::u16string Widened(const std::string& ascii) {
-  return std::u16string(ascii.begin(), ascii.end());
+  return {ascii.begin(), ascii.end()};
 }
 
 template <typename T>
@@ -269,7 +269,7 @@ TGraphPlayState TFilterGraph::GetPlayState() {
   if (!control) {
     return psNone;
   }
-  FILTER_STATE state = static_cast<FILTER_STATE>(-1);
+  auto state = static_cast<FILTER_STATE>(-1);
   control->GetState(0, &state);
   switch (state) {
     case State_Stopped:

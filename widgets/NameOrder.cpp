@@ -72,7 +72,7 @@ void ForEachCodePoint(std::string_view name, Visit&& visit) {
 constexpr std::size_t kReadAhead = 8;
 
 int Sign(int value) {
-  return (value > 0) - (value < 0);
+  return value > 0 ? 1 : (value < 0 ? -1 : 0);
 }
 
 // One name to be ordered by its key, a stretch of a buffer of keys. Names are at most 255 bytes
@@ -118,7 +118,7 @@ class KeySorter {
   void SortFrom(Iterator first, Iterator last, std::size_t depth) const {
     // Below the first bytes the items come in another order than their keys: fetching the
     // keys a few items ahead keeps the reads from waiting on memory one after another.
-    for (Iterator item = first; item != last; ++item) {
+    for (auto item = first; item != last; ++item) {
       if (last - item > static_cast<std::ptrdiff_t>(kReadAhead)) {
         __builtin_prefetch(keys_.data() + item[kReadAhead].keyStart + depth);
       }
@@ -132,10 +132,10 @@ class KeySorter {
     }
     while (first != last) {
       const std::uint64_t digit = first->digit;
-      const Iterator next = std::find_if(
+      const auto next = std::find_if(
           first + 1, last, [digit](const KeyedItem& item) { return item.digit != digit; });
       // Keys that end within these bytes are equal, and go before the longer ones they begin.
-      const Iterator longer = std::partition(first, next, [depth](const KeyedItem& item) {
+      const auto longer = std::partition(first, next, [depth](const KeyedItem& item) {
         return item.keyLength <= depth + kDigitBytes;
       });
       if (longer - first > 1) {
@@ -154,7 +154,7 @@ class KeySorter {
   // By digit, a byte at a time from the lowest, skipping the bytes that all items share: for
   // many items cheaper than comparing.
   static void RadixSort(Iterator first, Iterator last) {
-    const std::size_t count = static_cast<std::size_t>(last - first);
+    const auto count = static_cast<std::size_t>(last - first);
     std::vector<KeyedItem> buffer(count);
     KeyedItem* from = &*first;
     KeyedItem* to = buffer.data();
@@ -252,7 +252,7 @@ class CharacterSlots {
 
  private:
   // As many as two bytes of a key can rank (see RankKeys).
-  static constexpr std::size_t kMaxSlots = 254 * 255;
+  static constexpr std::size_t kMaxSlots = std::size_t{254} * 255;
   // The characterSlots of the basic plane in pages of 256 characters, made as characters of each
   // appear: names use a few scripts, so a few pages.
   using Page = std::array<std::uint16_t, 256>;

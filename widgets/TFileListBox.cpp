@@ -33,7 +33,7 @@ class FileListDelegate final : public QStyledItemDelegate {
 
   void paint(QPainter* painter, const QStyleOptionViewItem& option,
              const QModelIndex& index) const override {
-    const bool selected = option.state & QStyle::State_Selected;
+    const bool selected = option.state.testFlag(QStyle::State_Selected);
     if (selected) {
       painter->fillRect(option.rect, option.palette.highlight());
     }
@@ -42,7 +42,7 @@ class FileListDelegate final : public QStyledItemDelegate {
     painter->drawText(option.rect.adjusted(2, 0, 0, 0),
                       Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, index.data().toString());
     // Where the keyboard is: a frame on the current row while the list has the focus.
-    if (option.state & QStyle::State_HasFocus) {
+    if (option.state.testFlag(QStyle::State_HasFocus)) {
       QStyleOptionFocusRect frame;
       frame.rect = option.rect;
       frame.palette = option.palette;

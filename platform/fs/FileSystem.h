@@ -104,12 +104,12 @@ class FileSystem {
 
 inline bool IsExistingFolder(FileSystem& fs, const std::string& path) {
   const auto attributes = fs.Attributes(path);
-  return attributes && (*attributes & faDirectory);
+  return attributes && (*attributes & faDirectory) != 0;
 }
 
 inline bool IsExistingFile(FileSystem& fs, const std::string& path) {
   const auto attributes = fs.Attributes(path);
-  return attributes && !(*attributes & faDirectory);
+  return attributes && (*attributes & faDirectory) == 0;
 }
 
 }  // namespace varnex

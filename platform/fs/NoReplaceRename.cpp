@@ -46,7 +46,8 @@ RenameResult LinkThenUnlink(int folder, const char* from, const char* to, const 
     // Back to one name, the old one, but only while the old name still is this file: if the
     // unlink happened after all, or the old name now holds something else, the new name may be
     // the file's last. When taking it back fails, the file keeps both names.
-    EntryStatus oldName, newName;
+    EntryStatus oldName;
+    EntryStatus newName;
     if (calls.lstat(folder, from, &oldName) == 0 && calls.lstat(folder, to, &newName) == 0 &&
         SameEntry(oldName, newName)) {
       calls.unlink(folder, to);

@@ -78,7 +78,7 @@ class DirectorySearch final : public FileSearch {
       : directory_(directory),
         pattern_(namePattern),
         exclusion_(ExclusionWord(attributeWord)),
-        wantsReadOnly_(attributeWord & faReadOnly) {}
+        wantsReadOnly_((attributeWord & faReadOnly) != 0) {}
 
   std::optional<FoundEntry> Next() override {
     const int directoryFd = dirfd(directory_.get());
@@ -251,7 +251,8 @@ std::error_code PosixFileSystem::RenameNoReplace(const std::string& from, const 
 }
 
 bool PosixFileSystem::SameEntry(const std::string& first, const std::string& second) {
-  struct stat a, b;
+  struct stat a;
+  struct stat b;
   return lstat(Resolved(first).c_str(), &a) == 0 && lstat(Resolved(second).c_str(), &b) == 0 &&
          a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
@@ -321,7 +322,8 @@ bool IsMountPoint(const char* path, const struct stat& entry, const struct stat&
 std::error_code PosixFileSystem::RenameRefusal(const std::string& relativePath) {
   const std::string path = Resolved(relativePath);
   const std::string folder(FolderOf(path));
-  struct stat entry, parent;
+  struct stat entry;
+  struct stat parent;
   if (lstat(path.c_str(), &entry) != 0 || stat(folder.c_str(), &parent) != 0) {
     return Errno(errno);
   }

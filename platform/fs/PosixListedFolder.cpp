@@ -73,7 +73,7 @@ class PosixListedFolder final : public ListedFolder {
     if (length <= 0 || target[0] != '/' || static_cast<std::size_t>(length) == sizeof target) {
       return openedAs_;
     }
-    return std::string(target, static_cast<std::size_t>(length));
+    return {target, static_cast<std::size_t>(length)};
   }
 
   FileIdentity Identity() override {

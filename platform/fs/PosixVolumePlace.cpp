@@ -80,7 +80,8 @@ std::optional<Mount> MountOf(dev_t device, const std::string& path) {
 std::optional<std::string> VolumeFromDeviceRecords(dev_t device) {
   std::ifstream record("/run/udev/data/b" + std::to_string(major(device)) + ":" +
                        std::to_string(minor(device)));
-  std::string type, serial;
+  std::string type;
+  std::string serial;
   for (std::string line; std::getline(record, line);) {
     if (line.starts_with("E:ID_FS_TYPE=")) {
       type = line.substr(13);

@@ -50,6 +50,7 @@ struct GUID {
   std::uint8_t data4[8];
 
   friend constexpr bool operator==(const GUID&, const GUID&) = default;
+  // NOLINTNEXTLINE(modernize-use-nullptr): the check takes the defaulted <=>'s own 0 for a pointer
   friend constexpr auto operator<=>(const GUID&, const GUID&) = default;
 };
 using IID = GUID;

@@ -70,8 +70,8 @@ class GstPin final : public ComObject<GstPin, IPin> {
       return S_FALSE;
     }
     const bool source = GST_PAD_DIRECTION(pad_.get()) == GST_PAD_SRC;
-    const bool unlinked =
-        source ? gst_pad_unlink(pad_.get(), peer.get()) : gst_pad_unlink(peer.get(), pad_.get());
+    const bool unlinked = (source ? gst_pad_unlink(pad_.get(), peer.get())
+                                  : gst_pad_unlink(peer.get(), pad_.get())) != FALSE;
     return unlinked ? S_OK : E_FAIL;
   }
 
@@ -143,14 +143,18 @@ class GstGraph final : public ComObject<GstGraph, IFilterGraph2, IMediaControl, 
     if (iid == IID_IFilterGraph2 || iid == IID_IGraphBuilder || iid == IID_IFilterGraph) {
       return static_cast<IFilterGraph2*>(this);
     }
-    if (iid == IID_IMediaControl)
+    if (iid == IID_IMediaControl) {
       return static_cast<IMediaControl*>(this);
-    if (iid == IID_IMediaEventEx)
+    }
+    if (iid == IID_IMediaEventEx) {
       return static_cast<IMediaEventEx*>(this);
-    if (iid == IID_IBasicAudio)
+    }
+    if (iid == IID_IBasicAudio) {
       return static_cast<IBasicAudio*>(this);
-    if (iid == IID_IMediaSeeking)
+    }
+    if (iid == IID_IMediaSeeking) {
       return static_cast<IMediaSeeking*>(this);
+    }
     return nullptr;
   }
 
@@ -337,8 +341,9 @@ class GstGraph final : public ComObject<GstGraph, IFilterGraph2, IMediaControl, 
     for (GstElement* element : elements) {
       if (element == nullptr) {
         for (GstElement* made : elements) {
-          if (made != nullptr)
+          if (made != nullptr) {
             gst_object_unref(gst_object_ref_sink(made));
+          }
         }
         return E_FAIL;
       }
@@ -366,8 +371,9 @@ class GstGraph final : public ComObject<GstGraph, IFilterGraph2, IMediaControl, 
     GstElement* bin = gst_parse_bin_from_description(description, TRUE, &error);
     if (error != nullptr) {
       g_error_free(error);
-      if (bin != nullptr)
+      if (bin != nullptr) {
         gst_object_unref(gst_object_ref_sink(bin));
+      }
       return nullptr;
     }
     return bin;
@@ -564,7 +570,7 @@ class GstGraph final : public ComObject<GstGraph, IFilterGraph2, IMediaControl, 
 
 std::string GStreamerVersion() {
   gchar* version = gst_version_string();
-  const std::string text = version;
+  std::string text = version;
   g_free(version);
   return text;
 }

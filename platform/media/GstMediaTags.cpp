@@ -4,6 +4,7 @@
 #include <gst/pbutils/pbutils.h>
 
 #include <QTimer>
+#include <algorithm>
 #include <initializer_list>
 
 namespace varnex {
@@ -41,17 +42,14 @@ MediaTags TagsOf(GstDiscovererInfo* info) {
 
 // Whether some installed decoder or demuxer takes every one of `caps` on its input.
 bool Decodable(GList* factories, std::initializer_list<const char*> caps) {
-  for (const char* description : caps) {
+  return std::ranges::all_of(caps, [factories](const char* description) {
     GstCaps* wanted = gst_caps_from_string(description);
     GList* takers = gst_element_factory_list_filter(factories, wanted, GST_PAD_SINK, FALSE);
     const bool found = takers != nullptr;
     gst_plugin_feature_list_free(takers);
     gst_caps_unref(wanted);
-    if (!found) {
-      return false;
-    }
-  }
-  return true;
+    return found;
+  });
 }
 
 }  // namespace

@@ -13,7 +13,7 @@ std::string RegistryKey::ReadString(const std::string& name) {
     throw ERegistryException("Invalid data type for '" + name + "'");
   }
   const auto end = std::find(value->data.begin(), value->data.end(), 0);
-  return std::string(value->data.begin(), end);
+  return {value->data.begin(), end};
 }
 
 std::int32_t RegistryKey::ReadInteger(const std::string& name) {
@@ -34,8 +34,8 @@ void RegistryKey::WriteString(const std::string& name, const std::string& text) 
   SetValue(name, value);
 }
 
-void RegistryKey::WriteInteger(const std::string& name, std::int32_t integer) {
-  const auto bits = static_cast<std::uint32_t>(integer);
+void RegistryKey::WriteInteger(const std::string& name, std::int32_t value) {
+  const auto bits = static_cast<std::uint32_t>(value);
   SetValue(name, {REG_DWORD,
                   {static_cast<std::uint8_t>(bits), static_cast<std::uint8_t>(bits >> 8),
                    static_cast<std::uint8_t>(bits >> 16), static_cast<std::uint8_t>(bits >> 24)}});

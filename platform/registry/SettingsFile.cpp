@@ -29,7 +29,9 @@ std::string FollowLinks(std::string path) {
     std::string next(target.data(), static_cast<std::size_t>(length));
     if (next.front() != '/') {
       const std::size_t slash = path.rfind('/');
-      next = (slash == std::string::npos ? std::string() : path.substr(0, slash + 1)) + next;
+      if (slash != std::string::npos) {
+        next.insert(0, path, 0, slash + 1);
+      }
     }
     path = std::move(next);
   }
@@ -120,7 +122,8 @@ bool SettingsFile::KeepAside() const {
   // a device such as /dev/null, a folder) is moved aside itself: renaming what it points to
   // could move a system's device or someone else's entry, and writing there is no use.
   std::string kept = path_;
-  struct stat entry, target;
+  struct stat entry;
+  struct stat target;
   if (lstat(path_.c_str(), &entry) == 0 && S_ISLNK(entry.st_mode) &&
       stat(path_.c_str(), &target) == 0 && S_ISREG(target.st_mode)) {
     kept = FollowLinks(path_);

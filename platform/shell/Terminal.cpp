@@ -1,7 +1,8 @@
 #include "Terminal.h"
 
-#include <signal.h>
 #include <unistd.h>
+
+#include <csignal>
 
 namespace varnex {
 

@@ -1,10 +1,10 @@
 #include "TerminationSignal.h"
 
 #include <fcntl.h>
-#include <signal.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <iterator>
 
 #include "platform/Exception.h"
