@@ -37,7 +37,7 @@ class MprisRootAdaptor final : public QDBusAbstractAdaptor {
   QStringList SupportedUriSchemes() const;
   QStringList SupportedMimeTypes() const;
 
- public Q_SLOTS:  // NOLINT(readability-redundant-access-specifiers): moc reads Q_SLOTS
+ public Q_SLOTS:  // NOLINT: moc reads Q_SLOTS, so the repeated "public" stays
   void Raise();
   void Quit();
 
@@ -79,7 +79,7 @@ class MprisPlayerAdaptor final : public QDBusAbstractAdaptor {
   bool CanPlay() const;
   bool CanControl() const { return true; }
 
- public Q_SLOTS:  // NOLINT(readability-redundant-access-specifiers): moc reads Q_SLOTS
+ public Q_SLOTS:  // NOLINT: moc reads Q_SLOTS, so the repeated "public" stays
   void Next();
   void Previous();
   void Pause();
