@@ -1,3 +1,4 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -257,6 +258,23 @@ TEST(PosixFileSystem, FolderClosedToTheUserCannotBeEnteredNorAnUnreadableOneSear
     return false;
   }));
   EXPECT_TRUE(other.Runs([&] { return !fs.Find(unreadable + "/*.mp3", 0)->Next(); }));
+}
+
+// Where the file system keeps birth times, an entry's state carries its own: undo tells a
+// renamed entry from a new one given its freed inode number by it.
+TEST(PosixListedFolder, EntriesCarryTheirBirthTimeWhereTheFileSystemKeepsIt) {
+  TempFolder folder;
+  const std::string song = folder.File("a.mp3", "A");
+  struct statx raw {};
+  ASSERT_EQ(statx(AT_FDCWD, song.c_str(), 0, STATX_BTIME, &raw), 0);
+  if ((raw.stx_mask & STATX_BTIME) == 0) {
+    GTEST_SKIP() << "the temporary folder's file system keeps no birth times";
+  }
+  PosixFileSystem fs;
+  std::error_code error;
+  const auto state = fs.OpenFolder(folder.Path(), error)->State("a.mp3");
+  ASSERT_TRUE(state && state->identity.birth);
+  EXPECT_EQ(*state->identity.birth, raw.stx_btime.tv_sec * 1'000'000'000LL + raw.stx_btime.tv_nsec);
 }
 
 }  // namespace
