@@ -68,28 +68,33 @@ QString AboutText(const QString& mediaLibrary) {
 }
 
 TAproposFrame::TAproposFrame(LinkOpener& opener, QWidget* window)
-    : QFrame(window), window_(*window) {
+    : QFrame(window), window_(*window), opener_(opener) {
   setGeometry(-500, -2, 305, 443);
   setFrameShape(QFrame::NoFrame);
   setAutoFillBackground(true);  // it covers the window's other controls when shown
   setAccessibleName(QStringLiteral("About Varnex"));
-  CreateControls(opener);
+  // Close is made with the panel, as Escape presses it even before the first show. The rest waits
+  // for that show: measuring its texts in their fonts would delay the window's.
+  FermerBtn = new QPushButton(CloseGlyph(), QStringLiteral("Close"), this);
+  FermerBtn->setGeometry(136, 360, 75, 25);
+  FermerBtn->setAutoDefault(true);
+  connect(FermerBtn, &QPushButton::clicked, this, &TAproposFrame::FermerBtnClick);
   // Out of view until the first show, hidden rather than only moved away, so that no key reaches
   // its controls and screen readers do not report it.
   hide();
 }
 
-// The panel's design: positions in panel pixels, fonts and colours. The texts are set at each
-// show, and the pictures at the first.
-void TAproposFrame::CreateControls(LinkOpener& opener) {
+// The panel's design: positions in panel pixels, fonts, colours and pictures. The texts are set at
+// each show.
+void TAproposFrame::CreateControls() {
   // The links' sizes follow their captions (144 x 13 and 119 x 13 in the design's fonts).
-  UrlLabel1 = new TUrlLabel(opener, this);
+  UrlLabel1 = new TUrlLabel(opener_, this);
   UrlLabel1->move(144, 272);
   UrlLabel1->SetCaption(QStringLiteral("Homepage of Tomvik"));
   UrlLabel1->SetURLType(utCustom);
   UrlLabel1->SetURL("https://example.org/tomvik/");
 
-  UrlLabel2 = new TUrlLabel(opener, this);
+  UrlLabel2 = new TUrlLabel(opener_, this);
   UrlLabel2->move(152, 304);
   UrlLabel2->SetCaption(QStringLiteral("e-mail of Tomvik"));
   UrlLabel2->SetURLType(utMail);
@@ -139,24 +144,19 @@ void TAproposFrame::CreateControls(LinkOpener& opener) {
   Memo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   Memo1->setAccessibleName(QStringLiteral("About Varnex"));
 
-  FermerBtn = new QPushButton(CloseGlyph(), QStringLiteral("Close"), this);
-  FermerBtn->setGeometry(136, 360, 75, 25);
-  FermerBtn->setAutoDefault(true);
-  connect(FermerBtn, &QPushButton::clicked, this, &TAproposFrame::FermerBtnClick);
-  // From the text down: the links between the text and Close, which follows them as made.
-  setTabOrder(Memo1, UrlLabel1);
-  setTabOrder(UrlLabel1, UrlLabel2);
-}
-
-void TAproposFrame::ShowPictures() {
   LoadAboutResources();
   Image1->setPixmap(Picture());
   Image2->setPixmap(QPixmap(QStringLiteral(":/about/icon.png")));
+
+  // From the text down: the text, the links, then Close.
+  setTabOrder(Memo1, UrlLabel1);
+  setTabOrder(UrlLabel1, UrlLabel2);
+  setTabOrder(UrlLabel2, FermerBtn);
 }
 
 void TAproposFrame::ShowPanel() {
   if (!savedSize_) {
-    ShowPictures();
+    CreateControls();
   }
   raise();
   move(0, y());

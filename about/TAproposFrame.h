@@ -17,7 +17,7 @@ namespace varnex {
 // the whole client area and fits the window to it; Close hides it and gives the window back the
 // outer size it had. What it covers cannot be reached while it is shown, and what cannot be seen
 // of it cannot be reached either: out of view, none of its controls takes the focus, and shown,
-// Tab goes round its own. Its picture is decoded when it is first shown.
+// Tab goes round its own. Its controls other than Close are made when it is first shown.
 class TAproposFrame final : public QFrame {
  public:
   TAproposFrame(LinkOpener& opener, QWidget* window);
@@ -29,12 +29,13 @@ class TAproposFrame final : public QFrame {
   // when it lies out of view (pressing it then only keeps the panel out of view).
   bool CloseAnswersEscape() const { return isVisible() || !savedSize_; }
 
-  TUrlLabel* UrlLabel1;
-  TUrlLabel* UrlLabel2;
-  TShadowLabel* ShadowLabel1;
-  QLabel* Image1;
-  QLabel* Image2;
-  QPlainTextEdit* Memo1;
+  // Null until the first show.
+  TUrlLabel* UrlLabel1 = nullptr;
+  TUrlLabel* UrlLabel2 = nullptr;
+  TShadowLabel* ShadowLabel1 = nullptr;
+  QLabel* Image1 = nullptr;
+  QLabel* Image2 = nullptr;
+  QPlainTextEdit* Memo1 = nullptr;
   QPushButton* FermerBtn;
 
   // The name and version of the library that plays the songs, for the about text.
@@ -44,12 +45,12 @@ class TAproposFrame final : public QFrame {
   std::optional<QSize> SavedSize() const { return savedSize_; }
 
  private:
-  void CreateControls(LinkOpener& opener);
-  void ShowPictures();
+  void CreateControls();
   void CoverWindowControls();
   void UncoverWindowControls();
 
   QWidget& window_;
+  LinkOpener& opener_;
   std::optional<QSize> savedSize_;
   QString mediaLibrary_;
   // The window's controls hidden under the panel, and the one that had the focus before.
