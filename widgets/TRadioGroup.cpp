@@ -1,16 +1,12 @@
 #include "TRadioGroup.h"
 
 #include <QRadioButton>
-#include <QVBoxLayout>
 
 namespace varnex {
 
 TRadioGroup::TRadioGroup(const QStringList& items, QWidget* parent) : QGroupBox(parent) {
-  auto* layout = new QVBoxLayout(this);
   for (int index = 0; index < items.size(); ++index) {
-    auto* button = new QRadioButton(items[index], this);
-    buttons_.addButton(button, index);
-    layout->addWidget(button);
+    buttons_.addButton(new QRadioButton(items[index], this), index);
   }
   connect(&buttons_, &QButtonGroup::idClicked, this, [this] {
     if (OnClick) {
@@ -19,6 +15,20 @@ TRadioGroup::TRadioGroup(const QStringList& items, QWidget* parent) : QGroupBox(
   });
   connect(&buttons_, &QButtonGroup::idToggled, this, &TRadioGroup::MakeTheCheckedEntryTheTabStop);
   MakeTheCheckedEntryTheTabStop();
+}
+
+// Placed rather than laid out: a layout would measure the entries' texts, and so load their font,
+// before the window first shows.
+void TRadioGroup::resizeEvent(QResizeEvent* event) {
+  QGroupBox::resizeEvent(event);
+  const QRect area = contentsRect();
+  const QList<QAbstractButton*> entries = buttons_.buttons();
+  const int count = static_cast<int>(entries.size());
+  for (int index = 0; index < count; ++index) {
+    const int top = area.top() + area.height() * index / count;
+    const int bottom = area.top() + area.height() * (index + 1) / count;
+    entries[index]->setGeometry(area.left(), top, area.width(), bottom - top);
+  }
 }
 
 void TRadioGroup::SetItemIndex(int index) {

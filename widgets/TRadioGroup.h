@@ -9,6 +9,7 @@ namespace varnex {
 // A group of radio buttons whose checked entry is an index. OnClick follows the user's clicks and
 // arrow keys; setting the index from code raises nothing. Tab and Shift+Tab land on the checked
 // entry, as in any group of radio buttons, and the arrow keys move the choice within the group.
+// The entries share the group's height equally, each as wide as the group.
 class TRadioGroup final : public QGroupBox {
  public:
   TRadioGroup(const QStringList& items, QWidget* parent = nullptr);
@@ -20,6 +21,9 @@ class TRadioGroup final : public QGroupBox {
   QList<QAbstractButton*> Buttons() const { return buttons_.buttons(); }
 
   std::function<void(QObject* sender)> OnClick;
+
+ protected:
+  void resizeEvent(QResizeEvent* event) override;
 
  private:
   void MakeTheCheckedEntryTheTabStop();

@@ -6,6 +6,7 @@
 #include <QTest>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <cstdlib>
 #include <set>
 
 #include "platform/fs/PosixFileSystem.h"
@@ -223,6 +224,18 @@ TEST_F(RadioGroupTest, TabLandsOnTheCheckedEntryAndArrowsMoveTheChoice) {
   EXPECT_EQ(group->ItemIndex(), 0);
   EXPECT_EQ(clicks, 1);
   EXPECT_EQ(TabFrom(after, true), Entry(0));
+}
+
+TEST_F(RadioGroupTest, EntriesShareTheGroupsHeightAndWidth) {
+  group->setFixedSize(105, 73);
+  const QRect area = group->contentsRect();
+  const QRect first = Entry(0)->geometry();
+  const QRect second = Entry(1)->geometry();
+  EXPECT_EQ(first.topLeft(), area.topLeft());
+  EXPECT_EQ(second.bottomRight(), area.bottomRight());
+  EXPECT_EQ(second.top(), first.bottom() + 1);
+  EXPECT_LE(std::abs(first.height() - second.height()), 1);
+  EXPECT_EQ(first.width(), area.width());
 }
 
 TEST(TrackBar, KeysMoveByTheirStepsAndReadersReadTheReading) {
