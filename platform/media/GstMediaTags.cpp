@@ -1,15 +1,60 @@
 #include "GstMediaTags.h"
 
+#include <dlfcn.h>
 #include <gst/gst.h>
 #include <gst/pbutils/pbutils.h>
 
 #include <QTimer>
 #include <algorithm>
 #include <initializer_list>
+#include <optional>
 
 namespace varnex {
 
 namespace {
+
+// The discoverer's library, opened at the first read rather than linked: with the audio, video,
+// tag and orc libraries it pulls in, it would add a megabyte and a few milliseconds to every
+// start, for the desktop controls only. It is never closed, as the object types it registers
+// outlive it.
+struct Discoverers {
+  decltype(&gst_discoverer_new) make;
+  decltype(&gst_discoverer_start) start;
+  decltype(&gst_discoverer_discover_uri_async) discover;
+  decltype(&gst_discoverer_info_get_uri) uri;
+  decltype(&gst_discoverer_info_get_result) result;
+  decltype(&gst_discoverer_info_get_tags) tags;
+  decltype(&gst_discoverer_info_get_duration) duration;
+
+  // Null when the library or one of its functions is missing.
+  static const Discoverers* Load() {
+    static const std::optional<Discoverers> loaded = Open();
+    return loaded ? &*loaded : nullptr;
+  }
+
+ private:
+  static std::optional<Discoverers> Open() {
+    void* library = dlopen("libgstpbutils-1.0.so.0", RTLD_NOW | RTLD_LOCAL);
+    if (library == nullptr) {
+      return std::nullopt;
+    }
+    Discoverers api{};
+    const bool found = Find(library, "gst_discoverer_new", api.make) &&
+                       Find(library, "gst_discoverer_start", api.start) &&
+                       Find(library, "gst_discoverer_discover_uri_async", api.discover) &&
+                       Find(library, "gst_discoverer_info_get_uri", api.uri) &&
+                       Find(library, "gst_discoverer_info_get_result", api.result) &&
+                       Find(library, "gst_discoverer_info_get_tags", api.tags) &&
+                       Find(library, "gst_discoverer_info_get_duration", api.duration);
+    return found ? std::optional(api) : std::nullopt;
+  }
+
+  template <typename Function>
+  static bool Find(void* library, const char* name, Function& function) {
+    function = reinterpret_cast<Function>(dlsym(library, name));
+    return function != nullptr;
+  }
+};
 
 // A file that takes longer than this to describe itself shows without tags.
 constexpr GstClockTime kReadTimeout = 3 * GST_SECOND;
@@ -24,16 +69,16 @@ std::string TagText(const GstTagList* tags, const char* tag) {
   return text;
 }
 
-MediaTags TagsOf(GstDiscovererInfo* info) {
+MediaTags TagsOf(const Discoverers& api, GstDiscovererInfo* info) {
   MediaTags result;
-  if (gst_discoverer_info_get_result(info) != GST_DISCOVERER_OK) {
+  if (api.result(info) != GST_DISCOVERER_OK) {
     return result;
   }
-  const GstTagList* tags = gst_discoverer_info_get_tags(info);
+  const GstTagList* tags = api.tags(info);
   result.title = TagText(tags, GST_TAG_TITLE);
   result.artist = TagText(tags, GST_TAG_ARTIST);
   result.album = TagText(tags, GST_TAG_ALBUM);
-  const GstClockTime duration = gst_discoverer_info_get_duration(info);
+  const GstClockTime duration = api.duration(info);
   if (GST_CLOCK_TIME_IS_VALID(duration) && duration > 0) {
     result.lengthMicroseconds = static_cast<std::int64_t>(duration / GST_USECOND);
   }
@@ -55,18 +100,19 @@ bool Decodable(GList* factories, std::initializer_list<const char*> caps) {
 }  // namespace
 
 struct GstMediaTagReader::Discovery {
+  const Discoverers* api = nullptr;
   GstDiscoverer* discoverer = nullptr;
   std::string uri;  // of the file asked for last, until it is described
   Done done;
 
   static void OnDiscovered(GstDiscoverer*, GstDiscovererInfo* info, GError*, gpointer self) {
     auto* discovery = static_cast<Discovery*>(self);
-    if (discovery->uri != gst_discoverer_info_get_uri(info)) {
+    if (discovery->uri != discovery->api->uri(info)) {
       return;  // a file asked for before, whose reading was given up
     }
     discovery->uri.clear();
     const Done done = std::exchange(discovery->done, nullptr);
-    done(TagsOf(info));
+    done(TagsOf(*discovery->api, info));
   }
 };
 
@@ -85,19 +131,20 @@ GstMediaTagReader::~GstMediaTagReader() {
 // asked for before is still read (see above), and its answer dropped.
 void GstMediaTagReader::Read(const std::string& path, Done done) {
   GstDiscoverer*& discoverer = discovery_->discoverer;
-  if (discoverer == nullptr) {
+  const Discoverers*& api = discovery_->api;
+  if (api == nullptr) {
     gst_init(nullptr, nullptr);
+    api = Discoverers::Load();
     // Without GStreamer's playback plugins there is none, and every file is untagged.
-    discoverer = gst_discoverer_new(kReadTimeout, nullptr);
+    discoverer = api != nullptr ? api->make(kReadTimeout, nullptr) : nullptr;
     if (discoverer != nullptr) {
       g_signal_connect(discoverer, "discovered", G_CALLBACK(&Discovery::OnDiscovered),
                        discovery_.get());
-      gst_discoverer_start(discoverer);
+      api->start(discoverer);
     }
   }
   discovery_->uri = FileUri(path);
-  if (discoverer != nullptr &&
-      gst_discoverer_discover_uri_async(discoverer, discovery_->uri.c_str())) {
+  if (discoverer != nullptr && api->discover(discoverer, discovery_->uri.c_str())) {
     discovery_->done = std::move(done);
     return;
   }
