@@ -16,7 +16,8 @@ namespace varnex {
 
 namespace {
 
-constexpr int kIconSizes[] = {16, 22, 24, 32, 48, 64, 128, 256};
+constexpr int kSmallIconSizes[] = {16, 22, 24, 32, 48, 64};
+constexpr int kLargeIconSizes[] = {128, 256};
 
 // Read by the toolkit's own PNG reader: left to find the format, the reader first offers the
 // picture to every image format plugin, and so loads them all at start.
@@ -34,7 +35,8 @@ Application::Application(int& argc, char** argv) : QApplication(argc, argv) {
   // the entry's StartupWMClass repeats) that does not change with the name the program runs under.
   setApplicationName(QStringLiteral("varnex"));
   setDesktopFileName(QStringLiteral("org.example.Varnex"));
-  setWindowIcon(ProgramIcon());
+  LoadIconResources();
+  AddIcons(kSmallIconSizes);
 }
 
 bool Application::notify(QObject* receiver, QEvent* event) {
@@ -46,13 +48,16 @@ bool Application::notify(QObject* receiver, QEvent* event) {
   }
 }
 
-QIcon Application::ProgramIcon() {
-  LoadIconResources();
-  QIcon icon;
-  for (const int size : kIconSizes) {
+void Application::AddLargeIcons() {
+  AddIcons(kLargeIconSizes);
+}
+
+void Application::AddIcons(std::span<const int> sizes) {
+  QIcon icon = windowIcon();
+  for (const int size : sizes) {
     icon.addPixmap(QPixmap::fromImage(ReadPng(QStringLiteral(":/icons/%1.png").arg(size))));
   }
-  return icon;
+  setWindowIcon(icon);
 }
 
 }  // namespace varnex

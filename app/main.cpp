@@ -3,8 +3,8 @@
 #include <QFile>
 #include <QTimer>
 #include <chrono>
+#include <cstdio>
 #include <exception>
-#include <iostream>
 #include <memory>
 #include <optional>
 #include <string>
@@ -35,11 +35,16 @@ int main(int argc, char** argv) {
   const varnex::CommandLine commandLine = varnex::ReadCommandLine({argv + 1, argv + argc});
   // Answered before anything of the toolkit or the settings exists.
   if (commandLine.answer) {
-    std::cout << *commandLine.answer;
-    return std::cout.flush() ? 0 : 1;
+    // Through C's stdio: the C++ streams would set up their locales at every start for this.
+    const bool written = std::fputs(commandLine.answer->c_str(), stdout) >= 0;
+    return written && std::fflush(stdout) == 0 ? 0 : 1;
   }
-  // Read ahead on the second core while the toolkit comes up, for the window's first text.
-  const std::jthread fonts(varnex::LoadFontConfiguration);
+  // Read ahead on the second core while the toolkit comes up and the window is made: the font
+  // configuration for the window's first text, then the media library for the graph made after.
+  std::jthread readAhead([] {
+    varnex::LoadFontConfiguration();
+    varnex::LoadMediaLibrary();
+  });
   // Qt sees only the program's path, so no folder argument is ever taken for one of its options.
   int qtArgc = 1;
   varnex::Application application(qtArgc, argv);
@@ -60,13 +65,14 @@ int main(int argc, char** argv) {
     varnex::RegFileStore settings(varnex::RegFileStore::DefaultPath());
     varnex::TBrowseFolderDlg folderDialog(fs);
     varnex::ComRuntime media;
-    varnex::RegisterGStreamerGraph(media);
     varnex::DesktopLinkOpener linkOpener;
     varnex::PosixJournalStorage journals;
     varnex::History history(journals);  // asks for its folder at the first pass or undo
     const varnex::SessionBus::Reply busReply = bus.Await(busDeadline);
     std::optional<varnex::SilentBusShield> shield;
     if (busReply == varnex::SessionBus::Reply::kSilent) {
+      readAhead
+          .join();  // the shield changes the environment, which the libraries read as they load
       shield.emplace();
     }
     varnex::TMp3Form form(fs, settings, folderDialog, linkOpener, startDirectory,
@@ -75,6 +81,7 @@ int main(int argc, char** argv) {
     form.AproposFrame1->SetMediaLibrary(QString::fromStdString(varnex::GStreamerVersion()));
     form.AttachHistory(&history);
     // Made after the window and destroyed before it, as the window's handlers use it.
+    varnex::RegisterGStreamerGraph(media);
     varnex::Tdm dm(media, [](const std::exception& error) { varnex::ShowErrorReport(error); });
     form.AttachMediaModule(&dm);
     sessionEnd.Watch(form);
@@ -82,6 +89,7 @@ int main(int argc, char** argv) {
       return 0;  // the session ended while the window was made; its settings are stored
     }
     form.show();
+    QTimer::singleShot(0, &application, &varnex::Application::AddLargeIcons);
     // The desktop's media controls come once the window shows, on a session bus that answered.
     varnex::WindowPlayer player(form, dm);
     varnex::GstMediaTagReader tags;

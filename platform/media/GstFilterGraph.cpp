@@ -575,8 +575,12 @@ std::string GStreamerVersion() {
   return text;
 }
 
-void RegisterGStreamerGraph(ComRuntime& runtime) {
+void LoadMediaLibrary() {
   gst_init(nullptr, nullptr);
+}
+
+void RegisterGStreamerGraph(ComRuntime& runtime) {
+  LoadMediaLibrary();
   runtime.RegisterClass(CLSID_FilterGraph, [](const IID& iid, void** object) {
     const ComPtr<IUnknown> graph =
         ComPtr<IUnknown>::Attach(static_cast<IFilterGraph2*>(new GstGraph));

@@ -17,6 +17,10 @@ namespace varnex {
 // tells how far the pipeline has played.
 void RegisterGStreamerGraph(ComRuntime& runtime);
 
+// Initialises GStreamer and reads its plugin registry, which the graph needs. From any thread, as
+// often as wanted: so that it can be done ahead on another thread while the window is made.
+void LoadMediaLibrary();
+
 // The version of the GStreamer library in use, as it reports it while running.
 std::string GStreamerVersion();
 

@@ -18,6 +18,7 @@
 #include <filesystem>
 #include <functional>
 
+#include "app/Application.h"
 #include "platform/shell/DroppedNames.h"
 #include "tests/support/WindowTest.h"
 #include "widgets/TBrowseFolderDlg.h"
@@ -457,19 +458,26 @@ TEST_F(Mp3FormTest, EnterAndEscapeWithoutModifiersPressTheDefaultAndCancelButton
   EXPECT_EQ(closes.count(), 2);
 }
 
-// The window carries the icon the desktop entry installs, drawn for each size rather than scaled,
-// and names that entry.
+// The window carries the icon the desktop entry installs, drawn for each size rather than scaled:
+// the small sizes from the start, the large ones once they are added; and it names that entry.
 TEST_F(Mp3FormTest, WindowCarriesTheProgramsOwnIconAndNamesItsDesktopEntry) {
   const auto form = Start({});
-  for (const int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
+  const auto carries = [&form](int size) {
     const QImage installed(
         QStringLiteral(VARNEX_DATA "/icons/org.example.Varnex-%1.png").arg(size));
-    ASSERT_FALSE(installed.isNull()) << size;
+    EXPECT_FALSE(installed.isNull()) << size;
     // Compared as the pixmap keeps them, with the colours weighted by their opacity.
     const QImage shown = form->windowIcon().pixmap(QSize(size, size), 1.0).toImage();
-    EXPECT_TRUE(shown.convertToFormat(QImage::Format_ARGB32_Premultiplied) ==
-                installed.convertToFormat(QImage::Format_ARGB32_Premultiplied))
-        << size;
+    return shown.convertToFormat(QImage::Format_ARGB32_Premultiplied) ==
+           installed.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+  };
+  for (const int size : {16, 22, 24, 32, 48, 64}) {
+    EXPECT_TRUE(carries(size)) << size;
+  }
+  EXPECT_FALSE(carries(256));
+  static_cast<Application*>(QCoreApplication::instance())->AddLargeIcons();
+  for (const int size : {16, 64, 128, 256}) {
+    EXPECT_TRUE(carries(size)) << size;
   }
   EXPECT_TRUE(QFile::exists(QStringLiteral(VARNEX_DATA "/") + QGuiApplication::desktopFileName() +
                             QStringLiteral(".desktop")));
