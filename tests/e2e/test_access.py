@@ -48,7 +48,7 @@ class AccessTest(unittest.TestCase):
         open(os.path.join(folder, "song.mp3"), "w").close()
         bin_dir, opened = recording_opener()
         with Varnex(folder, env={"PATH": bin_dir + os.pathsep + os.environ["PATH"]}) as program:
-            wait_for(lambda: program.list_items() == ["song.mp3"], "the file")
+            program.wait_for_list(["song.mp3"], "the file")
             window = self.assert_every_control_named(program)
             for control in [("text", "Folder"), ("push button", "Choose a folder"),
                             ("list", "Files"), ("push button", "Play"), ("push button", "Stop"),

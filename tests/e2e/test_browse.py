@@ -31,7 +31,7 @@ class BrowseTest(unittest.TestCase):
             wait_for(lambda: ok.getState().contains(pyatspi_state("enabled")), "OK enabled again")
             program.press("Return", window=dialog)
 
-            wait_for(lambda: program.list_items() == ["one.mp3", "two.mp3"], "the chosen folder listed")
+            program.wait_for_list(["one.mp3", "two.mp3"], "the chosen folder listed")
             self.assertEqual(program.folder_text(), chosen)
             self.assertEqual(program.visible_windows(DIALOG_TEXT), [])
 

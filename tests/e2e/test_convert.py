@@ -18,7 +18,7 @@ class ConvertTest(unittest.TestCase):
         on_disk = lambda: sorted(os.listdir(folder))
 
         with Varnex(folder) as program:
-            wait_for(lambda: program.list_items() == ["a.mp3", "B.MP3"], "the mp3 files")
+            program.wait_for_list(["a.mp3", "B.MP3"], "the mp3 files")
             files = program.find("list")
             program.click(files)  # the list takes the focus
             wait_for(lambda: files.getState().contains(pyatspi.STATE_FOCUSED), "the list focused")
@@ -26,7 +26,7 @@ class ConvertTest(unittest.TestCase):
             wait_for(lambda: on_disk() == ["B.iad", "a.iad", "c.iad", "notes.txt"],
                      "the folder renamed on disk")
             self.assertTrue(program.button("iad => mp3"))
-            wait_for(lambda: program.list_items() == ["a.iad", "B.iad", "c.iad"], "the renamed files")
+            program.wait_for_list(["a.iad", "B.iad", "c.iad"], "the renamed files")
             with open(os.path.join(folder, "B.iad")) as f:
                 self.assertEqual(f.read(), "B.MP3")
 
@@ -34,7 +34,7 @@ class ConvertTest(unittest.TestCase):
             wait_for(lambda: on_disk() == ["B.mp3", "a.mp3", "c.mp3", "notes.txt"],
                      "the folder renamed back")
             self.assertTrue(program.button("mp3 => iad"))
-            wait_for(lambda: program.list_items() == ["a.mp3", "B.mp3", "c.mp3"], "the mp3 files again")
+            program.wait_for_list(["a.mp3", "B.mp3", "c.mp3"], "the mp3 files again")
 
 
 if __name__ == "__main__":

@@ -8,7 +8,7 @@ import subprocess
 import tempfile
 import unittest
 
-from varnex_session import Varnex, wait_for
+from varnex_session import Varnex
 
 # The installed file, its group, and how the launcher puts the folder into the Exec line.
 LAUNCHERS = (
@@ -38,7 +38,7 @@ class InstalledTest(unittest.TestCase):
             command = expand(entry[group]["Exec"], code, quote, folder)
             self.assertEqual(command[0], "varnex", path)
             with Varnex(*command[1:], binary=os.path.join(prefix, "bin", "varnex")) as program:
-                wait_for(lambda: program.list_items() == ["from the menu.mp3"], path)
+                program.wait_for_list(["from the menu.mp3"], path)
                 self.assertEqual(program.folder_text(), folder)
 
 

@@ -56,7 +56,7 @@ class KeyboardTest(unittest.TestCase):
         bin_dir, opened = recording_opener()
         env = {"PATH": bin_dir + os.pathsep + os.environ["PATH"]}
         with Varnex(folder, env=env) as program:
-            wait_for(lambda: program.list_items() == ["a.mp3", "b.mp3"], "the files")
+            program.wait_for_list(["a.mp3", "b.mp3"], "the files")
             program.press("Return")
             wait_for(lambda: program.client_geometry()[2:] == (305, 443), "the about panel")
             self.wait_focus(program, "text", "About Varnex")
@@ -113,7 +113,7 @@ class KeyboardTest(unittest.TestCase):
             program.press("Tab")
             self.wait_focus(program, "radio button", "iad ")
             program.press("Up")  # the arrow keys move the choice
-            wait_for(lambda: program.list_items() == [], "the mp3 files, none left")
+            program.wait_for_list([], "the mp3 files, none left")
             self.wait_focus(program, "radio button", "mp3 ")
 
     def test_slider_keys_move_whole_decibels_and_read_as_a_volume(self):

@@ -102,8 +102,7 @@ class ListTest(unittest.TestCase):
                 f"filesink sync=true location={wav}")
         with Varnex(os.path.join(album, "song.mp3"),
                     env={"VARNEX_AUDIO_SINK": sink}) as program:
-            wait_for(lambda: program.list_items() == ["another.mp3", "song.mp3", "zz.mp3"],
-                     "the song's folder")
+            program.wait_for_list(["another.mp3", "song.mp3", "zz.mp3"], "the song's folder")
             self.assertTrue(program.list_item("song.mp3").getState().contains(
                 pyatspi.STATE_SELECTED))
             # The play button, by its place in the window's design.
@@ -123,9 +122,8 @@ class ListTest(unittest.TestCase):
                 folder = temporary_folder(self)
                 touch(folder, "Zoo.mp3", "Été.mp3", "eau.mp3", "Fa.mp3", "éa.mp3")
                 with Varnex(folder, env={"LC_ALL": locale, "LANG": locale}) as program:
-                    wait_for(lambda: program.list_items() ==
-                             ["éa.mp3", "eau.mp3", "Été.mp3", "Fa.mp3", "Zoo.mp3"],
-                             "the names in the order of " + locale)
+                    program.wait_for_list(["éa.mp3", "eau.mp3", "Été.mp3", "Fa.mp3", "Zoo.mp3"],
+                                          "the names in the order of " + locale)
 
     def test_hourglass_shows_while_a_slow_folder_is_read(self):
         source = temporary_folder(self)

@@ -49,7 +49,7 @@ class MountTest(unittest.TestCase):
 
         path = bin_folder + os.pathsep + os.environ["PATH"]
         with Varnex("album", cwd=stick, env={"PATH": path}) as program:  # a terminal on the stick
-            wait_for(lambda: program.list_items() == ["song.mp3"], "the album's song")
+            program.wait_for_list(["song.mp3"], "the album's song")
             self.assertEqual(os.readlink(f"/proc/{program.process.pid}/cwd"), "/")
             unmounted = subprocess.run(["umount", stick], capture_output=True, text=True)
             self.assertEqual(unmounted.returncode, 0, unmounted.stderr)

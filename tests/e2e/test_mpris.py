@@ -89,7 +89,7 @@ class MprisTest(unittest.TestCase):
         sink = capture_sink(wav)
         config = os.path.join(self.folder, "config")
         with Varnex(self.folder, config_home=config, env={"VARNEX_AUDIO_SINK": sink}) as program:
-            wait_for(lambda: program.list_items() == ["tone.mp3"], "the file")
+            program.wait_for_list(["tone.mp3"], "the file")
             program.click(program.list_item("tone.mp3"))  # selects it; nothing plays yet
             wait_for(lambda: playerctl("status") == "Stopped", "the player on the bus")
             self.assertFalse(os.path.exists(wav))
@@ -132,7 +132,7 @@ class MprisTest(unittest.TestCase):
             wait_for(lambda: len(samples(wav)) > 44100, "a second of sound")
             # Converting while it plays reads the list anew, without a selection.
             program.click(program.button("mp3 => iad"))
-            wait_for(lambda: program.list_items() == ["tone.iad"], "the converted list")
+            program.wait_for_list(["tone.iad"], "the converted list")
             self.assertEqual(playerctl("status"), "Playing")
             self.assertEqual(playerctl("metadata", "title"), "tone")
 

@@ -51,7 +51,7 @@ class PlayTest(unittest.TestCase):
                 f"filesink sync=true location={wav}")
 
         with Varnex(folder, env={"VARNEX_AUDIO_SINK": sink}) as program:
-            wait_for(lambda: program.list_items() == ["broken.mp3", "tone.mp3"], "the files")
+            program.wait_for_list(["broken.mp3", "tone.mp3"], "the files")
 
             program.click(program.list_item("broken.mp3"), times=2)
             time.sleep(1)

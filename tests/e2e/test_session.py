@@ -116,7 +116,7 @@ class SessionTest(unittest.TestCase):
                         f.write(settings)
                 with self.start_in_removed_directory(*args, home=home, config=config) as program:
                     program.window()
-                    wait_for(lambda: program.list_items() == listed, f"{listed} listed")
+                    program.wait_for_list(listed, f"{listed} listed")
                     self.assertEqual(program.visible_windows("varnex"), [])  # no error report
                     self.assertIsNone(program.process.poll())
                     program.click(program.button("Quit"))
@@ -127,7 +127,7 @@ class SessionTest(unittest.TestCase):
         config = os.path.join(self.scratch, "config")
         with Varnex(folder, config_home=config) as program:
             window = program.window()
-            wait_for(lambda: program.list_items() == ["kept.mp3"], "the folder listed")
+            program.wait_for_list(["kept.mp3"], "the folder listed")
             subprocess.run(["xdotool", "windowmove", "--sync", window, "310", "210"], check=True)
             wait_for(lambda: program.client_geometry()[:2] == (310, 210), "the window moved")
             program.process.send_signal(signal.SIGTERM)

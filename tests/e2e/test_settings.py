@@ -15,7 +15,7 @@ class SettingsTest(unittest.TestCase):
 
         with Varnex(folder, config_home=config) as first:
             window = first.window()
-            wait_for(lambda: first.list_items() == ["kept.mp3"], "the folder listed")
+            first.wait_for_list(["kept.mp3"], "the folder listed")
             xdotool("windowmove", "--sync", window, "300", "200")
             wait_for(lambda: first.client_geometry()[:2] == (300, 200), "the window moved")
             first.click(first.button("Quit"))
@@ -30,7 +30,7 @@ class SettingsTest(unittest.TestCase):
         with Varnex(config_home=config) as second:
             self.assertEqual(second.client_geometry()[:2], (300, 200))
             self.assertEqual(second.folder_text(), folder)
-            wait_for(lambda: second.list_items() == ["kept.mp3"], "the stored folder listed")
+            second.wait_for_list(["kept.mp3"], "the stored folder listed")
 
 
 if __name__ == "__main__":

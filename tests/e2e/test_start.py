@@ -6,7 +6,7 @@ import tempfile
 import unittest
 
 import varnex_session
-from varnex_session import TITLE, Varnex, wait_for
+from varnex_session import TITLE, Varnex
 
 SCREEN = (1280, 1024)
 MAXIMIZE_FUNCTION, MAXIMIZE_DECORATION = 0x10, 0x40
@@ -38,8 +38,8 @@ class StartTest(unittest.TestCase):
             x, y, width, height = program.client_geometry()
             self.assertEqual((width, height), (472, 352))
             self.assertEqual(program.folder_text(), folder)
-            wait_for(lambda: program.list_items() == ["A.MP3", "b.mp3", "c.mp3"],
-                     "the folder's mp3 files in case-ignoring order")
+            program.wait_for_list(["A.MP3", "b.mp3", "c.mp3"],
+                                  "the folder's mp3 files in case-ignoring order")
             program.click(program.button("Quit"))
             self.assertEqual(program.wait_until_closed(), 0)
 
@@ -56,13 +56,13 @@ class StartTest(unittest.TestCase):
             self.assertFalse(maximizable(box))
             program.press("Return", window=box)
             self.assertFalse(maximizable(program.window()))
-            wait_for(lambda: program.list_items() == ["one.mp3"], "the first folder listed")
+            program.wait_for_list(["one.mp3"], "the first folder listed")
 
     def test_twice_the_scale_keeps_the_layout(self):
         folder = make_folder(["one.mp3"])
         with Varnex(folder, env={"QT_SCALE_FACTOR": "2"}) as program:
             self.assertEqual(program.client_geometry()[2:], (944, 704))
-            wait_for(lambda: program.list_items() == ["one.mp3"], "the file listed")
+            program.wait_for_list(["one.mp3"], "the file listed")
 
     def test_folders_named_like_options(self):
         parent = make_folder([])
@@ -71,7 +71,7 @@ class StartTest(unittest.TestCase):
             os.mkdir(folder)
             open(os.path.join(folder, "song.mp3"), "wb").close()
             with Varnex(*arguments, cwd=parent) as program:
-                wait_for(lambda: program.list_items() == ["song.mp3"], "the folder " + folder)
+                program.wait_for_list(["song.mp3"], "the folder " + folder)
                 self.assertEqual(program.folder_text(), folder)
 
     def test_help_and_version_print_without_a_window(self):

@@ -67,11 +67,11 @@ class WaylandTest(unittest.TestCase):
         self.store(b'"Dossier"="/elsewhere"\r\n' + POSITION)
         on_disk = lambda: sorted(os.listdir(self.folder))
         with Varnex(self.folder, config_home=self.config, wayland=self.socket) as program:
-            wait_for(lambda: program.list_items() == ["a.mp3", "B.MP3"], "the mp3 files")
+            program.wait_for_list(["a.mp3", "B.MP3"], "the mp3 files")
             self.assertEqual(size(program), (472, 352))
             press(program.button("mp3 => iad"))
             wait_for(lambda: on_disk() == ["B.iad", "a.iad", "c.iad"], "the folder renamed on disk")
-            wait_for(lambda: program.list_items() == ["a.iad", "B.iad", "c.iad"], "the renamed files")
+            program.wait_for_list(["a.iad", "B.iad", "c.iad"], "the renamed files")
             self.screenshot("wayland-window.png")
             press(program.button("About..."))
             wait_for(lambda: size(program) == (305, 443), "the about panel's size")
@@ -87,7 +87,7 @@ class WaylandTest(unittest.TestCase):
     def test_sigterm_stores_the_folder_and_no_position(self):
         self.store(b"")
         with Varnex(self.folder, config_home=self.config, wayland=self.socket) as program:
-            wait_for(lambda: program.list_items() == ["a.mp3", "B.MP3"], "the mp3 files")
+            program.wait_for_list(["a.mp3", "B.MP3"], "the mp3 files")
             program.process.send_signal(signal.SIGTERM)
             self.assertEqual(program.wait_until_closed(), 0)
         text = self.stored()

@@ -160,6 +160,19 @@ class Varnex:
         files = self.find("list")
         return [files.getChildAtIndex(i).name for i in range(files.childCount)]
 
+    def wait_for_list(self, expected, what):
+        """Waits until the list shows `expected`; a timeout says what it showed last."""
+        shown = None
+
+        def probe():
+            nonlocal shown
+            shown = self.list_items()
+            return shown == expected
+        try:
+            wait_for(probe, what)
+        except AssertionError as error:
+            raise AssertionError(f"{error}; the list showed {shown!r}") from None
+
     def folder_text(self):
         field = self.find("text")
         return field.queryText().getText(0, -1)
