@@ -9,6 +9,7 @@
 
 #include "widgets/Accessible.h"
 #include "widgets/Colours.h"
+#include "widgets/KeyPress.h"
 
 namespace varnex {
 
@@ -174,7 +175,7 @@ void TUrlLabel::paintEvent(QPaintEvent*) {
 void TUrlLabel::keyPressEvent(QKeyEvent* event) {
   const int key = event->key();
   const bool opens = key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Space;
-  if (opens && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+  if (opens && IsPlainKey(*event)) {
     if (!event->isAutoRepeat()) {
       OpenLink();
     }

@@ -19,6 +19,7 @@
 #include "widgets/ErrorReport.h"
 #include "widgets/FileListModel.h"
 #include "widgets/Glyphs.h"
+#include "widgets/KeyPress.h"
 #include "widgets/ScreenPlacement.h"
 
 namespace varnex {
@@ -452,7 +453,7 @@ void TMp3Form::closeEvent(QCloseEvent* event) {
 // Enter and Escape that no control took: without a modifier key, Enter presses the default button
 // (unless the about panel covers it) and Escape the about panel's Close, the cancel button.
 void TMp3Form::keyPressEvent(QKeyEvent* event) {
-  const bool plain = (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+  const bool plain = IsPlainKey(*event);
   const int key = event->key();
   if (plain && (key == Qt::Key_Return || key == Qt::Key_Enter) && convertirBtn->isVisibleTo(this) &&
       convertirBtn->isEnabled()) {

@@ -12,6 +12,7 @@
 #include "platform/fs/Wildcard.h"
 #include "widgets/BusyCursor.h"
 #include "widgets/ErrorReport.h"
+#include "widgets/KeyPress.h"
 #include "widgets/NameOrder.h"
 
 namespace varnex {
@@ -259,8 +260,8 @@ void TFileListBox::keyPressEvent(QKeyEvent* event) {
   const QModelIndex before = currentIndex();
   // As in a platform list, the first Down on a list without a selection selects the row the focus
   // frame is on, the first row, instead of moving past it.
-  if (event->key() == Qt::Key_Down && event->modifiers() == Qt::NoModifier &&
-      !selectionModel()->hasSelection() && model_.rowCount() > 0) {
+  if (event->key() == Qt::Key_Down && IsPlainKey(*event) && !selectionModel()->hasSelection() &&
+      model_.rowCount() > 0) {
     const QModelIndex first = before.isValid() ? before : model_.index(0);
     selectionModel()->setCurrentIndex(first, QItemSelectionModel::ClearAndSelect);
     scrollTo(first);

@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "widgets/Accessible.h"
+#include "widgets/KeyPress.h"
 
 namespace varnex {
 
@@ -69,7 +70,7 @@ QString TTrackBar::ReadingText() const {
 void TTrackBar::keyPressEvent(QKeyEvent* event) {
   const int key = event->key();
   if (keyPageSize_ > 0 && (key == Qt::Key_PageUp || key == Qt::Key_PageDown) &&
-      event->modifiers() == Qt::NoModifier) {
+      IsPlainKey(*event)) {
     setValue(value() + (key == Qt::Key_PageUp ? keyPageSize_ : -keyPageSize_));
     return;
   }

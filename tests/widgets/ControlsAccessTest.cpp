@@ -247,9 +247,13 @@ TEST(TrackBar, KeysMoveByTheirStepsAndReadersReadTheReading) {
   bar.SetKeyPageSize(1000);
   bar.SetReading(10000, 100, QStringLiteral("dB"));
   const std::pair<std::pair<Qt::Key, Qt::KeyboardModifiers>, int> keys[] = {
-      {{Qt::Key_Left, {}}, 9900},  {{Qt::Key_PageDown, {}}, 8900},
-      {{Qt::Key_Right, {}}, 9000}, {{Qt::Key_PageUp, {}}, 10000},
-      {{Qt::Key_Home, {}}, 0},     {{Qt::Key_PageUp, Qt::ShiftModifier}, 100},
+      {{Qt::Key_Left, {}}, 9900},
+      {{Qt::Key_PageDown, {}}, 8900},
+      {{Qt::Key_Right, {}}, 9000},
+      {{Qt::Key_PageUp, {}}, 10000},
+      {{Qt::Key_Home, {}}, 0},
+      {{Qt::Key_PageUp, Qt::KeypadModifier}, 1000},
+      {{Qt::Key_PageUp, Qt::ShiftModifier}, 1100},
   };
   for (const auto& [key, value] : keys) {
     QTest::keyClick(&bar, key.first, key.second);
