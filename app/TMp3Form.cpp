@@ -28,14 +28,6 @@ namespace {
 
 const std::string kSettingsKey = "Software\\Varnex";
 
-// True while the graph is still making a file ready to play: it will start once that is done.
-bool IsMadeReady(TFilterGraph& graph) {
-  ComPtr<IMediaControl> control;
-  FILTER_STATE state;
-  return Succeeded(graph.QueryInterface(IID_IMediaControl, control.Out())) &&
-         control->GetState(0, &state) == VFW_S_STATE_INTERMEDIATE && state == State_Paused;
-}
-
 QFont DesignFont(int pixelSize, bool bold = false) {
   QFont font(QStringLiteral("MS Sans Serif"));
   font.setStyleHint(QFont::SansSerif);
@@ -310,7 +302,7 @@ void TMp3Form::SpeedButton1Click() {
 // Stops a playing file, and one still being made ready, which would otherwise start after the
 // person asked for quiet. Unguarded: a stop the graph refuses reaches the general error report.
 void TMp3Form::FileListBox1Click() {
-  if (dm_ != nullptr && (dm_->fg.GetPlayState() == psRunning || IsMadeReady(dm_->fg))) {
+  if (dm_ != nullptr && (dm_->fg.GetPlayState() == psRunning || dm_->fg.IsBeingMadeReady())) {
     dm_->fg.Stop();
   }
 }

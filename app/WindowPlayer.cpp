@@ -77,6 +77,8 @@ bool WindowPlayer::IsPlaying() {
   return dm_.fg.GetPlayState() == psRunning && !finished_;
 }
 
+// The new graph's file becomes the current one when it is first seen playing: the graph may report
+// running before its change of state has been handled.
 std::string WindowPlayer::CurrentFile() {
   if (newGraph_ && IsPlaying()) {
     newGraph_ = false;
@@ -86,13 +88,7 @@ std::string WindowPlayer::CurrentFile() {
 }
 
 std::int64_t WindowPlayer::Position() {
-  ComPtr<IMediaSeeking> seeking;
-  std::int64_t position = 0;
-  if (!IsPlaying() || !Succeeded(dm_.fg.QueryInterface(IID_IMediaSeeking, seeking.Out())) ||
-      !Succeeded(seeking->GetCurrentPosition(&position))) {
-    return 0;
-  }
-  return position / 10;
+  return IsPlaying() ? dm_.fg.PlayedMicroseconds() : 0;
 }
 
 // Desktops offer their controls, stop included, only while this is true: it stays true while a

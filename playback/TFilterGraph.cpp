@@ -282,6 +282,22 @@ TGraphPlayState TFilterGraph::GetPlayState() {
   return psNone;
 }
 
+bool TFilterGraph::IsBeingMadeReady() {
+  const auto control = Query<IMediaControl>(*this, IID_IMediaControl);
+  FILTER_STATE state;
+  return control && control->GetState(0, &state) == VFW_S_STATE_INTERMEDIATE &&
+         state == State_Paused;
+}
+
+std::int64_t TFilterGraph::PlayedMicroseconds() {
+  const auto seeking = Query<IMediaSeeking>(*this, IID_IMediaSeeking);
+  std::int64_t position = 0;  // in units of 100 ns
+  if (!seeking || !Succeeded(seeking->GetCurrentPosition(&position))) {
+    return 0;
+  }
+  return position / 10;
+}
+
 void TFilterGraph::SetVolumeLevel(std::int32_t level) {
   if (const auto audio = Query<IBasicAudio>(*this, IID_IBasicAudio)) {
     audio->put_Volume(level - 10000);

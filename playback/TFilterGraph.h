@@ -101,6 +101,10 @@ class TFilterGraph : public TGraphEvents {
   bool Play();
   bool Stop();
   TGraphPlayState GetPlayState();
+  // True while the graph is still making a file ready to play: it starts once that is done.
+  bool IsBeingMadeReady();
+  // How far the graph has played, in microseconds; 0 where it cannot tell.
+  std::int64_t PlayedMicroseconds();
   // `level` 10000 is full volume, 0 silence; one hundredth of a decibel per step.
   void SetVolumeLevel(std::int32_t level);
   HRESULT RenderMediaFile(const std::u16string& fileName);
