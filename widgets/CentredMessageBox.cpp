@@ -4,7 +4,6 @@
 #include <QFontMetrics>
 #include <QGuiApplication>
 #include <QLayout>
-#include <QScreen>
 
 #include "widgets/ScreenPlacement.h"
 
@@ -34,7 +33,7 @@ void CentredMessageBox::showEvent(QShowEvent* event) {
     buttons->setMinimumWidth(WidthForTitle(windowTitle()) - margins.left() - margins.right());
   }
   QMessageBox::showEvent(event);
-  move(CentredOnScreen(QGuiApplication::primaryScreen()->geometry(), frameGeometry().size()));
+  CentreOnPrimaryScreen(*this);
 }
 
 }  // namespace varnex

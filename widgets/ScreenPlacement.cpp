@@ -1,6 +1,7 @@
 #include "ScreenPlacement.h"
 
 #include <QGuiApplication>
+#include <QScreen>
 #include <algorithm>
 
 namespace varnex {
@@ -15,6 +16,11 @@ QPoint CentredOnScreen(const QRect& screen, const QSize& size) {
   return KeptOnScreen(screen, QRect(QPoint(screen.left() + (screen.width() - size.width()) / 2,
                                            screen.top() + (screen.height() - size.height()) / 2),
                                     size));
+}
+
+void CentreOnPrimaryScreen(QWidget& window) {
+  window.move(
+      CentredOnScreen(QGuiApplication::primaryScreen()->geometry(), window.frameGeometry().size()));
 }
 
 QPoint KeptOnScreen(const QRect& screen, const QRect& frame) {

@@ -7,7 +7,6 @@
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
-#include <QScreen>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
@@ -101,7 +100,7 @@ class FolderTreeDialog final : public QDialog {
   void showEvent(QShowEvent* event) override {
     QDialog::showEvent(event);
     path_->selectAll();  // typing replaces the path shown
-    move(CentredOnScreen(QGuiApplication::primaryScreen()->geometry(), frameGeometry().size()));
+    CentreOnPrimaryScreen(*this);
   }
 
  private:
