@@ -43,9 +43,7 @@ void AppendCaseFoldedKey(std::string& key, std::string_view name) {
     if (run > offset) {
       const std::size_t at = key.size();
       key.resize(at + run - offset);
-      std::transform(name.begin() + offset, name.begin() + run, key.begin() + at, [](char c) {
-        return c >= 'A' && c <= 'Z' ? static_cast<char>(c + ('a' - 'A')) : c;
-      });
+      std::transform(name.begin() + offset, name.begin() + run, key.begin() + at, FoldAscii);
       offset = run;
       continue;
     }

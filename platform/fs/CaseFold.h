@@ -12,6 +12,11 @@ namespace varnex {
 
 char32_t NextFoldedNonAscii(std::string_view name, std::size_t& offset);
 
+// An ASCII capital in lower case; every other byte as it is.
+inline char FoldAscii(char c) {
+  return c >= 'A' && c <= 'Z' ? static_cast<char>(c + ('a' - 'A')) : c;
+}
+
 // Reads the code point at `offset`, advances `offset` past it and returns it case-folded. A byte
 // that does not start a valid UTF-8 sequence comes back as a value above the Unicode range.
 inline char32_t NextFoldedCodePoint(std::string_view name, std::size_t& offset) {

@@ -18,16 +18,12 @@ bool IsAscii(std::string_view text) {
                      [](char c) { return static_cast<unsigned char>(c) < 0x80; });
 }
 
-char AsciiLower(char c) {
-  return c >= 'A' && c <= 'Z' ? static_cast<char>(c + ('a' - 'A')) : c;
-}
-
 }  // namespace
 
 WildcardPattern::WildcardPattern(std::string_view pattern) : matchesEverything_(pattern == "*.*") {
   const std::string_view ending = pattern.substr(std::min<std::size_t>(1, pattern.size()));
   if (pattern.size() > 1 && pattern.front() == '*' && !HasWildcards(ending) && IsAscii(ending)) {
-    std::transform(ending.begin(), ending.end(), std::back_inserter(asciiEnding_), AsciiLower);
+    std::transform(ending.begin(), ending.end(), std::back_inserter(asciiEnding_), FoldAscii);
   }
   for (std::size_t offset = 0; offset < pattern.size();) {
     if (pattern[offset] == '*' || pattern[offset] == '?') {
@@ -50,7 +46,7 @@ bool WildcardPattern::Matches(std::string_view name) const {
     const std::string_view last = name.substr(name.size() - asciiEnding_.size());
     if (IsAscii(last)) {
       return std::equal(last.begin(), last.end(), asciiEnding_.begin(),
-                        [](char a, char b) { return AsciiLower(a) == b; });
+                        [](char a, char b) { return FoldAscii(a) == b; });
     }
   }
   std::size_t token = 0;

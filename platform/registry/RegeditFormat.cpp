@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "platform/Utf8.h"
+#include "platform/fs/CaseFold.h"
 
 namespace varnex {
 
@@ -406,8 +407,7 @@ bool SameRegistryName(std::string_view a, std::string_view b) {
     return false;
   }
   for (std::size_t i = 0; i < a.size(); ++i) {
-    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
-    if (lower(a[i]) != lower(b[i])) {
+    if (FoldAscii(a[i]) != FoldAscii(b[i])) {
       return false;
     }
   }
