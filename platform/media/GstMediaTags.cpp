@@ -5,9 +5,8 @@
 #include <gst/pbutils/pbutils.h>
 
 #include <QTimer>
-#include <algorithm>
-#include <initializer_list>
 #include <optional>
+#include <utility>
 
 namespace varnex {
 
@@ -85,16 +84,14 @@ MediaTags TagsOf(const Discoverers& api, GstDiscovererInfo* info) {
   return result;
 }
 
-// Whether some installed decoder or demuxer takes every one of `caps` on its input.
-bool Decodable(GList* factories, std::initializer_list<const char*> caps) {
-  return std::ranges::all_of(caps, [factories](const char* description) {
-    GstCaps* wanted = gst_caps_from_string(description);
-    GList* takers = gst_element_factory_list_filter(factories, wanted, GST_PAD_SINK, FALSE);
-    const bool found = takers != nullptr;
-    gst_plugin_feature_list_free(takers);
-    gst_caps_unref(wanted);
-    return found;
-  });
+// Whether some installed decoder or demuxer takes `caps` on its input.
+bool Decodable(GList* factories, const char* caps) {
+  GstCaps* wanted = gst_caps_from_string(caps);
+  GList* takers = gst_element_factory_list_filter(factories, wanted, GST_PAD_SINK, FALSE);
+  const bool found = takers != nullptr;
+  gst_plugin_feature_list_free(takers);
+  gst_caps_unref(wanted);
+  return found;
 }
 
 }  // namespace
@@ -153,27 +150,14 @@ void GstMediaTagReader::Read(const std::string& path, Done done) {
   QTimer::singleShot(0, [done = std::move(done)] { done({}); });
 }
 
+// Only MP3: the player plays its list's mp3 and iad entries and opens nothing else.
 std::vector<std::string> DecodableAudioTypes() {
   gst_init(nullptr, nullptr);
-  struct Type {
-    const char* mime;
-    std::initializer_list<const char*> caps;
-  };
-  // Each desktop MIME type with the stream types its files hold, container first. Only MP3: the
-  // player plays its list's mp3 and iad entries and opens nothing else.
-  static const Type kTypes[] = {
-      {"audio/mpeg", {"audio/mpeg, mpegversion=(int)1, layer=(int)3"}},
-  };
   GList* factories = gst_element_factory_list_get_elements(
       GST_ELEMENT_FACTORY_TYPE_DECODER | GST_ELEMENT_FACTORY_TYPE_DEMUXER, GST_RANK_MARGINAL);
-  std::vector<std::string> types;
-  for (const Type& type : kTypes) {
-    if (Decodable(factories, type.caps)) {
-      types.emplace_back(type.mime);
-    }
-  }
+  const bool mp3 = Decodable(factories, "audio/mpeg, mpegversion=(int)1, layer=(int)3");
   gst_plugin_feature_list_free(factories);
-  return types;
+  return mp3 ? std::vector<std::string>{"audio/mpeg"} : std::vector<std::string>{};
 }
 
 }  // namespace varnex

@@ -8,8 +8,8 @@
 
 namespace varnex {
 
-// Reads through GStreamer's discoverer, which runs on the event loop of the thread that makes
-// the reader (the window's) and gives up on a file after a bounded time.
+// Reads through GStreamer's discoverer, which runs on the event loop of the thread of the first
+// Read (the window's) and gives up on a file after a bounded time.
 class GstMediaTagReader final : public MediaTagReader {
  public:
   GstMediaTagReader();
