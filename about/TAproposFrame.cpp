@@ -155,7 +155,7 @@ void TAproposFrame::CreateControls() {
 }
 
 void TAproposFrame::ShowPanel() {
-  if (!savedSize_) {
+  if (Memo1 == nullptr) {
     CreateControls();
   }
   raise();

@@ -41,9 +41,6 @@ class TAproposFrame final : public QFrame {
   // The name and version of the library that plays the songs, for the about text.
   void SetMediaLibrary(QString name) { mediaLibrary_ = std::move(name); }
 
-  // The window's outer size at the last show; nothing before the first.
-  std::optional<QSize> SavedSize() const { return savedSize_; }
-
  private:
   void CreateControls();
   void CoverWindowControls();

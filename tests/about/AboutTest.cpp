@@ -65,6 +65,15 @@ std::set<QRgb> DrawnColours(QWidget& widget) {
 
 class UrlLabelTest : public testing::Test {
  protected:
+  // A blue link on a window whose background is the button face, as in the about panel.
+  TUrlLabel* BlueLinkOn(QWidget& window) {
+    window.setBackgroundRole(QPalette::Button);
+    auto* link = new TUrlLabel(opener, &window);
+    link->SetCaption(QStringLiteral("Homepage of Tomvik"));
+    link->SetFontColor(QColor(0, 0, 255));
+    return link;
+  }
+
   test::RecordingLinkOpener opener;
   TUrlLabel label{opener};
 };
@@ -200,12 +209,8 @@ TEST_F(UrlLabelTest, KeepsItsHintWithoutShowingIt) {
 // background is the button face, which would otherwise give its children the button-text colour.
 TEST_F(UrlLabelTest, DrawsItsTextInItsFontColour) {
   QWidget window;
-  window.setBackgroundRole(QPalette::Button);
-  TUrlLabel* link = new TUrlLabel(opener, &window);
-  link->setText(QStringLiteral("Homepage of Tomvik"));
-  link->SetFontColor(QColor(0, 0, 255));
+  TUrlLabel* link = BlueLinkOn(window);
   link->SetDetectMouse(false);  // underlined: a line of whole pixels in the font colour
-  link->adjustSize();
   EXPECT_EQ(link->FontColor(), QColor(0, 0, 255));
   EXPECT_TRUE(DrawnColours(*link).contains(0x0000FF));
   EXPECT_FALSE(DrawnColours(*link).contains(0x000000));
@@ -277,10 +282,7 @@ TEST_F(UrlLabelTest, FitsItsPlainCaption) {
 // until it does; on the light one the design's colour stays.
 TEST_F(UrlLabelTest, DrawsALegibleColourOnADarkScheme) {
   QWidget window;
-  window.setBackgroundRole(QPalette::Button);
-  TUrlLabel* link = new TUrlLabel(opener, &window);
-  link->SetCaption(QStringLiteral("Homepage of Tomvik"));
-  link->SetFontColor(QColor(0, 0, 255));
+  TUrlLabel* link = BlueLinkOn(window);
   EXPECT_EQ(link->DrawnColor(), QColor(0, 0, 255));
   QPalette dark = window.palette();
   dark.setColor(QPalette::Button, QColor(66, 66, 69));
