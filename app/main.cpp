@@ -71,8 +71,8 @@ int main(int argc, char** argv) {
     const varnex::SessionBus::Reply busReply = bus.Await(busDeadline);
     std::optional<varnex::SilentBusShield> shield;
     if (busReply == varnex::SessionBus::Reply::kSilent) {
-      readAhead
-          .join();  // the shield changes the environment, which the libraries read as they load
+      // The shield changes the environment, which the libraries read as they load.
+      readAhead.join();
       shield.emplace();
     }
     varnex::TMp3Form form(fs, settings, folderDialog, linkOpener, startDirectory,

@@ -141,11 +141,8 @@ void TDirectoryEdit::BrowseForFolder() {
   if (!IsExistingFolder(fs_, folder)) {
     folder = kRootFolder;
   }
-  // The dialog takes a relative folder from the process's working directory, which is not the
-  // file system's.
-  if (folder.front() != '/') {
-    folder = JoinPath(fs_.CurrentDirectory(), folder);
-  }
+  // The dialog's tree starts at the root, so it needs the whole path.
+  folder = AbsolutePath(folder, fs_.CurrentDirectory());
   const bool confirmed = RunQuietly([&] { return dialog_.Execute(dialogText_, folder); });
   if ((focusPolicy() & Qt::TabFocus) && isEnabled()) {
     setFocus();

@@ -20,7 +20,8 @@ enum FileAttribute : std::uint32_t {
   faArchive = 32,    // a regular file, or a link to one
 };
 
-// The attribute word of a search that skips nothing.
+// The attribute word of a search that skips nothing. Without faReadOnly, which costs a check of
+// each entry that only a list shown to the user needs.
 constexpr std::uint32_t kEveryEntry = faHidden | faSysFile | faVolumeID | faDirectory | faArchive;
 
 struct FoundEntry {

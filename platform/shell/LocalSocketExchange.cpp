@@ -5,7 +5,6 @@
 #include <sys/un.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <cstddef>
 #include <cstring>
@@ -44,9 +43,7 @@ std::string LocalSocketExchange::Await(
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
         deadline - std::chrono::steady_clock::now());
     pollfd watched{socket_, static_cast<short>(POLLIN | (unsent_.empty() ? 0 : POLLOUT)), 0};
-    if (left.count() <= 0 ||
-        poll(&watched, 1,
-             static_cast<int>(std::max<std::chrono::milliseconds::rep>(left.count(), 0))) <= 0) {
+    if (left.count() <= 0 || poll(&watched, 1, static_cast<int>(left.count())) <= 0) {
       break;
     }
     if ((watched.revents & POLLOUT) != 0) {
