@@ -415,8 +415,10 @@ const QCollator& NameOrder::Collator() const {
 NameOrder::Name NameOrder::Prepare(std::string bytes) const {
   Name name;
   name.utf8 = IsUtf8(bytes);
-  if (name.utf8) {
+  if (name.utf8 && !byFoldedBytes_) {
     name.text = QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()));
+  } else {
+    name.foldedKey = CaseFoldedKey(bytes);
   }
   name.bytes = std::move(bytes);
   return name;
@@ -426,9 +428,8 @@ int NameOrder::Compare(const Name& a, const Name& b) const {
   if (a.utf8 != b.utf8) {
     return a.utf8 ? -1 : 1;
   }
-  const int collated = a.utf8 && !byFoldedBytes_
-                           ? Collator().compare(a.text, b.text)
-                           : CaseFoldedKey(a.bytes).compare(CaseFoldedKey(b.bytes));
+  const int collated = a.utf8 && !byFoldedBytes_ ? Collator().compare(a.text, b.text)
+                                                 : a.foldedKey.compare(b.foldedKey);
   if (collated != 0) {
     return Sign(collated);
   }

@@ -20,7 +20,8 @@ class NameOrder {
   struct Name {
     std::string bytes;
     bool utf8 = false;
-    QString text;  // the name as text when it is UTF-8
+    QString text;           // for the collator: the name as text, where it is collated
+    std::string foldedKey;  // where it is not: its case-folded key
   };
 
   // The collation of the default locale, which is the user's unless the program set another. Its
