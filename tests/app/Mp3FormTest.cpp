@@ -471,6 +471,7 @@ TEST_F(Mp3FormTest, WindowCarriesTheProgramsOwnIconAndNamesItsDesktopEntry) {
     return shown.convertToFormat(QImage::Format_ARGB32_Premultiplied) ==
            installed.convertToFormat(QImage::Format_ARGB32_Premultiplied);
   };
+  const QIcon small = QApplication::windowIcon();
   for (const int size : {16, 22, 24, 32, 48, 64}) {
     EXPECT_TRUE(carries(size)) << size;
   }
@@ -479,6 +480,7 @@ TEST_F(Mp3FormTest, WindowCarriesTheProgramsOwnIconAndNamesItsDesktopEntry) {
   for (const int size : {16, 64, 128, 256}) {
     EXPECT_TRUE(carries(size)) << size;
   }
+  QApplication::setWindowIcon(small);  // as the other tests expect
   EXPECT_TRUE(QFile::exists(QStringLiteral(VARNEX_DATA "/") + QGuiApplication::desktopFileName() +
                             QStringLiteral(".desktop")));
 }

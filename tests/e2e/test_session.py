@@ -155,7 +155,9 @@ class SessionTest(unittest.TestCase):
             wm_class = subprocess.run(["xprop", "-id", window, "WM_CLASS"], check=True,
                                       capture_output=True, text=True).stdout
             self.assertEqual(re.findall(r'"([^"]*)"', wm_class)[-1], entry["StartupWMClass"])
-            icons = window_icons(window)
+            # The two large sizes follow the window's first show.
+            icons = wait_for(lambda: (lambda found: len(found) == 8 and found)(window_icons(window)),
+                             "the icon in all eight sizes")
             for size in (16, 22, 24, 32, 48, 64, 128, 256):
                 with self.subTest(size=size):
                     width, height, rows = read_png(

@@ -88,6 +88,10 @@ class StartTest(unittest.TestCase):
         with open("/dev/full", "w") as full:  # a print that fails is no success
             failed = subprocess.run([varnex_session.BINARY, "--version"], env=env, stdout=full)
         self.assertEqual(failed.returncode, 1)
+        closed = subprocess.run([varnex_session.BINARY, "--version"], env=env,
+                                stdout=subprocess.DEVNULL, stderr=subprocess.PIPE,
+                                preexec_fn=lambda: os.close(1))
+        self.assertEqual(closed.returncode, 1)
 
 
 if __name__ == "__main__":

@@ -2,6 +2,7 @@
 
 #include <QAccessible>
 #include <QApplication>
+#include <QProxyStyle>
 #include <QPushButton>
 #include <QTest>
 #include <QVBoxLayout>
@@ -226,16 +227,33 @@ TEST_F(RadioGroupTest, TabLandsOnTheCheckedEntryAndArrowsMoveTheChoice) {
   EXPECT_EQ(TabFrom(after, true), Entry(0));
 }
 
+// A style whose group frame leaves a wider margin inside.
+class WideGroupFrame final : public QProxyStyle {
+ public:
+  QRect subControlRect(ComplexControl control, const QStyleOptionComplex* option, SubControl part,
+                       const QWidget* widget) const override {
+    const QRect rect = QProxyStyle::subControlRect(control, option, part, widget);
+    return control == CC_GroupBox && part == SC_GroupBoxContents ? rect.adjusted(8, 8, -8, -8)
+                                                                 : rect;
+  }
+};
+
+// Also after a new style, whose frame leaves another room inside the group.
 TEST_F(RadioGroupTest, EntriesShareTheGroupsHeightAndWidth) {
   group->setFixedSize(105, 73);
-  const QRect area = group->contentsRect();
-  const QRect first = Entry(0)->geometry();
-  const QRect second = Entry(1)->geometry();
-  EXPECT_EQ(first.topLeft(), area.topLeft());
-  EXPECT_EQ(second.bottomRight(), area.bottomRight());
-  EXPECT_EQ(second.top(), first.bottom() + 1);
-  EXPECT_LE(std::abs(first.height() - second.height()), 1);
-  EXPECT_EQ(first.width(), area.width());
+  WideGroupFrame wide;
+  for (QStyle* style : {group->style(), static_cast<QStyle*>(&wide)}) {
+    group->setStyle(style);
+    const QRect area = group->contentsRect();
+    const QRect first = Entry(0)->geometry();
+    const QRect second = Entry(1)->geometry();
+    EXPECT_EQ(first.topLeft(), area.topLeft());
+    EXPECT_EQ(second.bottomRight(), area.bottomRight());
+    EXPECT_EQ(second.top(), first.bottom() + 1);
+    EXPECT_LE(std::abs(first.height() - second.height()), 1);
+    EXPECT_EQ(first.width(), area.width());
+  }
+  group->setStyle(nullptr);
 }
 
 TEST(TrackBar, KeysMoveByTheirStepsAndReadersReadTheReading) {
