@@ -246,6 +246,13 @@ TEST_F(Mp3FormTest, DroppedFolderOrFileIsApplied) {
   form->WMDROPFILES({folder / "c.iad"});  // another extension: the list shows that file alone
   EXPECT_EQ(form->FileListBox1->Mask(), "c.iad");
   EXPECT_EQ(form->FileListBox1->SelectedFilePath(), folder / "c.iad");
+
+  // A drop of the field's own text changes no text, yet is applied: a folder typed before it
+  // existed is listed once it is dropped.
+  form->DirectoryEdit1->SetText(folder / "later");
+  folder.Folder("later");
+  form->WMDROPFILES({folder / "later"});
+  EXPECT_EQ(form->FileListBox1->FolderPath(), folder / "later");
 }
 
 TEST_F(Mp3FormTest, DropsOfHiddenMissingOrNothingAreIgnored) {
