@@ -39,12 +39,6 @@ int main(int argc, char** argv) {
     const bool written = std::fputs(commandLine.answer->c_str(), stdout) >= 0;
     return written && std::fflush(stdout) == 0 ? 0 : 1;
   }
-  // Read ahead on the second core while the toolkit comes up and the window is made: the font
-  // configuration for the window's first text, then the media library for the graph made after.
-  std::jthread readAhead([] {
-    varnex::LoadFontConfiguration();
-    varnex::LoadMediaLibrary();
-  });
   // Qt sees only the program's path, so no folder argument is ever taken for one of its options.
   int qtArgc = 1;
   varnex::Application application(qtArgc, argv);
@@ -62,6 +56,14 @@ int main(int argc, char** argv) {
     // Relative folders are taken from the start directory as text from here on; the process
     // itself stays nowhere a drive could be unmounted from.
     varnex::LeaveStartingDirectory();
+    // Read ahead on the second core while the window is made: the font configuration for its
+    // first text, then the media library for the graph made after it. Not before this point: the
+    // libraries read the environment, which the toolkit changes as it comes up, and resolve
+    // relative paths from the working directory, which has only now settled.
+    std::jthread readAhead([] {
+      varnex::LoadFontConfiguration();
+      varnex::LoadMediaLibrary();
+    });
     varnex::RegFileStore settings(varnex::RegFileStore::DefaultPath());
     varnex::TBrowseFolderDlg folderDialog(fs);
     varnex::ComRuntime media;
