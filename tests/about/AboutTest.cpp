@@ -518,6 +518,7 @@ TEST_F(AboutPanelTest, ShowCoversTheWindowAndCloseGivesItsSizeBack) {
   EXPECT_EQ(panel->UrlLabel1->geometry(), QRect(QPoint(144, 272), panel->UrlLabel1->sizeHint()));
   EXPECT_EQ(panel->UrlLabel2->geometry(), QRect(QPoint(152, 304), panel->UrlLabel2->sizeHint()));
   EXPECT_EQ(panel->Image2->pixmap().size(), QSize(32, 32));
+  EXPECT_EQ(panel->FermerBtn->geometry(), QRect(136, 360, 75, 25));
   EXPECT_EQ(panel->pos(), QPoint(0, 0));
   EXPECT_EQ(window.size(), QSize(305, 443));
   EXPECT_EQ(panel->ShadowLabel1->Caption(), QString::fromStdString(kCaption));
