@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -27,9 +28,30 @@
 #include "platform/registry/RegFileStore.h"
 #include "platform/shell/FontConfiguration.h"
 #include "platform/shell/TerminationSignal.h"
+#include "platform/shell/ToolkitStart.h"
 #include "playback/Tdm.h"
 #include "widgets/ErrorReport.h"
 #include "widgets/TBrowseFolderDlg.h"
+
+namespace {
+
+// Reads ahead on the second core while the toolkit comes up and the window is made: the font
+// configuration for the window's first text, then the media library for the graph made after it.
+// The libraries resolve relative paths from the working directory and read the locale and the
+// environment, which must have settled before. Without a thread to spare, the toolkit and the
+// graph read them when they first need them.
+std::jthread StartReadAhead() {
+  try {
+    return std::jthread([] {
+      varnex::LoadFontConfiguration();
+      varnex::LoadMediaLibrary();
+    });
+  } catch (const std::system_error&) {
+    return {};
+  }
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
   const varnex::CommandLine commandLine = varnex::ReadCommandLine({argv + 1, argv + argc});
@@ -39,6 +61,14 @@ int main(int argc, char** argv) {
     const bool written = std::fputs(commandLine.answer->c_str(), stdout) >= 0;
     return written && std::fflush(stdout) == 0 ? 0 : 1;
   }
+  varnex::PosixFileSystem fs;
+  const std::string startDirectory =
+      varnex::EnterStartDirectory(fs, QFile::encodeName(QDir::homePath()).toStdString());
+  // Relative folders are taken from the start directory as text from here on; the process itself
+  // stays nowhere a drive could be unmounted from.
+  varnex::LeaveStartingDirectory();
+  varnex::SettleLocaleAndEnvironment();
+  std::jthread readAhead = StartReadAhead();
   // Qt sees only the program's path, so no folder argument is ever taken for one of its options.
   int qtArgc = 1;
   varnex::Application application(qtArgc, argv);
@@ -50,20 +80,6 @@ int main(int argc, char** argv) {
     // Asked now, while the rest comes up; its answer is needed when the window is made.
     varnex::SessionBus bus;
     const auto busDeadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(200);
-    varnex::PosixFileSystem fs;
-    const std::string startDirectory =
-        varnex::EnterStartDirectory(fs, QFile::encodeName(QDir::homePath()).toStdString());
-    // Relative folders are taken from the start directory as text from here on; the process
-    // itself stays nowhere a drive could be unmounted from.
-    varnex::LeaveStartingDirectory();
-    // Read ahead on the second core while the window is made: the font configuration for its
-    // first text, then the media library for the graph made after it. Not before this point: the
-    // libraries read the environment, which the toolkit changes as it comes up, and resolve
-    // relative paths from the working directory, which has only now settled.
-    std::jthread readAhead([] {
-      varnex::LoadFontConfiguration();
-      varnex::LoadMediaLibrary();
-    });
     varnex::RegFileStore settings(varnex::RegFileStore::DefaultPath());
     varnex::TBrowseFolderDlg folderDialog(fs);
     varnex::ComRuntime media;
@@ -74,7 +90,9 @@ int main(int argc, char** argv) {
     std::optional<varnex::SilentBusShield> shield;
     if (busReply == varnex::SessionBus::Reply::kSilent) {
       // The shield changes the environment, which the libraries read as they load.
-      readAhead.join();
+      if (readAhead.joinable()) {
+        readAhead.join();
+      }
       shield.emplace();
     }
     varnex::TMp3Form form(fs, settings, folderDialog, linkOpener, startDirectory,

@@ -1,0 +1,12 @@
+#pragma once
+
+namespace varnex {
+
+// As it comes up, the toolkit sets the locale from the environment and takes the desktop's
+// start-up notice out of the environment, while other threads may be reading both. Done here
+// first, on the one thread there is, neither changes anything another thread reads: the locale is
+// set again to what it already is, and the notice, moved to the end of the environment, leaves no
+// entry behind it to move up when it is taken out.
+void SettleLocaleAndEnvironment();
+
+}  // namespace varnex
