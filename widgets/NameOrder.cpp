@@ -1,6 +1,7 @@
 #include "NameOrder.h"
 
 #include <QLocale>
+#include <QStringDecoder>
 #include <algorithm>
 #include <array>
 #include <cstdint>
@@ -412,16 +413,20 @@ const QCollator& NameOrder::Collator() const {
   return *collator_;
 }
 
-NameOrder::Name NameOrder::Prepare(std::string bytes) const {
-  Name name;
+void NameOrder::Prepare(std::string_view bytes, Name& name) const {
+  name.bytes.assign(bytes);
   name.utf8 = IsUtf8(bytes);
+  name.foldedKey.clear();
   if (name.utf8 && !byFoldedBytes_) {
-    name.text = QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()));
+    // UTF-16 takes no more units than UTF-8 takes bytes. A leading byte order mark is part of
+    // the name, as in QString::fromUtf8.
+    name.text.resize(static_cast<qsizetype>(bytes.size()));
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom);
+    const QChar* end = decoder.appendToBuffer(name.text.data(), bytes);
+    name.text.truncate(end - name.text.constData());
   } else {
-    name.foldedKey = CaseFoldedKey(bytes);
+    AppendCaseFoldedKey(name.foldedKey, bytes);
   }
-  name.bytes = std::move(bytes);
-  return name;
 }
 
 int NameOrder::Compare(const Name& a, const Name& b) const {

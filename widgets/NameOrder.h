@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "widgets/NameList.h"
@@ -28,7 +29,9 @@ class NameOrder {
   // tables are loaded when two names first need it, so a list of one name or none costs nothing.
   NameOrder();
 
-  Name Prepare(std::string bytes) const;
+  // Makes `name` ready for comparisons as `bytes`, in the buffers it already has: names read one
+  // after another into the same Name cost no allocation.
+  void Prepare(std::string_view bytes, Name& name) const;
 
   // Below zero, zero or above zero as `a` sorts before, with or after `b`.
   int Compare(const Name& a, const Name& b) const;

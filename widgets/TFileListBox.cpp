@@ -79,20 +79,21 @@ class InsertionWatch {
 
   // Whether `name`, read now, goes to the position watched for.
   bool LandsAtPosition(std::string_view name) {
-    NameOrder::Name prepared = order_.Prepare(std::string(name));
+    order_.Prepare(name, read_);
     // A later name goes after the names equal to it.
     const auto before = [this](const NameOrder::Name& a, const NameOrder::Name& b) {
       return order_.Compare(a, b) < 0;
     };
-    if (first_.size() == limit_ && !before(prepared, first_.back())) {
+    if (first_.size() == limit_ && !before(read_, first_.back())) {
       return false;
     }
-    const auto place = first_.empty() || before(prepared, first_.front())
+    const auto place = first_.empty() || before(read_, first_.front())
                            ? first_.begin()
-                           : std::upper_bound(first_.begin(), first_.end(), prepared, before);
+                           : std::upper_bound(first_.begin(), first_.end(), read_, before);
     const bool lands = static_cast<std::size_t>(place - first_.begin()) == limit_ - 1;
-    first_.insert(place, std::move(prepared));
+    first_.insert(place, std::move(read_));
     if (first_.size() > limit_) {
+      read_ = std::move(first_.back());
       first_.pop_back();
     }
     return lands;
@@ -103,6 +104,8 @@ class InsertionWatch {
   std::size_t limit_;
   // The first names in the list's order, sorted; names mostly arrive at one end or the other.
   std::deque<NameOrder::Name> first_;
+  // The name read last; most go no further, and the one pushed out lends its buffers to the next.
+  NameOrder::Name read_;
 };
 
 }  // namespace

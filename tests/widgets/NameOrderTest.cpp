@@ -89,6 +89,16 @@ TEST(NameOrder, IsTheCollationsWithCaseIgnoredInEveryLocale) {
     for (const Pieces kind : {Pieces::Simple, Pieces::Special, Pieces::Many}) {
       const std::vector<std::string> names = Names(kind, 7);
       EXPECT_EQ(Ordered(names), PlainOrder(names)) << locale << " " << static_cast<int>(kind);
+      // Names prepared one after another into the same buffers, as the hourglass watch does,
+      // compare as the same names prepared on their own.
+      const NameOrder order;
+      NameOrder::Name reused;
+      for (const std::string& name : names) {
+        order.Prepare(name, reused);
+        NameOrder::Name own;
+        order.Prepare(name, own);
+        ASSERT_EQ(order.Compare(reused, own), 0) << locale << " " << name;
+      }
     }
   }
   QLocale::setDefault(QLocale::system());
