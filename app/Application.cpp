@@ -16,8 +16,7 @@ namespace varnex {
 
 namespace {
 
-constexpr int kSmallIconSizes[] = {16, 22, 24, 32, 48, 64};
-constexpr int kLargeIconSizes[] = {128, 256};
+constexpr int kIconSizes[] = {16, 22, 24, 32, 48, 64, 128, 256};
 
 // Read by the toolkit's own PNG reader: left to find the format, the reader first offers the
 // picture to every image format plugin, and so loads them all at start.
@@ -36,7 +35,6 @@ Application::Application(int& argc, char** argv) : QApplication(argc, argv) {
   setApplicationName(QStringLiteral("varnex"));
   setDesktopFileName(QStringLiteral("org.example.Varnex"));
   LoadIconResources();
-  AddIcons(kSmallIconSizes);
 }
 
 bool Application::notify(QObject* receiver, QEvent* event) {
@@ -48,13 +46,9 @@ bool Application::notify(QObject* receiver, QEvent* event) {
   }
 }
 
-void Application::AddLargeIcons() {
-  AddIcons(kLargeIconSizes);
-}
-
-void Application::AddIcons(std::span<const int> sizes) {
-  QIcon icon = windowIcon();
-  for (const int size : sizes) {
+void Application::AddIcons() {
+  QIcon icon;
+  for (const int size : kIconSizes) {
     icon.addPixmap(QPixmap::fromImage(ReadPng(QStringLiteral(":/icons/%1.png").arg(size))));
   }
   setWindowIcon(icon);

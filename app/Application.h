@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QApplication>
-#include <span>
 
 namespace varnex {
 
@@ -15,13 +14,9 @@ class Application final : public QApplication {
 
   bool notify(QObject* receiver, QEvent* event) override;
 
-  // The icon's sizes of switchers and docks, which the windows carry from then on. Until then they
-  // carry those of title bars and task bars only: each size is decoded and sent to the display,
-  // and the larger ones would delay the first show.
-  void AddLargeIcons();
-
- private:
-  void AddIcons(std::span<const int> sizes);
+  // Gives the windows the program's icon in every size. Called once the first window shows: each
+  // size is decoded and sent to the display, which would otherwise delay that show.
+  void AddIcons();
 };
 
 }  // namespace varnex

@@ -1,7 +1,6 @@
 #include <QDBusConnection>
 #include <QDir>
 #include <QFile>
-#include <QTimer>
 #include <chrono>
 #include <cstdio>
 #include <exception>
@@ -14,6 +13,7 @@
 
 #include "app/Application.h"
 #include "app/CommandLine.h"
+#include "app/FirstFrame.h"
 #include "app/SessionEnd.h"
 #include "app/StartDirectory.h"
 #include "app/TMp3Form.h"
@@ -95,6 +95,9 @@ int main(int argc, char** argv) {
       }
       shield.emplace();
     }
+    // The icon comes once the first window is on the screen: the warning about more than one
+    // folder, or else the main window.
+    varnex::AfterFirstFrame(application, [&application] { application.AddIcons(); });
     varnex::TMp3Form form(fs, settings, folderDialog, linkOpener, startDirectory,
                           commandLine.arguments);
     shield.reset();
@@ -109,13 +112,13 @@ int main(int argc, char** argv) {
       return 0;  // the session ended while the window was made; its settings are stored
     }
     form.show();
-    QTimer::singleShot(0, &application, &varnex::Application::AddLargeIcons);
-    // The desktop's media controls come once the window shows, on a session bus that answered.
+    // The desktop's media controls come once the window is on the screen, on a session bus that
+    // answered.
     varnex::WindowPlayer player(form, dm);
     varnex::GstMediaTagReader tags;
     std::unique_ptr<varnex::MprisService> mediaControls;
     if (busReply != varnex::SessionBus::Reply::kSilent) {
-      QTimer::singleShot(0, &form, [&] {
+      varnex::AfterFirstFrame(form, [&] {
         mediaControls = varnex::MprisService::Publish(
             QDBusConnection::connectToBus(bus.Address(), QStringLiteral("media-controls")), player,
             tags, varnex::DecodableAudioTypes());
