@@ -27,8 +27,8 @@
 #include "platform/media/GstMediaTags.h"
 #include "platform/registry/RegFileStore.h"
 #include "platform/shell/FontConfiguration.h"
+#include "platform/shell/ProcessStart.h"
 #include "platform/shell/TerminationSignal.h"
-#include "platform/shell/ToolkitStart.h"
 #include "playback/Tdm.h"
 #include "widgets/ErrorReport.h"
 #include "widgets/TBrowseFolderDlg.h"
@@ -68,6 +68,7 @@ int main(int argc, char** argv) {
   // stays nowhere a drive could be unmounted from.
   varnex::LeaveStartingDirectory();
   varnex::SettleLocaleAndEnvironment();
+  varnex::ShareOneHeapAmongThreads();
   std::jthread readAhead = StartReadAhead();
   // Qt sees only the program's path, so no folder argument is ever taken for one of its options.
   int qtArgc = 1;

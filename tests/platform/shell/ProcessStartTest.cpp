@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/shell/ToolkitStart.h"
+#include "platform/shell/ProcessStart.h"
 
 namespace varnex {
 namespace {

@@ -1,4 +1,6 @@
-#include "ToolkitStart.h"
+#include "ProcessStart.h"
+
+#include <malloc.h>
 
 #include <clocale>
 #include <cstdlib>
@@ -17,6 +19,10 @@ void SettleLocaleAndEnvironment() {
       setenv(name, kept.c_str(), 1);
     }
   }
+}
+
+void ShareOneHeapAmongThreads() {
+  mallopt(M_ARENA_MAX, 1);
 }
 
 }  // namespace varnex
