@@ -13,11 +13,11 @@ namespace varnex {
 namespace {
 
 std::vector<char*> Environment() {
-  std::vector<char*> entries;
-  for (char** entry = environ; *entry != nullptr; ++entry) {
-    entries.push_back(*entry);
+  char** end = environ;
+  while (*end != nullptr) {
+    ++end;
   }
-  return entries;
+  return {environ, end};
 }
 
 // The toolkit sets the locale and takes the start-up notices out while the read-ahead reads both;
