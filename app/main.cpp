@@ -35,20 +35,18 @@
 
 namespace {
 
-// Reads ahead on the second core while the toolkit comes up and the window is made: the font
-// configuration for the window's first text, then the media library for the graph made after it.
-// The libraries resolve relative paths from the working directory and read the locale and the
-// environment, which must have settled before. Without a thread to spare, the toolkit and the
-// graph read them when they first need them.
-std::jthread StartReadAhead() {
+// The two libraries the window needs before it shows, read side by side: the font configuration
+// for its first text here, the media library for its graph on the second core. Both before the
+// toolkit comes up, as the toolkit and its plugins change the environment that the libraries read.
+// Without a thread to spare, one after the other.
+void LoadLibraries() {
+  std::jthread media;
   try {
-    return std::jthread([] {
-      varnex::LoadFontConfiguration();
-      varnex::LoadMediaLibrary();
-    });
+    media = std::jthread(varnex::LoadMediaLibrary);
   } catch (const std::system_error&) {
-    return {};
+    varnex::LoadMediaLibrary();
   }
+  varnex::LoadFontConfiguration();
 }
 
 }  // namespace
@@ -67,9 +65,10 @@ int main(int argc, char** argv) {
   // Relative folders are taken from the start directory as text from here on; the process itself
   // stays nowhere a drive could be unmounted from.
   varnex::LeaveStartingDirectory();
-  varnex::SettleLocaleAndEnvironment();
+  LoadLibraries();
+  // Not before: reading the two libraries side by side in one heap, each would wait for the
+  // other's allocations.
   varnex::ShareOneHeapAmongThreads();
-  std::jthread readAhead = StartReadAhead();
   // Qt sees only the program's path, so no folder argument is ever taken for one of its options.
   int qtArgc = 1;
   varnex::Application application(qtArgc, argv);
@@ -90,10 +89,6 @@ int main(int argc, char** argv) {
     const varnex::SessionBus::Reply busReply = bus.Await(busDeadline);
     std::optional<varnex::SilentBusShield> shield;
     if (busReply == varnex::SessionBus::Reply::kSilent) {
-      // The shield changes the environment, which the libraries read as they load.
-      if (readAhead.joinable()) {
-        readAhead.join();
-      }
       shield.emplace();
     }
     // The icon comes once the first window is on the screen: the warning about more than one
