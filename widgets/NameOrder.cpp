@@ -418,8 +418,8 @@ void NameOrder::Prepare(std::string_view bytes, Name& name) const {
   name.utf8 = IsUtf8(bytes);
   name.foldedKey.clear();
   if (name.utf8 && !byFoldedBytes_) {
-    // UTF-16 takes no more units than UTF-8 takes bytes. A leading byte order mark is part of
-    // the name, as in QString::fromUtf8.
+    // UTF-16 takes no more units than UTF-8 takes bytes. A leading byte order mark stays part of
+    // the name, as in the sort's own decoding (ToUtf16).
     name.text.resize(static_cast<qsizetype>(bytes.size()));
     QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom);
     const QChar* end = decoder.appendToBuffer(name.text.data(), bytes);
