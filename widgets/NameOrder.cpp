@@ -1,7 +1,6 @@
 #include "NameOrder.h"
 
 #include <QLocale>
-#include <QStringDecoder>
 #include <algorithm>
 #include <array>
 #include <cstdint>
@@ -418,12 +417,7 @@ void NameOrder::Prepare(std::string_view bytes, Name& name) const {
   name.utf8 = IsUtf8(bytes);
   name.foldedKey.clear();
   if (name.utf8 && !byFoldedBytes_) {
-    // UTF-16 takes no more units than UTF-8 takes bytes. A leading byte order mark stays part of
-    // the name, as in the sort's own decoding (ToUtf16).
-    name.text.resize(static_cast<qsizetype>(bytes.size()));
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom);
-    const QChar* end = decoder.appendToBuffer(name.text.data(), bytes);
-    name.text.truncate(end - name.text.constData());
+    ToUtf16(bytes, name.text);
   } else {
     AppendCaseFoldedKey(name.foldedKey, bytes);
   }
@@ -433,8 +427,9 @@ int NameOrder::Compare(const Name& a, const Name& b) const {
   if (a.utf8 != b.utf8) {
     return a.utf8 ? -1 : 1;
   }
-  const int collated = a.utf8 && !byFoldedBytes_ ? Collator().compare(a.text, b.text)
-                                                 : a.foldedKey.compare(b.foldedKey);
+  const int collated = a.utf8 && !byFoldedBytes_
+                           ? Collator().compare(QStringView(a.text), QStringView(b.text))
+                           : a.foldedKey.compare(b.foldedKey);
   if (collated != 0) {
     return Sign(collated);
   }

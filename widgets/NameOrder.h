@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QCollator>
-#include <QString>
 #include <cstddef>
 #include <optional>
 #include <string>
@@ -21,7 +20,7 @@ class NameOrder {
   struct Name {
     std::string bytes;
     bool utf8 = false;
-    QString text;           // for the collator: the name as text, where it is collated
+    std::u16string text;    // for the collator: the name as text, where it is collated
     std::string foldedKey;  // where it is not: its case-folded key
   };
 
