@@ -90,14 +90,17 @@ TEST(NameOrder, IsTheCollationsWithCaseIgnoredInEveryLocale) {
       const std::vector<std::string> names = Names(kind, 7);
       EXPECT_EQ(Ordered(names), PlainOrder(names)) << locale << " " << static_cast<int>(kind);
       // Names prepared one after another into the same buffers, as the hourglass watch does,
-      // compare as the same names prepared on their own.
+      // compare as the same names prepared on their own, and in the list's order.
+      const std::vector<std::string> sorted = PlainOrder(names);
       const NameOrder order;
       NameOrder::Name reused;
-      for (const std::string& name : names) {
-        order.Prepare(name, reused);
+      for (std::size_t i = 0; i + 1 < sorted.size(); ++i) {
+        order.Prepare(sorted[i], reused);
         NameOrder::Name own;
-        order.Prepare(name, own);
-        ASSERT_EQ(order.Compare(reused, own), 0) << locale << " " << name;
+        order.Prepare(sorted[i], own);
+        ASSERT_EQ(order.Compare(reused, own), 0) << locale << " " << sorted[i];
+        order.Prepare(sorted[i + 1], own);
+        ASSERT_LE(order.Compare(reused, own), 0) << locale << " " << sorted[i] << " " << own.bytes;
       }
     }
   }
