@@ -36,17 +36,19 @@
 namespace {
 
 // The two libraries the window needs before it shows, read side by side: the font configuration
-// for its first text here, the media library for its graph on the second core. Both before the
+// for its first text on the second core, the media library for its graph here. Both before the
 // toolkit comes up, as the toolkit and its plugins change the environment that the libraries read.
-// Without a thread to spare, one after the other.
+// This way round, as the media library grows type tables that its libraries made here when they
+// were loaded: grown on the other thread, they would be locked against this thread's allocations
+// all along. Without a thread to spare, one after the other.
 void LoadLibraries() {
-  std::jthread media;
+  std::jthread fonts;
   try {
-    media = std::jthread(varnex::LoadMediaLibrary);
+    fonts = std::jthread(varnex::LoadFontConfiguration);
   } catch (const std::system_error&) {
-    varnex::LoadMediaLibrary();
+    varnex::LoadFontConfiguration();
   }
-  varnex::LoadFontConfiguration();
+  varnex::LoadMediaLibrary();
 }
 
 }  // namespace
