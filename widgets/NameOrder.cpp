@@ -224,16 +224,21 @@ void CaseFoldedOrder(const NameList& names, std::vector<std::size_t>& indices) {
 class CharacterSlots {
  public:
   CharacterSlots(const NameList& names, const std::vector<std::size_t>& indices) {
+    // Most characters are ASCII: they are only marked as seen here, and take their slots after.
+    std::array<bool, 0x80> asciiSeen{};
     for (const std::size_t index : indices) {
-      ForEachCodePoint(names[index], [this](char32_t character) {
-        std::uint16_t& slot = character < twoBytes_.size()   ? twoBytes_[character]
-                              : character < kPagedCharacters ? PageOf(character)[character & 0xFF]
-                                                             : others_[character];
-        if (slot == 0 && !TooVaried()) {
-          characters_.push_back(character);
-          slot = static_cast<std::uint16_t>(characters_.size());
+      ForEachCodePoint(names[index], [this, &asciiSeen](char32_t character) {
+        if (character < asciiSeen.size()) {
+          asciiSeen[character] = true;
+        } else {
+          Take(character);
         }
       });
+    }
+    for (char32_t character = 0; character < asciiSeen.size(); ++character) {
+      if (asciiSeen[character]) {
+        Take(character);
+      }
     }
   }
 
@@ -251,6 +256,16 @@ class CharacterSlots {
   }
 
  private:
+  void Take(char32_t character) {
+    std::uint16_t& slot = character < twoBytes_.size()   ? twoBytes_[character]
+                          : character < kPagedCharacters ? PageOf(character)[character & 0xFF]
+                                                         : others_[character];
+    if (slot == 0 && !TooVaried()) {
+      characters_.push_back(character);
+      slot = static_cast<std::uint16_t>(characters_.size());
+    }
+  }
+
   // As many as two bytes of a key can rank (see RankKeys).
   static constexpr std::size_t kMaxSlots = std::size_t{254} * 255;
   // The characterSlots of the basic plane in pages of 256 characters, made as characters of each
@@ -389,6 +404,13 @@ class RankKeys {
 void ToUtf16(std::string_view name, std::u16string& text) {
   text.resize(name.size());  // a character takes no more units than bytes
   char16_t* unit = text.data();
+  // An ASCII beginning, mostly the whole name, widens without decoding.
+  std::size_t ascii = 0;
+  while (ascii + 8 <= name.size() && EightAsciiBytes(name.data() + ascii)) {
+    ascii += 8;
+  }
+  unit = std::copy(name.begin(), name.begin() + static_cast<std::ptrdiff_t>(ascii), unit);
+  name.remove_prefix(ascii);
   ForEachCodePoint(name, [&unit](char32_t character) {
     if (character < 0x10000) {
       *unit++ = static_cast<char16_t>(character);
@@ -465,6 +487,7 @@ bool NameOrder::RankedOrder(const NameList& names, std::vector<std::size_t>& ind
   const CharacterRanks ranks(collator, characterSlots.Characters());
   const RankKeys rankKeys(characterSlots, ranks);
   std::string keys;
+  keys.reserve(2 * names.Bytes().size() + indices.size());
   std::vector<KeyedItem> items;
   items.reserve(indices.size());
   for (std::size_t position = 0; position < indices.size(); ++position) {
