@@ -36,7 +36,7 @@ class FirstFrameWatch final : public QObject {
       return;
     }
     parent()->removeEventFilter(this);
-    // Posted from inside the paint, it runs once the frame is done and shown.
+    // Posted: from inside the paint, it runs once the frame is done and shown.
     QTimer::singleShot(0, parent(), std::exchange(work_, nullptr));
     deleteLater();
   }
