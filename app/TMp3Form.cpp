@@ -382,14 +382,10 @@ void TMp3Form::LoadSettings() {
   } catch (const std::exception&) {
     // A value of another type is ignored; the next close writes it anew.
   }
-  std::optional<int> top;
-  std::optional<int> left;
-  try {
-    top = key->ReadInteger("Top");
-    left = key->ReadInteger("Left");
-  } catch (const std::exception&) {
-    // No usable top: the design position stays; no usable left: the top alone is applied.
-  }
+  // No usable top: the design position stays, and the left is not read; no usable left: the top
+  // alone is applied.
+  const std::optional<int> top = key->ReadInteger("Top");
+  const std::optional<int> left = top ? key->ReadInteger("Left") : std::nullopt;
   // Closed before the folder is applied: applying it runs queued handlers, and one that stores
   // the settings (the end of the session) must find the settings free.
   key.reset();

@@ -16,10 +16,10 @@ std::string RegistryKey::ReadString(const std::string& name) {
   return {value->data.begin(), end};
 }
 
-std::int32_t RegistryKey::ReadInteger(const std::string& name) {
+std::optional<std::int32_t> RegistryKey::ReadInteger(const std::string& name) {
   const std::optional<RegistryValue> value = QueryValue(name);
   if (!value || value->type != REG_DWORD || value->data.size() > 4) {
-    throw ERegistryException("Invalid data type for '" + name + "'");
+    return std::nullopt;
   }
   std::uint32_t bits = 0;
   for (std::size_t i = 0; i < value->data.size(); ++i) {

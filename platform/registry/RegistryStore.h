@@ -47,8 +47,9 @@ class RegistryKey {
   // A missing value or one of size 0 is the empty text. REG_SZ and REG_EXPAND_SZ give their text
   // up to the first NUL, never expanded; any other type throws.
   std::string ReadString(const std::string& name);
-  // Throws unless the value exists, is REG_DWORD and holds at most 4 bytes (little-endian).
-  std::int32_t ReadInteger(const std::string& name);
+  // Nullopt unless the value exists, is REG_DWORD and holds at most 4 bytes (little-endian): a
+  // first start has no values, and finds that out without an exception.
+  std::optional<std::int32_t> ReadInteger(const std::string& name);
   // REG_SZ with its terminating NUL.
   void WriteString(const std::string& name, const std::string& text);
   // REG_DWORD of 4 bytes, little-endian.

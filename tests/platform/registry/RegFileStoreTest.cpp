@@ -138,7 +138,7 @@ TEST_F(RegFileStoreTest, FilesWithoutTheHeaderAreKeptAsideEachUnderItsOwnName) {
 std::string Summary(RegistryKey& key) {
   std::string summary = key.QueryValue("Dossier") ? key.ReadString("Dossier") : "-";
   for (const char* name : {"Top", "Left"}) {
-    summary += " " + (key.QueryValue(name) ? std::to_string(key.ReadInteger(name)) : "-");
+    summary += " " + (key.QueryValue(name) ? std::to_string(key.ReadInteger(name).value()) : "-");
   }
   return summary;
 }
@@ -516,7 +516,7 @@ TEST_F(RegFileStoreTest, ConcurrentWritersNeverMixTheirValues) {
     // Busy (no key) is an allowed answer while two writers take turns with the lock.
     const auto key = Store().CreateKey(kKey);
     if (key && key->QueryValue("Top")) {
-      const std::int32_t id = key->ReadInteger("Top");
+      const std::int32_t id = key->ReadInteger("Top").value();
       EXPECT_EQ(key->ReadInteger("Left"), id);
       EXPECT_EQ(key->ReadString("Dossier"), "/folder" + std::to_string(id));
     }
@@ -527,7 +527,7 @@ TEST_F(RegFileStoreTest, ConcurrentWritersNeverMixTheirValues) {
   }
   const auto key = Store().CreateKey(kKey);
   ASSERT_NE(key, nullptr);
-  const std::int32_t last = key->ReadInteger("Top");
+  const std::int32_t last = key->ReadInteger("Top").value();
   EXPECT_EQ(key->ReadInteger("Left"), last);
   EXPECT_EQ(key->ReadString("Dossier"), "/folder" + std::to_string(last));
 }
