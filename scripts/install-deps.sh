@@ -4,7 +4,7 @@
 set -euo pipefail
 
 build_packages=(
-  cmake ninja-build g++ pkg-config
+  cmake ninja-build g++ lld pkg-config
   qt6-base-dev libgl-dev libfontconfig-dev qt6-qpa-plugins fonts-dejavu-core fonts-liberation2
   libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev gstreamer1.0-plugins-base gstreamer1.0-plugins-good
   libjpeg62-turbo-dev xdg-utils
