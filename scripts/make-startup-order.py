@@ -3,9 +3,9 @@
 which the link lays out together so that a start pages in a few hundred kilobytes of the program
 instead of nearly all of it. Those that run until the window is mapped come first, then those of
 the first frame. Run it after a change to that path (the link skips names it no longer finds),
-with valgrind installed, on a display:
+with valgrind installed, on a display and a session bus as on a desktop:
 
-  xvfb-run -a scripts/make-startup-order.py build/release/app/varnex
+  xvfb-run -a dbus-run-session scripts/make-startup-order.py build/release/app/varnex
 """
 import bisect
 import os
