@@ -161,14 +161,15 @@ NameList TFileListBox::SearchEntries(std::uint32_t attributeWord,
   NameList names;
   for (const std::string& pattern : SplitMask(mask_)) {
     const auto search = fs_.Find(pattern, attributeWord);
-    while (auto entry = search->Next()) {
-      if (!(fileType_ & ftNormal) && !(entry->attributes & attributeWord)) {
+    FoundEntry entry;  // one name's buffer for the whole folder
+    while (search->ReadNext(entry)) {
+      if (!(fileType_ & ftNormal) && !(entry.attributes & attributeWord)) {
         continue;
       }
-      if (entry->attributes & faDirectory) {
-        names.Append("[" + entry->name + "]");
+      if (entry.attributes & faDirectory) {
+        names.Append("[" + entry.name + "]");
       } else {
-        names.Append(entry->name);
+        names.Append(entry.name);
       }
       admitted(names[names.size() - 1]);
     }

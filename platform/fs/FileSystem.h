@@ -42,7 +42,12 @@ class FileSearch {
   virtual ~FileSearch() = default;
 
   // The next entry that matches and is not excluded, in the order the file system gives them.
-  virtual std::optional<FoundEntry> Next() = 0;
+  std::optional<FoundEntry> Next() {
+    FoundEntry entry;
+    return ReadNext(entry) ? std::optional<FoundEntry>(std::move(entry)) : std::nullopt;
+  }
+  // The same into `entry`, whose buffers a long search uses again; false at the end.
+  virtual bool ReadNext(FoundEntry& entry) = 0;
 
   // Why the folder could not be read, when it could not: from the start (then the search has no
   // entries), or part way through (then the entries before are all it has).

@@ -80,7 +80,7 @@ class DirectorySearch final : public FileSearch {
         exclusion_(ExclusionWord(attributeWord)),
         wantsReadOnly_((attributeWord & faReadOnly) != 0) {}
 
-  std::optional<FoundEntry> Next() override {
+  bool ReadNext(FoundEntry& found) override {
     const int directoryFd = dirfd(directory_.get());
     for (;;) {
       errno = 0;  // readdir tells the end from a failure only by errno
@@ -89,7 +89,7 @@ class DirectorySearch final : public FileSearch {
         if (errno != 0) {
           SetError({errno, std::generic_category()});
         }
-        return std::nullopt;
+        return false;
       }
       const std::string_view name = entry->d_name;
       if (IsDotOrDotDot(name) || !pattern_.Matches(name)) {
@@ -105,7 +105,9 @@ class DirectorySearch final : public FileSearch {
       if (wantsReadOnly_ && IsReadOnly(directoryFd, entry->d_name)) {
         attributes |= faReadOnly;
       }
-      return FoundEntry{std::string(name), attributes};
+      found.name.assign(name);
+      found.attributes = attributes;
+      return true;
     }
   }
 
@@ -121,7 +123,14 @@ class SingleEntrySearch final : public FileSearch {
  public:
   explicit SingleEntrySearch(std::optional<FoundEntry> entry) : entry_(std::move(entry)) {}
 
-  std::optional<FoundEntry> Next() override { return std::exchange(entry_, std::nullopt); }
+  bool ReadNext(FoundEntry& found) override {
+    if (!entry_) {
+      return false;
+    }
+    found = std::move(*entry_);
+    entry_.reset();
+    return true;
+  }
 
  private:
   std::optional<FoundEntry> entry_;
@@ -153,7 +162,7 @@ std::string StoredName(const std::string& folder, std::string_view name) {
 class EmptySearch final : public FileSearch {
  public:
   using FileSearch::FileSearch;
-  std::optional<FoundEntry> Next() override { return std::nullopt; }
+  bool ReadNext(FoundEntry&) override { return false; }
 };
 
 }  // namespace

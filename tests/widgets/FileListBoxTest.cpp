@@ -342,14 +342,15 @@ class ScriptedFileSystem final : public FileSystem {
      public:
       Search(const Names& names, const std::function<void()>& onNext)
           : names_(names), onNext_(onNext) {}
-      std::optional<FoundEntry> Next() override {
+      bool ReadNext(FoundEntry& found) override {
         if (onNext_) {
           onNext_();
         }
         if (next_ == names_.size()) {
-          return std::nullopt;
+          return false;
         }
-        return FoundEntry{names_[next_++], faArchive};
+        found = {names_[next_++], faArchive};
+        return true;
       }
 
      private:
