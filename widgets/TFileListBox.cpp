@@ -5,7 +5,8 @@
 #include <QPainter>
 #include <QStyledItemDelegate>
 #include <algorithm>
-#include <deque>
+#include <memory>
+#include <vector>
 
 #include "platform/Exception.h"
 #include "platform/fs/PathRules.h"
@@ -79,10 +80,11 @@ class InsertionWatch {
 
   // Whether `name`, read now, goes to the position watched for.
   bool LandsAtPosition(std::string_view name) {
-    order_.Prepare(name, read_);
+    order_.Prepare(name, *read_);
     // A later name goes after the names equal to it.
-    const auto before = [this](const NameOrder::Name& a, const NameOrder::Name& b) {
-      return order_.Compare(a, b) < 0;
+    const auto before = [this](const std::unique_ptr<NameOrder::Name>& a,
+                               const std::unique_ptr<NameOrder::Name>& b) {
+      return order_.Compare(*a, *b) < 0;
     };
     if (first_.size() == limit_ && !before(read_, first_.back())) {
       return false;
@@ -95,6 +97,8 @@ class InsertionWatch {
     if (first_.size() > limit_) {
       read_ = std::move(first_.back());
       first_.pop_back();
+    } else {
+      read_ = std::make_unique<NameOrder::Name>();
     }
     return lands;
   }
@@ -102,10 +106,11 @@ class InsertionWatch {
  private:
   const NameOrder& order_;
   std::size_t limit_;
-  // The first names in the list's order, sorted; names mostly arrive at one end or the other.
-  std::deque<NameOrder::Name> first_;
+  // The first names in the list's order, sorted; names mostly arrive at one end or the other. Held
+  // by pointer, so that a name going in among them moves a pointer, not its three buffers.
+  std::vector<std::unique_ptr<NameOrder::Name>> first_;
   // The name read last; most go no further, and the one pushed out lends its buffers to the next.
-  NameOrder::Name read_;
+  std::unique_ptr<NameOrder::Name> read_ = std::make_unique<NameOrder::Name>();
 };
 
 }  // namespace
