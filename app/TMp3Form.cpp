@@ -382,10 +382,16 @@ void TMp3Form::LoadSettings() {
   } catch (const std::exception&) {
     // A value of another type is ignored; the next close writes it anew.
   }
-  // No usable top: the design position stays, and the left is not read; no usable left: the top
-  // alone is applied.
-  const std::optional<int> top = key->ReadInteger("Top");
-  const std::optional<int> left = top ? key->ReadInteger("Left") : std::nullopt;
+  std::optional<int> top;
+  std::optional<int> left;
+  try {
+    // No usable top: the design position stays, and the left is not read; no usable left: the
+    // top alone is applied.
+    top = key->ReadInteger("Top");
+    left = top ? key->ReadInteger("Left") : std::nullopt;
+  } catch (const std::exception&) {
+    // A store that fails to read leaves the window where it is, as far as it got.
+  }
   // Closed before the folder is applied: applying it runs queued handlers, and one that stores
   // the settings (the end of the session) must find the settings free.
   key.reset();

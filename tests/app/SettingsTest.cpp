@@ -78,7 +78,9 @@ TEST_F(SettingsTest, StoredPositionIsAppliedOnlyWhereItIsWholeAndOnAScreen) {
       {at(bottom, right), QPoint(right, bottom)},
       {{{"Left", Dword(50)}}, kDesignPosition},
       {{{"Top", Text(REG_SZ, "50")}, {"Left", Dword(50)}}, kDesignPosition},
-      {{{"Top", {REG_DWORD, {1, 0, 0, 0, 0, 0, 0, 0}}}, {"Left", Dword(50)}}, kDesignPosition}};
+      {{{"Top", {REG_DWORD, {1, 0, 0, 0, 0, 0, 0, 0}}}, {"Left", Dword(50)}}, kDesignPosition},
+      {{{"Top", Dword(50)}, {"Left", Text(REG_SZ, "50")}}, QPoint(234, 50)},
+      {{{"Top", Dword(50)}, {"Left", {REG_DWORD, {1, 0, 0, 0, 0}}}}, QPoint(234, 50)}};
   for (std::size_t row = 0; row < std::size(cases); ++row) {
     Stored() = cases[row].first;
     EXPECT_EQ(MakeWindow()->pos(), cases[row].second) << "row " << row;

@@ -28,12 +28,16 @@ TEST(RegistryKeyRules, ReadAndWriteAsTheRegistryDoes) {
             {"nul", {REG_SZ, {'a', 0, 'b', 0}}},
             {"binary", {REG_BINARY, {'a', 0}}},
             {"short", {REG_DWORD, {0x34, 0x12}}},
+            {"none", {REG_DWORD, {}}},
+            {"five", {REG_DWORD, {1, 0, 0, 0, 0}}},
             {"text", Text(REG_SZ, "7")}};
   EXPECT_EQ(key->ReadString("missing"), "");
   EXPECT_EQ(key->ReadString("empty"), "");
   EXPECT_EQ(key->ReadString("nul"), "a");
   EXPECT_THROW(key->ReadString("binary"), ERegistryException);
   EXPECT_EQ(key->ReadInteger("short"), 0x1234);
+  EXPECT_EQ(key->ReadInteger("none"), 0);
+  EXPECT_EQ(key->ReadInteger("five"), std::nullopt);
   EXPECT_EQ(key->ReadInteger("missing"), std::nullopt);
   EXPECT_EQ(key->ReadInteger("text"), std::nullopt);
 
