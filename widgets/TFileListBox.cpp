@@ -89,6 +89,7 @@ class InsertionWatch {
     if (first_.size() == limit_ && !before(read_, first_.back())) {
       return false;
     }
+    // Names mostly arrive at one end or the other, so the front is tried before a search.
     const auto place = first_.empty() || before(read_, first_.front())
                            ? first_.begin()
                            : std::upper_bound(first_.begin(), first_.end(), read_, before);
@@ -106,8 +107,8 @@ class InsertionWatch {
  private:
   const NameOrder& order_;
   std::size_t limit_;
-  // The first names in the list's order, sorted; names mostly arrive at one end or the other. Held
-  // by pointer, so that a name going in among them moves a pointer, not its three buffers.
+  // The first names in the list's order, sorted, by pointer: a name going in among them moves
+  // pointers, not its three buffers.
   std::vector<std::unique_ptr<NameOrder::Name>> first_;
   // The name read last; most go no further, and the one pushed out lends its buffers to the next.
   std::unique_ptr<NameOrder::Name> read_ = std::make_unique<NameOrder::Name>();
