@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QDialogButtonBox>
 #include <QDropEvent>
 #include <QFile>
@@ -206,6 +207,11 @@ TEST_F(Mp3FormTest, ControlsLieWhereTheDesignPutsThemWithTheirHints) {
   for (const auto& [control, geometry, hint] : design) {
     EXPECT_EQ(control->geometry(), geometry) << hint;
     EXPECT_EQ(control->toolTip(), QString::fromUtf8(hint));
+    // A screen reader reads the hint too, as the control's description.
+    EXPECT_TRUE(QAccessible::queryAccessibleInterface(control)
+                    ->text(QAccessible::Description)
+                    .startsWith(QString::fromUtf8(hint)))
+        << hint;
   }
 }
 
