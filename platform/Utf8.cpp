@@ -36,23 +36,29 @@ Utf8Char DecodeUtf8(std::string_view text, std::size_t offset) {
   return {codePoint, length};
 }
 
-void AppendUtf8(std::string& text, char32_t codePoint) {
+char* EncodeUtf8(char32_t codePoint, char* out) {
   if (codePoint < 0x80) {
-    text += static_cast<char>(codePoint);
-    return;
+    *out++ = static_cast<char>(codePoint);
+    return out;
   }
   if (codePoint < 0x800) {
-    text += static_cast<char>(0xC0 | (codePoint >> 6));
+    *out++ = static_cast<char>(0xC0 | (codePoint >> 6));
   } else {
     if (codePoint < 0x10000) {
-      text += static_cast<char>(0xE0 | (codePoint >> 12));
+      *out++ = static_cast<char>(0xE0 | (codePoint >> 12));
     } else {
-      text += static_cast<char>(0xF0 | (codePoint >> 18));
-      text += static_cast<char>(0x80 | ((codePoint >> 12) & 0x3F));
+      *out++ = static_cast<char>(0xF0 | (codePoint >> 18));
+      *out++ = static_cast<char>(0x80 | ((codePoint >> 12) & 0x3F));
     }
-    text += static_cast<char>(0x80 | ((codePoint >> 6) & 0x3F));
+    *out++ = static_cast<char>(0x80 | ((codePoint >> 6) & 0x3F));
   }
-  text += static_cast<char>(0x80 | (codePoint & 0x3F));
+  *out++ = static_cast<char>(0x80 | (codePoint & 0x3F));
+  return out;
+}
+
+void AppendUtf8(std::string& text, char32_t codePoint) {
+  char bytes[4];
+  text.append(bytes, EncodeUtf8(codePoint, bytes));
 }
 
 }  // namespace varnex

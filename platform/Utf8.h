@@ -16,6 +16,8 @@ struct Utf8Char {
 // left to the caller to treat as itself.
 Utf8Char DecodeUtf8(std::string_view text, std::size_t offset);
 
+// Writes the code point's one to four bytes at `out` and returns the end of what it wrote.
+char* EncodeUtf8(char32_t codePoint, char* out);
 void AppendUtf8(std::string& text, char32_t codePoint);
 
 }  // namespace varnex

@@ -1,7 +1,7 @@
 #include "CaseFold.h"
 
 #include <QChar>
-#include <algorithm>
+#include <array>
 
 #include "platform/Utf8.h"
 
@@ -15,9 +15,30 @@ char32_t RawByte(unsigned char byte) {
   return kFirstRawByte + byte;
 }
 
+// The folds of the two-byte characters, asked of the toolkit once: accented Latin, Greek and
+// Cyrillic letters, most of what names hold beyond ASCII, are among them.
+const std::array<char16_t, 0x800>& TwoByteFolds() {
+  static const std::array<char16_t, 0x800> folds = [] {
+    std::array<char16_t, 0x800> table{};
+    for (char32_t codePoint = 0x80; codePoint < table.size(); ++codePoint) {
+      table[codePoint] = static_cast<char16_t>(QChar::toCaseFolded(codePoint));
+    }
+    return table;
+  }();
+  return folds;
+}
+
 }  // namespace
 
 char32_t NextFoldedNonAscii(std::string_view name, std::size_t& offset) {
+  const auto lead = static_cast<unsigned char>(name[offset]);
+  if (lead >= 0xC2 && lead <= 0xDF && offset + 1 < name.size()) {
+    const auto trail = static_cast<unsigned char>(name[offset + 1]);
+    if ((trail & 0xC0) == 0x80) {
+      offset += 2;
+      return TwoByteFolds()[(lead & 0x1Fu) << 6 | (trail & 0x3Fu)];
+    }
+  }
   const Utf8Char decoded = DecodeUtf8(name, offset);
   if (decoded.length == 0) {
     return RawByte(static_cast<unsigned char>(name[offset++]));
@@ -34,28 +55,28 @@ std::string CaseFoldedKey(std::string_view name) {
 }
 
 void AppendCaseFoldedKey(std::string& key, std::string_view name) {
+  const std::size_t start = key.size();
+  // A key takes at most two bytes for each byte of the name: a stray byte takes two, and no
+  // character folds to more than twice its own length.
+  key.resize(start + 2 * name.size());
+  char* out = key.data() + start;
   for (std::size_t offset = 0; offset < name.size();) {
-    // Runs of ASCII, which most names are, are folded a run at a time.
-    const std::size_t run =
-        std::find_if(name.begin() + offset, name.end(),
-                     [](char c) { return static_cast<unsigned char>(c) >= 0x80; }) -
-        name.begin();
-    if (run > offset) {
-      const std::size_t at = key.size();
-      key.resize(at + run - offset);
-      std::transform(name.begin() + offset, name.begin() + run, key.begin() + at, FoldAscii);
-      offset = run;
+    const char byte = name[offset];
+    if (static_cast<unsigned char>(byte) < 0x80) {
+      *out++ = FoldAscii(byte);
+      ++offset;
       continue;
     }
     const char32_t folded = NextFoldedNonAscii(name, offset);
     if (folded >= kFirstRawByte) {
       // 0xF8 never starts UTF-8, so a stray byte sorts after every character.
-      key += '\xF8';
-      key += static_cast<char>(folded - kFirstRawByte);
+      *out++ = '\xF8';
+      *out++ = static_cast<char>(folded - kFirstRawByte);
     } else {
-      AppendUtf8(key, folded);
+      out = EncodeUtf8(folded, out);
     }
   }
+  key.resize(static_cast<std::size_t>(out - key.data()));
 }
 
 }  // namespace varnex

@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <QChar>
 #include <cerrno>
+#include <cstdint>
 
 #include "platform/Exception.h"
+#include "platform/Utf8.h"
 #include "platform/fs/CaseFold.h"
 #include "platform/fs/Wildcard.h"
 
@@ -65,6 +68,19 @@ TEST(CaseFold, KeysOrderNamesWithCaseIgnored) {
   EXPECT_LT(key("\uFFFD"), key("\U0001F3B5"));
   EXPECT_LT(key("\U0010FFFF"), key("\x80"));  // stray bytes after every character
   EXPECT_LT(key("\xFE"), key("\xFF"));
+  // Broken sequences are stray bytes: a lead at the end with its trail beyond the name, a lead
+  // before ASCII, an overlong pair, a lead before a byte that is no trail.
+  EXPECT_EQ(key(std::string_view("\xC3\xA9", 1)), "\xF8\xC3");
+  EXPECT_EQ(key("\xC3\x41"), "\xF8\xC3\x61");
+  EXPECT_EQ(key("\xC1\x81"), "\xF8\xC1\xF8\x81");
+  EXPECT_EQ(key("\xDF\xC0"), "\xF8\xDF\xF8\xC0");
+  for (char32_t character = 0x80; character < 0x800; ++character) {  // as the toolkit folds them
+    std::string name;
+    std::string folded;
+    AppendUtf8(name, character);
+    AppendUtf8(folded, QChar::toCaseFolded(character));
+    ASSERT_EQ(key(name + "X"), folded + "x") << std::hex << static_cast<std::uint32_t>(character);
+  }
 }
 
 TEST(EInOutError, CarriesTheCodeAndTextTheUserKnows) {
