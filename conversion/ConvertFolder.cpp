@@ -23,8 +23,8 @@ std::unique_ptr<ListedFolder> OpenAndList(FileSystem& fs, const std::string& fol
   if (!listed) {
     return nullptr;
   }
-  const std::string pattern = "*." + std::string(plan.direction.from);
-  const std::string newExtension = "." + std::string(plan.direction.to);
+  const std::string pattern = std::string("*.").append(plan.direction.from);
+  const std::string newExtension = std::string(".").append(plan.direction.to);
   plan.folderError = listed->List(pattern, [&plan, &newExtension](std::string_view name) {
     std::string oldName(name);
     std::string newName = ReplaceExtension(oldName, newExtension);

@@ -501,7 +501,7 @@ void RegeditDocument::AddKey(std::string_view key) {
   if (!Trimmed(lines_.back().text).empty()) {
     Append(NewLine(""));
   }
-  RegeditLine header = NewLine("[" + std::string(key) + "]", Kind::Key);
+  RegeditLine header = NewLine(std::string("[").append(key).append("]"), Kind::Key);
   header.path = WithoutFinalBackslash(key);
   Append(std::move(header));
   Append(NewLine(""));

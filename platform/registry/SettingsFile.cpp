@@ -129,7 +129,10 @@ bool SettingsFile::KeepAside() const {
     kept = FollowLinks(path_);
   }
   for (int number = 0; number < kMostKeptAside; ++number) {
-    const std::string aside = kept + ".bad" + (number == 0 ? "" : "." + std::to_string(number));
+    std::string aside = kept + ".bad";
+    if (number > 0) {
+      aside.append(".").append(std::to_string(number));
+    }
     const std::error_code error = RenameWithoutReplacing(kept, aside).error;
     if (error != std::errc::file_exists) {
       return !error;

@@ -138,7 +138,8 @@ TEST_F(RegFileStoreTest, FilesWithoutTheHeaderAreKeptAsideEachUnderItsOwnName) {
 std::string Summary(RegistryKey& key) {
   std::string summary = key.QueryValue("Dossier") ? key.ReadString("Dossier") : "-";
   for (const char* name : {"Top", "Left"}) {
-    summary += " " + (key.QueryValue(name) ? std::to_string(key.ReadInteger(name).value()) : "-");
+    summary += ' ';
+    summary += key.QueryValue(name) ? std::to_string(key.ReadInteger(name).value()) : "-";
   }
   return summary;
 }
