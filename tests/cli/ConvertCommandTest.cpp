@@ -312,18 +312,25 @@ TEST_F(ConvertCommand, DryRunForeseesAReadOnlyMount) {
   EXPECT_EQ(names, (std::set<std::string>{"a.mp3", "b.mp3", "b.iad"}));
 }
 
-// A folder with something mounted on it cannot be renamed; the dry run says so as the pass does.
+// A folder with something mounted on it cannot be renamed, be it another file system or a folder
+// of the same one bound there; the dry run says so as the pass does.
 TEST_F(ConvertCommand, DryRunForeseesAMountPoint) {
   const std::string mounted = folder.Folder("x.mp3");
+  const std::string bound = folder.Folder("z.mp3");
   folder.File("y.mp3");
-  if (mount("tmpfs", mounted.c_str(), "tmpfs", 0, "size=64k") != 0) {
-    GTEST_SKIP() << "this machine does not let the test mount a tmpfs: " << std::strerror(errno);
+  if (mount("tmpfs", mounted.c_str(), "tmpfs", 0, "size=64k") != 0 ||
+      mount(folder.Folder("elsewhere").c_str(), bound.c_str(), nullptr, MS_BIND, nullptr) != 0) {
+    const int error = errno;
+    umount2(mounted.c_str(), MNT_DETACH);
+    GTEST_SKIP() << "this machine does not let the test mount: " << std::strerror(error);
   }
   const std::multiset<std::string> skips = PlanThenRun(folder.Path());
   const std::set<std::string> names = NamesIn(folder.Path());
   umount2(mounted.c_str(), MNT_DETACH);
-  EXPECT_EQ(skips, (std::multiset<std::string>{mounted + ": Device or resource busy"}));
-  EXPECT_EQ(names, (std::set<std::string>{"x.mp3", "y.iad"}));
+  umount2(bound.c_str(), MNT_DETACH);
+  EXPECT_EQ(skips, (std::multiset<std::string>{mounted + ": Device or resource busy",
+                                               bound + ": Device or resource busy"}));
+  EXPECT_EQ(names, (std::set<std::string>{"elsewhere", "x.mp3", "y.iad", "z.mp3"}));
 }
 
 // An empty file or folder at the new name (the placeholder of a killed pass, most likely) is
