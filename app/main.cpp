@@ -61,6 +61,9 @@ int main(int argc, char** argv) {
     const bool written = std::fputs(commandLine.answer->c_str(), stdout) >= 0;
     return written && std::fflush(stdout) == 0 ? 0 : 1;
   }
+  // Asked first, so that the bus has answered by the time the window is made, which needs the
+  // answer.
+  varnex::SessionBus bus;
   varnex::PosixFileSystem fs;
   const std::string startDirectory =
       varnex::EnterStartDirectory(fs, QFile::encodeName(QDir::homePath()).toStdString());
@@ -79,8 +82,6 @@ int main(int argc, char** argv) {
     // Caught from the start, so a session that ends while the window is made does not kill it.
     varnex::TerminationSignal termination;
     varnex::SessionEnd sessionEnd(termination);
-    // Asked now, while the rest comes up; its answer is needed when the window is made.
-    varnex::SessionBus bus;
     const auto busDeadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(200);
     varnex::RegFileStore settings(varnex::RegFileStore::DefaultPath());
     varnex::TBrowseFolderDlg folderDialog(fs);
