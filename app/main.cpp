@@ -61,15 +61,16 @@ int main(int argc, char** argv) {
     const bool written = std::fputs(commandLine.answer->c_str(), stdout) >= 0;
     return written && std::fflush(stdout) == 0 ? 0 : 1;
   }
-  // Asked first, so that the bus has answered by the time the window is made, which needs the
-  // answer.
-  varnex::SessionBus bus;
   varnex::PosixFileSystem fs;
   const std::string startDirectory =
       varnex::EnterStartDirectory(fs, QFile::encodeName(QDir::homePath()).toStdString());
   // Relative folders are taken from the start directory as text from here on; the process itself
   // stays nowhere a drive could be unmounted from.
   varnex::LeaveStartingDirectory();
+  // Asked before the libraries load, so that its answer is in by the time the window is made,
+  // which needs it; and from where every later connection is made, for an address with a
+  // relative path.
+  varnex::SessionBus bus;
   LoadLibraries();
   // Not before: reading the two libraries side by side in one heap, each would wait for the
   // other's allocations.
