@@ -68,6 +68,9 @@ void ForEachCodePoint(std::string_view name, Visit&& visit) {
   }
 }
 
+// The longest name in a list: 255 bytes, and the brackets around a folder's name.
+constexpr std::size_t kLongestName = 257;
+
 // How many items ahead memory is fetched where items are visited out of the order they are stored.
 constexpr std::size_t kReadAhead = 8;
 
@@ -207,7 +210,8 @@ void TakeOrder(const std::vector<KeyedItem>& items, std::vector<std::size_t>& in
 // Names with no collation (not UTF-8, or in the C locale) in the order of their case-folded bytes.
 void CaseFoldedOrder(const NameList& names, std::vector<std::size_t>& indices) {
   std::string keys;
-  keys.reserve(names.Bytes().size());
+  // Keys are mostly as long as their names; a key is written into room for twice its name.
+  keys.reserve(names.Bytes().size() + 2 * kLongestName);
   std::vector<KeyedItem> items;
   items.reserve(indices.size());
   for (std::size_t position = 0; position < indices.size(); ++position) {
