@@ -74,6 +74,21 @@ TEST(CaseFold, KeysOrderNamesWithCaseIgnored) {
   EXPECT_EQ(key("\xC3\x41"), "\xF8\xC3\x61");
   EXPECT_EQ(key("\xC1\x81"), "\xF8\xC1\xF8\x81");
   EXPECT_EQ(key("\xDF\xC0"), "\xF8\xDF\xF8\xC0");
+  // Where UTF-8 takes one byte more, and the longest keys: stray bytes, and a fold longer than its
+  // character (U+023A, two bytes, folds to U+2C65, three).
+  for (const char* unfolded :
+       {"\u0080", "\u07FF", "\u0800", "\uFFFF", "\U00010000", "\U0010FFFF"}) {
+    EXPECT_EQ(key(unfolded), unfolded);
+  }
+  const auto times = [](std::string_view text, int count) {
+    std::string repeated;
+    for (int i = 0; i < count; ++i) {
+      repeated += text;
+    }
+    return repeated;
+  };
+  EXPECT_EQ(key(times("\xFF", 255)), times("\xF8\xFF", 255));
+  EXPECT_EQ(key(times("\u023A", 127)), times("\u2C65", 127));
   for (char32_t character = 0x80; character < 0x800; ++character) {  // as the toolkit folds them
     std::string name;
     std::string folded;
