@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <memory>
 #include <set>
 #include <sstream>
 
@@ -312,17 +313,6 @@ TEST_F(ConvertCommand, DryRunForeseesAReadOnlyMount) {
   EXPECT_EQ(names, (std::set<std::string>{"a.mp3", "b.mp3", "b.iad"}));
 }
 
-// Unmounts, however the test ends, what was mounted.
-struct Unmounting {
-  const std::string& path;
-  bool mounted;
-  ~Unmounting() {
-    if (mounted) {
-      umount2(path.c_str(), MNT_DETACH);
-    }
-  }
-};
-
 // A folder with something mounted on it cannot be renamed, be it another file system or a folder
 // of the same one bound there; the dry run says so as the pass does.
 TEST_F(ConvertCommand, DryRunForeseesAMountPoint) {
@@ -330,10 +320,17 @@ TEST_F(ConvertCommand, DryRunForeseesAMountPoint) {
   const std::string bound = folder.Folder("z.mp3");
   const std::string elsewhere = folder.Folder("elsewhere");
   folder.File("y.mp3");
-  const Unmounting tmpfs{mounted, mount("tmpfs", mounted.c_str(), "tmpfs", 0, "size=64k") == 0};
-  const Unmounting bind{bound, tmpfs.mounted && mount(elsewhere.c_str(), bound.c_str(), nullptr,
-                                                      MS_BIND, nullptr) == 0};
-  if (!bind.mounted) {
+  // Unmounted however the test ends.
+  using Unmount = decltype([](const std::string* path) { umount2(path->c_str(), MNT_DETACH); });
+  std::unique_ptr<const std::string, Unmount> tmpfs;
+  std::unique_ptr<const std::string, Unmount> bind;
+  if (mount("tmpfs", mounted.c_str(), "tmpfs", 0, "size=64k") == 0) {
+    tmpfs.reset(&mounted);
+  }
+  if (tmpfs && mount(elsewhere.c_str(), bound.c_str(), nullptr, MS_BIND, nullptr) == 0) {
+    bind.reset(&bound);
+  }
+  if (!bind) {
     GTEST_SKIP() << "this machine does not let the test mount: " << std::strerror(errno);
   }
   struct statx status;

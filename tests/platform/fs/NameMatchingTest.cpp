@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QByteArray>
 #include <QChar>
 #include <cerrno>
 #include <cstdint>
@@ -80,12 +81,8 @@ TEST(CaseFold, KeysOrderNamesWithCaseIgnored) {
        {"\u0080", "\u07FF", "\u0800", "\uFFFF", "\U00010000", "\U0010FFFF"}) {
     EXPECT_EQ(key(unfolded), unfolded);
   }
-  const auto times = [](std::string_view text, int count) {
-    std::string repeated;
-    for (int i = 0; i < count; ++i) {
-      repeated += text;
-    }
-    return repeated;
+  const auto times = [](const char* text, int count) {
+    return QByteArray(text).repeated(count).toStdString();
   };
   EXPECT_EQ(key(times("\xFF", 255)), times("\xF8\xFF", 255));
   EXPECT_EQ(key(times("\u023A", 127)), times("\u2C65", 127));
