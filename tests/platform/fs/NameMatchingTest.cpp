@@ -86,6 +86,12 @@ TEST(CaseFold, KeysOrderNamesWithCaseIgnored) {
   };
   EXPECT_EQ(key(times("\xFF", 255)), times("\xF8\xFF", 255));
   EXPECT_EQ(key(times("\u023A", 127)), times("\u2C65", 127));
+  for (int ascii = 0; ascii < 0x80; ++ascii) {  // eight of each folded at once, seven one by one
+    const int folded = ascii >= 'A' && ascii <= 'Z' ? ascii + 32 : ascii;
+    ASSERT_EQ(key(std::string(15, static_cast<char>(ascii))),
+              std::string(15, static_cast<char>(folded)))
+        << ascii;
+  }
   for (char32_t character = 0x80; character < 0x800; ++character) {  // as the toolkit folds them
     std::string name;
     std::string folded;
