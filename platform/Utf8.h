@@ -1,10 +1,19 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 
 namespace varnex {
+
+// Whether the eight bytes at `bytes` are all ASCII, looked at as one word: names are mostly ASCII.
+inline bool EightAsciiBytes(const char* bytes) {
+  std::uint64_t eight;
+  std::memcpy(&eight, bytes, sizeof eight);
+  return (eight & 0x8080808080808080u) == 0;
+}
 
 struct Utf8Char {
   char32_t codePoint;

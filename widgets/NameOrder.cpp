@@ -17,12 +17,6 @@ namespace varnex {
 
 namespace {
 
-bool EightAsciiBytes(const char* bytes) {
-  std::uint64_t eight;
-  std::memcpy(&eight, bytes, sizeof eight);
-  return (eight & 0x8080808080808080u) == 0;
-}
-
 bool IsUtf8(std::string_view name) {
   for (std::size_t offset = 0; offset < name.size();) {
     // Most names are ASCII, checked eight bytes at a time.

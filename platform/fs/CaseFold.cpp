@@ -24,11 +24,11 @@ char32_t RawByte(unsigned char byte) {
 // top bit comes up where it is at least 'A' and not above 'Z'; moved down to 0x20, it makes that
 // capital small. No byte carries into the next, as none is above 0x7F.
 bool FoldEightAscii(const char* in, char* out) {
-  std::uint64_t eight;
-  std::memcpy(&eight, in, kEight);
-  if ((eight & kTopBits) != 0) {
+  if (!EightAsciiBytes(in)) {
     return false;
   }
+  std::uint64_t eight;
+  std::memcpy(&eight, in, kEight);
   const std::uint64_t atLeastA = eight + kEachByte * (0x80 - 'A');
   const std::uint64_t aboveZ = eight + kEachByte * (0x80 - 'Z' - 1);
   const std::uint64_t folded = eight | ((atLeastA & ~aboveZ & kTopBits) >> 2);
