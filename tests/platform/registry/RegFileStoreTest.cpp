@@ -185,10 +185,10 @@ TEST_F(RegFileStoreTest, EditedFilesAreReadAsRegeditReadsThemAndComeBackAsTheyWe
     std::string saved;
   };
   const std::vector<Case> cases = {
-      {"  REGEDIT4\n  [HKEY_CURRENT_USER\\Software\\Varnex]  ; ours\n  \"Dossier\" = \"/m\"  \n" +
+      {"  REGEDIT4 \n  [HKEY_CURRENT_USER\\Software\\Varnex]  ; ours\n  \"Dossier\" = \"/m\"  \n" +
            odd + "\t\"Top\"\t=\tdword: 0000000A ; laptop\n\"Left\"=dword:12345678;x\n",
        "/m 10 305419896",
-       "  REGEDIT4\n  [HKEY_CURRENT_USER\\Software\\Varnex]  ; ours\n"
+       "  REGEDIT4 \n  [HKEY_CURRENT_USER\\Software\\Varnex]  ; ours\n"
        "  \"Dossier\" = \"/my saved\"  \n" +
            odd +
            "\t\"Top\"\t=\tdword:0000001e ; laptop\n"
